@@ -1,0 +1,43 @@
+// The debug log server (levelled lines to debug.log in file mode) and the exception server.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+class DebugServer {
+  public:
+    // mode 1 writes debug.log in the working directory (emptied at start); any other mode
+    // writes nothing. Lines below threshold are not written.
+    DebugServer(int8_t threshold, uint8_t mode);
+    DebugServer(const DebugServer&) = delete;
+    DebugServer& operator=(const DebugServer&) = delete;
+
+    // Keeps a copy of text and, in file mode at or above the threshold, writes it with a line
+    // end and flushes at once.
+    void log(const char* text, int8_t level);
+
+    // Shows message under "Fatal error!" and ends the process with exit code 1.
+    [[noreturn]] static void fatal(const char* message);
+
+    const char* getLastText() const { return lastText; }
+    uint32_t getLastTextSize() const { return lastTextSize; }
+
+  private:
+    int8_t threshold;
+    uint8_t mode;
+    char* lastText = nullptr;   // copy of the most recent line; null until the first log
+    char* captionText = nullptr; // "Fatal error!", never read
+    uint32_t lastTextSize = 0;  // length the lastText buffer was allocated for
+    std::FILE* logFile = nullptr;
+    uint8_t ready = 0;
+};
+
+// Holds the debug server; nothing more.
+class ExceptionServer {
+  public:
+    explicit ExceptionServer(DebugServer* debugServer);
+
+  private:
+    DebugServer* debugServer; // not owned
+    bool flag = false;
+};

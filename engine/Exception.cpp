@@ -1,0 +1,86 @@
+// Error objects, the error catalogue and the out-of-memory handler.
+#include "engine/Exception.h"
+
+#include "engine/MessageBox.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+void copyField(char* field, const char* text) {
+    if (text == nullptr) text = "";
+    std::strncpy(field, text, ExceptionType::fieldSize - 1);
+    field[ExceptionType::fieldSize - 1] = '\0';
+}
+
+} // namespace
+
+namespace ExceptionSpace {
+
+Exception::Exception(const std::string& message, const char* file, int line)
+    : message(message), file(file != nullptr ? file : ""), line(line) {}
+
+Exception::~Exception() = default;
+
+std::string Exception::reportText() const {
+    char position[1024];
+    if (line == -1 || file.empty()) {
+        std::snprintf(position, sizeof position, "%s",
+                      "The error occured in an unknown position in the code.\n"
+                      "(This means it was probably thrown by the system itself.)");
+    } else {
+        std::snprintf(position, sizeof position, "The error occured in the file '%s' at line %d.",
+                      file.c_str(), line);
+    }
+    char text[1024];
+    std::snprintf(text, sizeof text, "Error - %s\n\n%s", message.c_str(), position);
+    return text;
+}
+
+int Exception::report() { return messageBox(reportText().c_str(), "Error!", MB_ICONERROR); }
+
+} // namespace ExceptionSpace
+
+ExceptionType::ExceptionType(const char* text) {
+    copyField(this->text, text);
+    detail[0] = '\0';
+}
+
+void ExceptionType::setDetail(const char* text) { copyField(detail, text); }
+
+std::string ExceptionType::describe() const {
+    std::string result;
+    const char* hole = std::strstr(text, "%s");
+    if (hole == nullptr) return text;
+    result.append(text, hole);
+    result.append(detail);
+    result.append(hole + 2);
+    return result;
+}
+
+ExceptionType errFileNotFound("Error - file %s not found! Aborting...");
+ExceptionType errOpenFile("Error - couldn't open file %s! Aborting...");
+ExceptionType errReadFile("Error - couldn't read file %s! Aborting...");
+ExceptionType errTooManyFiles("Error - too many files in FileServer! Aborting...");
+ExceptionType errInvalidData("Error - invalid data in file %s! Aborting...");
+ExceptionType errOutOfMemory("Error - out of memory! Aborting...");
+ExceptionType errGraphicsMode("Error - graphics mode not supported! Aborting...");
+ExceptionType errStackOverflow("Error - internal stack overflow! Aborting...");
+ExceptionType errCreateWindow("Error - couldn't create window! Aborting...");
+ExceptionType errFetchDC("Error - couldn't fetch DC! Aborting...");
+ExceptionType errPixelFormat("Error - couldn't set pixel format! Aborting...");
+ExceptionType errCreateRC("Error - couldn't create RC! Aborting...");
+ExceptionType errImageReader("Error - couldn't initialize image-reader! Aborting...");
+ExceptionType errUndefined("Error - an undefined exception was thrown! Aborting...");
+ExceptionType errTimerInit("Error - couldn't initialize timer! Aborting...");
+ExceptionType errReadMetadata("Error - couldn't read metadata! Aborting...");
+
+const std::string timerNotStartedMessage =
+    "An attempt was made to use the timer before it was started!";
+const std::string invalidPlatformMessage = "Invalid platform!";
+
+void outOfMemoryHandler() { throw ExceptionType(errOutOfMemory); }
+
+void installOutOfMemoryHandler() { std::set_new_handler(outOfMemoryHandler); }

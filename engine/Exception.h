@@ -1,0 +1,82 @@
+// The thrown error objects: heap Exceptions (engine, graphics), ExceptionType values from the
+// error catalogue (data classes, out of memory), and the out-of-memory new-handler.
+#pragma once
+
+#include <string>
+
+namespace ExceptionSpace {
+
+// Thrown as a pointer made with new; whoever catches it owns it.
+class Exception {
+  public:
+    // file may be null (an empty file name); line -1 means no known position.
+    Exception(const std::string& message, const char* file, int line);
+    virtual ~Exception();
+
+    // Shows the error in an "Error!" message box; returns the box's result.
+    virtual int report();
+
+    // The text report() shows, composed in 1024-character buffers (longer texts are cut).
+    std::string reportText() const;
+
+    const std::string& getMessage() const { return message; }
+    const std::string& getFile() const { return file; }
+    int getLine() const { return line; }
+
+  private:
+    std::string message;
+    std::string file;
+    int line;
+};
+
+} // namespace ExceptionSpace
+
+// A plain value, copied byte for byte when thrown. Each field holds at most 1023 characters.
+class ExceptionType {
+  public:
+    static constexpr int fieldSize = 1024;
+
+    explicit ExceptionType(const char* text);
+
+    // Copies text into the detail field (cut at 1023 characters).
+    void setDetail(const char* text);
+
+    const char* getText() const { return text; }
+    const char* getDetail() const { return detail; }
+
+    // The template with its "%s" replaced by the detail, for telling a user what failed.
+    std::string describe() const;
+
+  private:
+    char text[fieldSize];
+    char detail[fieldSize];
+};
+
+// The error catalogue, constructed before the entry point in this order.
+extern ExceptionType errFileNotFound;
+extern ExceptionType errOpenFile;
+extern ExceptionType errReadFile;
+extern ExceptionType errTooManyFiles;
+extern ExceptionType errInvalidData;
+extern ExceptionType errOutOfMemory;
+extern ExceptionType errGraphicsMode;
+extern ExceptionType errStackOverflow;
+extern ExceptionType errCreateWindow;
+extern ExceptionType errFetchDC;
+extern ExceptionType errPixelFormat;
+extern ExceptionType errCreateRC;
+extern ExceptionType errImageReader;
+extern ExceptionType errUndefined;
+extern ExceptionType errTimerInit;
+extern ExceptionType errReadMetadata;
+
+// Message texts of the two heap Exceptions the program throws.
+extern const std::string timerNotStartedMessage; // thrown by Timer, line 102
+extern const std::string invalidPlatformMessage; // thrown by GraphicsFactory, line 73
+
+// The process's new-handler once start-up has installed it: never returns, throws a copy of
+// errOutOfMemory.
+void outOfMemoryHandler();
+
+// Installs outOfMemoryHandler as the new-handler.
+void installOutOfMemoryHandler();

@@ -1,0 +1,24 @@
+// Message boxes: the one way the program talks to its user outside the picture.
+#pragma once
+
+// Styles, as the classic message-box flags (combinable: buttons | icon).
+enum : unsigned {
+    MB_OK = 0x0,
+    MB_YESNO = 0x4,
+    MB_ICONERROR = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONWARNING = 0x30,
+    MB_ICONEXCLAMATION = 0x30,
+};
+
+// Results.
+enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
+
+// Writes the text to standard error (after "caption: " when the caption is not empty) and, when
+// a display is available, shows it as a real dialog and waits for it. A Yes/No question with no
+// display asks on the terminal when standard input is one; otherwise it answers
+// answerWithoutUser. Returns IDOK, IDYES or IDNO.
+int messageBox(const char* text, const char* caption, unsigned style, int answerWithoutUser = IDNO);
+
+// True when a window system is reachable and SDL's video driver is not the dummy one.
+bool displayAvailable();

@@ -1,0 +1,12 @@
+// What a display platform provides: its display device and its window. Exactly one
+// implementation is linked into a program (SdlDisplay.cpp or NullDisplay.cpp).
+#pragma once
+
+#include "graphics/GraphicsFactory.h"
+
+// A new display device of this platform.
+DisplayDevice* createPlatformDisplay(const std::string& title);
+
+// The display window (null when none exists); video mode hides it with hideDisplayWindow.
+void* getDisplayWindow();
+void hideDisplayWindow(void* window);

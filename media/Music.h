@@ -1,0 +1,16 @@
+// The soundtrack of the show: set-up, start and stop over the sound library.
+#pragma once
+
+#include "media/SoundLibrary.h"
+
+// The music stream, 0 until set-up creates it.
+extern SoundHandle musicStream;
+
+// Initialises the sound library (throws the integer 0 on failure) and creates the stream
+// of "velmorin.mp3" (throws the integer 1).
+void setUpMusic();
+// Starts output and plays the stream (throws the integer 2). The name is not used.
+void startMusic(const char* name);
+// Stops output and frees the stream and the library; harmless when repeated or when
+// nothing was started.
+void stopMusic();

@@ -1,0 +1,103 @@
+// The FileServer hands out whole files as blocks of bytes, from a pack file (found through the
+// text directory after its marker) or, while no pack is open, from the disk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class DebugServer;
+
+// The in-memory form of a pack's directory.
+class PackDirectory {
+  public:
+    static constexpr int maxEntries = 1024;
+    static constexpr int maxNameLength = 511;
+
+    PackDirectory();
+
+    // Reads the directory of the pack; 0 on success, a negative status otherwise
+    // (-1 open, -2 seek, -3 empty, -4 short read, -5 no marker, -6 malformed directory).
+    int parse(const std::string& packName);
+    // A new block (owned by the caller, delete[]) with the file's bytes, or null.
+    uint8_t* readFile(const std::string& name) const;
+    // The stored size of the first entry matching name, or -1.
+    int32_t getFileSize(const std::string& name) const;
+
+    int32_t getCount() const { return count; }
+    const std::string& getName(int k) const { return names[k]; }
+    int32_t getOffset(int k) const { return offsets[k]; }
+
+  private:
+    // Index of the first entry whose name or base name equals name (A-Z folded), or -1.
+    int find(const std::string& name) const;
+
+    std::string packName;
+    std::vector<int32_t> sizes;   // maxEntries
+    std::vector<int32_t> offsets; // maxEntries
+    std::vector<std::string> names;
+    int32_t count = 0;
+};
+
+class FileServer {
+  public:
+    // One file read from disk and kept.
+    class File {
+      public:
+        File() = default;
+        ~File();
+        File(const File&) = delete;
+        File& operator=(const File&) = delete;
+
+        // Reads the disk file whole, logging its three steps; throws errOpenFile or
+        // errReadFile with the name as detail.
+        void load(const std::string& name, DebugServer* log);
+        // Throw errFileNotFound when the record holds none.
+        const std::string& getName() const;
+        uint8_t* getBytes() const;
+        int32_t getSize() const { return size; }
+
+      private:
+        std::string name;
+        int32_t nameCapacity = 0;
+        std::FILE* handle = nullptr;
+        int32_t size = 0;
+        uint8_t* bytes = nullptr;
+        bool loaded = false;
+    };
+
+    FileServer(DebugServer* log, int capacity);
+    FileServer(const FileServer&) = delete;
+    FileServer& operator=(const FileServer&) = delete;
+
+    // Parses the pack; any failure throws errReadMetadata. Success switches to pack mode.
+    void open(const std::string& packName);
+    // Pack mode: a new block the caller owns, or null. Disk mode: the record's block (owned by
+    // the server, the same for every request), or null.
+    uint8_t* getFile(const std::string& name);
+    // The file's size in bytes, or -1.
+    int32_t getFileSize(const std::string& name);
+    // Disk mode only: loads the file into the next record; throws errTooManyFiles when full.
+    void addFile(const std::string& name);
+
+    const PackDirectory& getDirectory() const { return directory; }
+
+  private:
+    const File* findLoaded(const std::string& name) const;
+
+    PackDirectory directory;
+    int32_t capacity;
+    int32_t count = 0;
+    DebugServer* log;
+    std::vector<File> files;
+};
+
+// Set while a pack is open: every request then goes to the pack.
+extern bool packMode;
+
+// The process's DebugServer, for the data classes that log without being handed one.
+DebugServer* processDebugServer();
+void setProcessDebugServer(DebugServer* server);
+// The process's FileServer, from which the pictures are loaded.
+FileServer* processFileServer();
+void setProcessFileServer(FileServer* server);
