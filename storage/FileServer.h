@@ -9,19 +9,31 @@
 class DebugServer;
 
 // The in-memory form of a pack's directory.
+//
+// Pack layout: any bytes, the 45-byte marker, one separator byte, the directory (entries
+// "name@size@", closed by one more "@"), then the files back to back in directory order.
+//
+// Bad packs: faults in the directory's shape (more than maxEntries entries, a name longer than
+// maxNameLength bytes, a directory or size field that runs into the end of the pack, a pack too
+// long for 32-bit offsets) make parse return -6, so FileServer::open throws errReadMetadata.
+// Sizes are not checked while parsing: an entry whose bytes do not lie wholly inside the pack
+// (a negative size, an offset that no longer fits 32 bits after the sizes before it, or bytes
+// reaching past the pack's end) is still listed, and readFile returns null for it.
 class PackDirectory {
   public:
     static constexpr int maxEntries = 1024;
     static constexpr int maxNameLength = 511;
+    static constexpr int noOffset = -1; // entry starts outside what 32-bit offsets can address
 
     PackDirectory();
 
     // Reads the directory of the pack; 0 on success, a negative status otherwise
     // (-1 open, -2 seek, -3 empty, -4 short read, -5 no marker, -6 malformed directory).
     int parse(const std::string& packName);
-    // A new block (owned by the caller, delete[]) with the file's bytes, or null.
+    // A new block (owned by the caller, delete[]) with the file's bytes, or null when no entry
+    // matches, the entry's bytes are not wholly inside the pack, or the pack cannot be read.
     uint8_t* readFile(const std::string& name) const;
-    // The stored size of the first entry matching name, or -1.
+    // The stored size of the first entry matching name (as written in the directory), or -1.
     int32_t getFileSize(const std::string& name) const;
 
     int32_t getCount() const { return count; }
@@ -32,9 +44,9 @@ class PackDirectory {
     // Index of the first entry whose name or base name equals name (A-Z folded), or -1.
     int find(const std::string& name) const;
 
-    std::string packName;
-    std::vector<int32_t> sizes;   // maxEntries
-    std::vector<int32_t> offsets; // maxEntries
+    std::string packName;         // the pack is reopened by this name for every read
+    std::vector<int32_t> sizes;   // maxEntries sizes in bytes, as written in the directory
+    std::vector<int32_t> offsets; // maxEntries byte positions in the pack, or noOffset
     std::vector<std::string> names;
     int32_t count = 0;
 };
@@ -49,23 +61,27 @@ class FileServer {
         File(const File&) = delete;
         File& operator=(const File&) = delete;
 
-        // Reads the disk file whole, logging its three steps; throws errOpenFile or
-        // errReadFile with the name as detail.
+        // Reads the disk file whole (opened for reading only), logging its three steps; throws
+        // errOpenFile or errReadFile with the name as detail. A failed load leaves the record
+        // empty again.
         void load(const std::string& name, DebugServer* log);
         // Throw errFileNotFound when the record holds none.
         const std::string& getName() const;
         uint8_t* getBytes() const;
         int32_t getSize() const { return size; }
+        bool isLoaded() const { return loaded; }
 
       private:
+        void clear();
+
         std::string name;
-        int32_t nameCapacity = 0;
-        std::FILE* handle = nullptr;
-        int32_t size = 0;
-        uint8_t* bytes = nullptr;
+        int32_t nameCapacity = 0; // longest name the name buffer has held
+        int32_t size = 0;         // bytes
+        uint8_t* bytes = nullptr; // owned, size bytes
         bool loaded = false;
     };
 
+    // log may be null (nothing is logged); capacity is the number of File records.
     FileServer(DebugServer* log, int capacity);
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
@@ -73,26 +89,29 @@ class FileServer {
     // Parses the pack; any failure throws errReadMetadata. Success switches to pack mode.
     void open(const std::string& packName);
     // Pack mode: a new block the caller owns, or null. Disk mode: the record's block (owned by
-    // the server, the same for every request), or null.
+    // the server, the same for every request); a file that cannot be loaded throws.
     uint8_t* getFile(const std::string& name);
     // The file's size in bytes, or -1.
     int32_t getFileSize(const std::string& name);
-    // Disk mode only: loads the file into the next record; throws errTooManyFiles when full.
+    // Disk mode only: loads the file into the next record; throws errTooManyFiles when only
+    // one record is left. A load that fails gives its record back.
     void addFile(const std::string& name);
 
     const PackDirectory& getDirectory() const { return directory; }
+    int32_t getCount() const { return count; }
 
   private:
     const File* findLoaded(const std::string& name) const;
 
     PackDirectory directory;
     int32_t capacity;
-    int32_t count = 0;
-    DebugServer* log;
+    int32_t count = 0; // disk files loaded
+    DebugServer* log;  // not owned
     std::vector<File> files;
 };
 
-// Set while a pack is open: every request then goes to the pack.
+// Set while a pack is open: every request then goes to the pack. Cleared by constructing a
+// FileServer.
 extern bool packMode;
 
 // The process's DebugServer, for the data classes that log without being handed one.

@@ -1,0 +1,164 @@
+// The FileServer: pack requests through the PackDirectory, disk files loaded once and kept.
+#include "storage/FileServer.h"
+
+#include "engine/DebugServer.h"
+#include "engine/Exception.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+bool packMode = false;
+
+namespace {
+
+DebugServer* theDebugServer = nullptr;
+FileServer* theFileServer = nullptr;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+void logLine(DebugServer* log, const std::string& line, int8_t level) {
+    if (log != nullptr) log->log(line.c_str(), level);
+}
+
+[[noreturn]] void throwWithDetail(ExceptionType& entry, const std::string& detail) {
+    entry.setDetail(detail.c_str());
+    throw ExceptionType(entry);
+}
+
+} // namespace
+
+DebugServer* processDebugServer() {
+    return theDebugServer;
+}
+void setProcessDebugServer(DebugServer* server) {
+    theDebugServer = server;
+}
+FileServer* processFileServer() {
+    return theFileServer;
+}
+void setProcessFileServer(FileServer* server) {
+    theFileServer = server;
+}
+
+FileServer::File::~File() {
+    delete[] bytes;
+}
+
+void FileServer::File::clear() {
+    delete[] bytes;
+    bytes = nullptr;
+    size = 0;
+    name.clear();
+    loaded = false;
+}
+
+const std::string& FileServer::File::getName() const {
+    if (!loaded) throw ExceptionType(errFileNotFound);
+    return name;
+}
+
+uint8_t* FileServer::File::getBytes() const {
+    if (!loaded) throw ExceptionType(errFileNotFound);
+    return bytes;
+}
+
+void FileServer::File::load(const std::string& fileName, DebugServer* log) {
+    clear();
+    name = fileName;
+    if (static_cast<int64_t>(fileName.size()) > nameCapacity)
+        nameCapacity = static_cast<int32_t>(
+            std::min<size_t>(fileName.size(), std::numeric_limits<int32_t>::max()));
+
+    // Read-only access is all a load needs, so files without write permission load too.
+    std::string line = "{FileServer::File}: Opening file " + name + "...";
+    FileHandle handle(std::fopen(name.c_str(), "rb"));
+    if (!handle) {
+        logLine(log, line + " Failed!", 10);
+        const std::string failedName = name;
+        clear();
+        throwWithDetail(errOpenFile, failedName);
+    }
+    logLine(log, line + " Done.", 4);
+
+    // A length that cannot be had or does not fit 32 bits reads as 0, which fails the read.
+    long length = -1;
+    if (std::fseek(handle.get(), 0, SEEK_END) == 0) length = std::ftell(handle.get());
+    if (std::fseek(handle.get(), 0, SEEK_SET) != 0) length = -1;
+    size = (length < 0 || length > std::numeric_limits<int32_t>::max())
+               ? 0
+               : static_cast<int32_t>(length);
+
+    line = "{FileServer::File}: Allocating buffer (" + std::to_string(size) + " bytes)...";
+    bytes = new uint8_t[static_cast<size_t>(size)];
+    logLine(log, line + " Done.", 4);
+
+    line = "{FileServer::File}: Reading file (" + std::to_string(size) + " bytes) into buffer... ";
+    if (std::fread(bytes, static_cast<size_t>(size), 1, handle.get()) != 1) {
+        logLine(log, line + "Failed!", 10);
+        const std::string failedName = name;
+        clear();
+        throwWithDetail(errReadFile, failedName);
+    }
+    handle.reset();
+    logLine(log, line + "Done.", 4);
+    loaded = true;
+}
+
+FileServer::FileServer(DebugServer* log, int capacity)
+    : capacity(capacity), log(log), files(static_cast<size_t>(capacity > 0 ? capacity : 0)) {
+    packMode = false;
+}
+
+void FileServer::open(const std::string& packName) {
+    if (directory.parse(packName) != 0) throw ExceptionType(errReadMetadata);
+    packMode = true;
+}
+
+const FileServer::File* FileServer::findLoaded(const std::string& name) const {
+    for (int32_t k = 0; k < count; ++k)
+        if (files[k].isLoaded() && files[k].getName() == name) return &files[k];
+    return nullptr;
+}
+
+uint8_t* FileServer::getFile(const std::string& name) {
+    if (packMode) return directory.readFile(name);
+    const File* file = findLoaded(name);
+    if (file == nullptr) {
+        addFile(name);
+        file = findLoaded(name);
+    }
+    return file != nullptr ? file->getBytes() : nullptr;
+}
+
+int32_t FileServer::getFileSize(const std::string& name) {
+    if (packMode) return directory.getFileSize(name);
+    const File* file = findLoaded(name);
+    if (file == nullptr) {
+        addFile(name);
+        file = findLoaded(name);
+    }
+    if (file == nullptr) {
+        logLine(log, "{FileServer::getFileSize()}: Warning - client requested a non-existent file!",
+                8);
+        return -1;
+    }
+    return file->getSize();
+}
+
+void FileServer::addFile(const std::string& name) {
+    if (packMode) return;
+    if (count + 1 >= capacity) throw ExceptionType(errTooManyFiles);
+    File& file = files[count];
+    ++count;
+    try {
+        file.load(name, log);
+    } catch (...) {
+        --count; // the record is empty again and free for the next load
+        throw;
+    }
+}
