@@ -7,10 +7,13 @@
 extern SoundHandle musicStream;
 
 // Initialises the sound library (throws the integer 0 on failure) and creates the stream
-// of "velmorin.mp3" (throws the integer 1).
-void setUpMusic();
+// of "velmorin.mp3" (throws the integer 1). captureOnly (video mode): the library runs
+// decode-only, without an output device, so the export's capture DSP receives the whole
+// soundtrack as fast as it decodes and nothing is heard.
+void setUpMusic(bool captureOnly = false);
 // Starts output and plays the stream (throws the integer 2). The name is not used.
 void startMusic(const char* name);
-// Stops output and frees the stream and the library; harmless when repeated or when
-// nothing was started.
+// Stops output and frees the stream and the library, then sets musicStream to 0; harmless
+// when repeated or when nothing was started, and no call into the library at all when
+// set-up never ran (sound off).
 void stopMusic();

@@ -2,28 +2,51 @@
 // with a DSP hook that sees (and may change) every decoded block before it is heard.
 // Every call mirrors one entry of a classic sound library; failures are reported by zero
 // results, never by throwing.
+//
+// Two ways of running, chosen by the flags of soundInit:
+// - Output (the default): an audio device plays the mix; every stream advances at the speed
+//   the device consumes sound, and its DSP runs on the device's thread.
+// - Decode-only (kSoundInitDecodeOnly): no device is opened, so this works on a machine
+//   without any audio output. A playing stream is decoded on a worker thread of its own, as
+//   fast as the decoder goes, block after block into its DSP, and nothing is heard. The video
+//   export uses this to fill its capture buffer far faster than real time.
+// In both ways the DSP sees the stream's blocks in file order, each exactly once.
 #pragma once
 
 #include <cstdint>
 
 using SoundHandle = uint32_t; // 0 = none
+// buffer: lengthBytes bytes of interleaved signed 16-bit stereo at the output frequency
+// (4 bytes per sample frame, left first); what the callback leaves there is what is heard.
+// The callback must not call soundStop, soundStreamFree or soundFree.
 using SoundDspCallback = void (*)(SoundHandle dsp, SoundHandle channel, void* buffer,
                                   uint32_t lengthBytes, void* user);
 
-// device -1 = the default output; frequency 44100. 0 when audio or the device cannot start.
+// soundInit flag: decode without an output device (see above). Other flag bits are ignored.
+constexpr uint32_t kSoundInitDecodeOnly = 0x80000000u;
+// soundStreamPlay flush value: restart the stream from its beginning.
+constexpr int kSoundPlayRestart = 1;
+
+// device -1 = the default output, 1..n = the n-th output device; frequency in Hz (44100).
+// 0 when audio or the device cannot start, or when the library is already initialised.
 int soundInit(int device, uint32_t frequency, uint32_t flags);
-// A stream over the file (opened from the working directory). 0 when the file is missing,
-// unreadable, empty or holds no MPEG audio frame.
+// A stream over the file (opened from the working directory), decoded to 16-bit stereo at
+// the output frequency whatever the file's own rate and channel count. 0 when the library is
+// not initialised, or the file is missing, unreadable, not a regular file, empty or holds no
+// MPEG audio frame (the first frame is decoded here). Flags are ignored.
 SoundHandle soundStreamCreateFile(const char* path, uint32_t flags);
-// Starts output; non-zero on success.
+// Starts output (decode-only: lets playing streams run); non-zero on success.
 int soundStart();
-// Plays the stream; 0 on failure.
+// Plays the stream; 0 on failure (unknown stream). A stream that has ended, or any stream
+// with flush = kSoundPlayRestart, starts again from its beginning. Flags are ignored.
 int soundStreamPlay(SoundHandle stream, int flush, uint32_t flags);
-// Installs the DSP on the stream; returns its handle, 0 on failure.
+// Installs the DSP on the stream (replacing an earlier one); returns its handle, 0 on
+// failure. Install it before playing to see every block.
 SoundHandle soundChannelSetDsp(SoundHandle stream, SoundDspCallback callback, void* user);
 // Non-zero while the stream plays; 0 once it has played to its end or was stopped.
 int soundChannelIsActive(SoundHandle stream);
-// Stops output. Results of the three below are ignored by callers; each is harmless twice.
+// Stops output and every stream. Results of the three below are ignored by callers; each is
+// harmless twice and when nothing was started.
 int soundStop();
 int soundStreamFree(SoundHandle stream);
 int soundFree();

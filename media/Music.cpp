@@ -1,0 +1,31 @@
+// The soundtrack's set-up, start and stop over the sound library.
+#include "media/Music.h"
+
+SoundHandle musicStream = 0;
+
+namespace {
+// Set once set-up has been entered: stopping calls into the sound library only after that,
+// so a run with the sound off never reaches the library.
+bool musicSetUp = false;
+} // namespace
+
+void setUpMusic(bool captureOnly) {
+    musicSetUp = true;
+    const uint32_t flags = 16u | (captureOnly ? kSoundInitDecodeOnly : 0u);
+    if (soundInit(-1, 44100, flags) == 0) throw 0;
+    musicStream = soundStreamCreateFile("velmorin.mp3", 0x20000);
+    if (musicStream == 0) throw 1;
+}
+
+void startMusic(const char*) {
+    soundStart();
+    if (soundStreamPlay(musicStream, 0, 0) == 0) throw 2;
+}
+
+void stopMusic() {
+    if (!musicSetUp) return;
+    soundStop();
+    soundStreamFree(musicStream);
+    soundFree();
+    musicStream = 0;
+}

@@ -1,0 +1,413 @@
+// The sound library over libmpg123 (decoding) and SDL2 audio (output).
+//
+// Design
+// - A stream owns one Decoder: an mpg123 handle forced to signed 16-bit stereo at the output
+//   frequency (mono is duplicated, other rates go through mpg123's own resampler). Opening a
+//   stream decodes up to the first sound and keeps it, so a file that holds no MPEG audio
+//   frame is refused at creation. mpg123 only accepts a first frame whose following headers
+//   agree with it and gives up after its resync limit (1,024 bytes) of junk, so random bytes
+//   and PCM data (a WAV named .mp3) are refused rather than decoded into noise. A decoding
+//   error later in the file ends the stream as if the file ended there.
+// - Output mode: one SDL audio device plays the mix. Its callback, on SDL's audio thread,
+//   asks every playing stream for exactly the bytes the device wants, hands them to the
+//   stream's DSP, then adds what the DSP left into the device buffer. Playback is therefore
+//   paced by the device, and the DSP sees each block before it is heard.
+// - Decode-only mode (kSoundInitDecodeOnly): no device exists. Once output is started, each
+//   playing stream runs a worker thread that decodes block after block (kBlockBytes each)
+//   straight into the DSP as fast as mpg123 goes, then marks the stream inactive. One thread
+//   per stream keeps the sample order deterministic; the 900-s soundtrack takes seconds.
+// - In both modes a stream becomes inactive only after its DSP returned from the last block,
+//   so a caller that sees it inactive has been handed every sample.
+// - Locking: apiMutex serialises the calls that open, close, start and stop things and is
+//   never taken by the audio thread or the workers; stateMutex guards the stream table, the
+//   DSP fields and the play marks and is taken by the audio callback, by the workers (briefly,
+//   never while running a DSP) and by the calls a DSP may make (is-active, set-DSP). SDL device
+//   calls and thread joins happen with stateMutex released, as the audio thread or a worker
+//   may be waiting for it.
+#include "media/SoundLibrary.h"
+
+#include <SDL.h>
+#include <mpg123.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kBytesPerFrame = 4;  // 16-bit stereo
+constexpr uint32_t kBlockFrames = 2048; // device buffer and decode-only block, sample frames
+constexpr uint32_t kBlockBytes = kBlockFrames * kBytesPerFrame;
+constexpr int kMaxSilentReads = 64;      // reads without sound before a file counts as empty
+constexpr uint32_t kMinFrequency = 8000; // Hz
+constexpr uint32_t kMaxFrequency = 192000;
+
+struct Mpg123Deleter {
+    void operator()(mpg123_handle* handle) const {
+        mpg123_close(handle);
+        mpg123_delete(handle);
+    }
+};
+using Mpg123Ptr = std::unique_ptr<mpg123_handle, Mpg123Deleter>;
+
+// One MP3 file decoded to 16-bit stereo at a fixed rate, in file order.
+class Decoder {
+  public:
+    // Null when the path is not a non-empty regular file or holds no MPEG audio frame.
+    static std::unique_ptr<Decoder> open(const char* path, long rate) {
+        struct stat info {};
+        if (path == nullptr || stat(path, &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_size <= 0)
+            return nullptr;
+        int error = MPG123_OK;
+        Mpg123Ptr handle(mpg123_new(nullptr, &error));
+        if (!handle) return nullptr;
+        mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_FRANKENSTEIN, 0.0);
+        if (mpg123_format_none(handle.get()) != MPG123_OK ||
+            mpg123_format(handle.get(), rate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK ||
+            mpg123_open(handle.get(), path) != MPG123_OK)
+            return nullptr;
+        std::unique_ptr<Decoder> decoder(new Decoder(std::move(handle)));
+        if (!decoder->primeFirstSound()) return nullptr;
+        return decoder;
+    }
+
+    // Fills up to `bytes` bytes (a multiple of 4); fewer only at the end of the stream.
+    size_t read(uint8_t* out, size_t bytes) {
+        size_t filled = 0;
+        if (pendingPos_ < pending_.size()) {
+            filled = std::min(bytes, pending_.size() - pendingPos_);
+            std::memcpy(out, pending_.data() + pendingPos_, filled);
+            pendingPos_ += filled;
+        }
+        while (filled < bytes && !finished_) {
+            size_t done = 0;
+            int result = mpg123_read(handle_.get(), out + filled, bytes - filled, &done);
+            filled += done;
+            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) finished_ = true;
+        }
+        return filled;
+    }
+
+    bool finished() const { return finished_ && pendingPos_ >= pending_.size(); }
+
+    // Back to the first sample; false when the file cannot be sought (the stream then ends).
+    bool rewind() {
+        pending_.clear();
+        pendingPos_ = 0;
+        finished_ = mpg123_seek(handle_.get(), 0, SEEK_SET) < 0;
+        return !finished_;
+    }
+
+  private:
+    explicit Decoder(Mpg123Ptr handle) : handle_(std::move(handle)) {}
+
+    // Decodes until the first bytes of sound, which are kept for the first read.
+    bool primeFirstSound() {
+        pending_.resize(kBlockBytes);
+        for (int attempt = 0; attempt < kMaxSilentReads; ++attempt) {
+            size_t done = 0;
+            int result = mpg123_read(handle_.get(), pending_.data(), pending_.size(), &done);
+            if (done > 0) {
+                pending_.resize(done);
+                if (result != MPG123_OK && result != MPG123_NEW_FORMAT) finished_ = true;
+                return true;
+            }
+            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) return false;
+        }
+        return false;
+    }
+
+    Mpg123Ptr handle_;
+    std::vector<uint8_t> pending_; // sound decoded at opening, not yet read
+    size_t pendingPos_ = 0;
+    bool finished_ = false; // mpg123 reported the end or an error
+};
+
+// The SDL audio subsystem and one open, 16-bit stereo output device.
+class SdlAudioOutput {
+  public:
+    static std::unique_ptr<SdlAudioOutput> open(int device, uint32_t frequency,
+                                                SDL_AudioCallback callback) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+        std::unique_ptr<SdlAudioOutput> output(new SdlAudioOutput());
+        const char* name = nullptr;
+        if (device != -1) {
+            if (device < 1 || device > SDL_GetNumAudioDevices(0)) return nullptr;
+            name = SDL_GetAudioDeviceName(device - 1, 0);
+            if (name == nullptr) return nullptr;
+        }
+        SDL_AudioSpec want{};
+        want.freq = static_cast<int>(frequency);
+        want.format = AUDIO_S16SYS;
+        want.channels = 2;
+        want.samples = kBlockFrames;
+        want.callback = callback;
+        SDL_AudioSpec have{};
+        output->device_ = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+        if (output->device_ == 0) return nullptr;
+        return output;
+    }
+    ~SdlAudioOutput() {
+        if (device_ != 0) SDL_CloseAudioDevice(device_);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    SdlAudioOutput(const SdlAudioOutput&) = delete;
+    SdlAudioOutput& operator=(const SdlAudioOutput&) = delete;
+
+    void setPaused(bool paused) { SDL_PauseAudioDevice(device_, paused ? 1 : 0); }
+
+  private:
+    SdlAudioOutput() = default;
+    SDL_AudioDeviceID device_ = 0;
+};
+
+struct Stream {
+    SoundHandle handle = 0;
+    std::unique_ptr<Decoder> decoder; // used by one thread at a time: audio thread or worker
+    SoundDspCallback dsp = nullptr;   // guarded by stateMutex
+    void* dspUser = nullptr;
+    SoundHandle dspHandle = 0;
+    std::atomic<bool> playing{false};
+    std::atomic<bool> stopWorker{false};
+    std::thread worker; // decode-only mode; owned by the API thread
+    std::vector<uint8_t> block;
+};
+using StreamPtr = std::shared_ptr<Stream>;
+
+struct Library {
+    std::mutex apiMutex;
+    std::recursive_mutex stateMutex;
+    bool initialised = false; // guarded by apiMutex
+    bool decodeOnly = false;
+    bool started = false;
+    uint32_t frequency = 44100;               // Hz
+    std::unique_ptr<SdlAudioOutput> output;   // output mode only
+    std::map<SoundHandle, StreamPtr> streams; // guarded by stateMutex
+    SoundHandle nextHandle = 1;               // shared by streams and DSPs
+    std::vector<int16_t> mixScratch;          // audio thread only
+};
+
+Library& library() {
+    static Library* instance = new Library(); // lives until the process ends
+    return *instance;
+}
+
+StreamPtr findStream(SoundHandle handle) {
+    Library& lib = library();
+    std::lock_guard<std::recursive_mutex> state(lib.stateMutex);
+    auto found = lib.streams.find(handle);
+    return found == lib.streams.end() ? nullptr : found->second;
+}
+
+// Decodes the stream's next block into stream.block and runs its DSP over it; returns the
+// byte count. The caller is the only user of the decoder; when locked, stateMutex is held.
+size_t pullBlock(Stream& stream, size_t bytes, bool locked) {
+    if (stream.block.size() < bytes) stream.block.resize(bytes);
+    size_t count = stream.decoder->read(stream.block.data(), bytes);
+    count -= count % kBytesPerFrame;
+    if (count == 0) return 0;
+    SoundDspCallback dsp = nullptr;
+    void* user = nullptr;
+    SoundHandle dspHandle = 0;
+    {
+        Library& lib = library();
+        std::unique_lock<std::recursive_mutex> state(lib.stateMutex, std::defer_lock);
+        if (!locked) state.lock();
+        dsp = stream.dsp;
+        user = stream.dspUser;
+        dspHandle = stream.dspHandle;
+    }
+    if (dsp != nullptr)
+        dsp(dspHandle, stream.handle, stream.block.data(), static_cast<uint32_t>(count), user);
+    return count;
+}
+
+void audioCallback(void*, Uint8* out, int length) {
+    Library& lib = library();
+    size_t bytes = length > 0 ? static_cast<size_t>(length) : 0;
+    std::memset(out, 0, bytes);
+    std::lock_guard<std::recursive_mutex> state(lib.stateMutex);
+    for (auto& entry : lib.streams) {
+        Stream& stream = *entry.second;
+        if (!stream.playing) continue;
+        size_t count = pullBlock(stream, bytes, true);
+        const size_t samples = count / sizeof(int16_t);
+        for (size_t i = 0; i < samples; ++i) {
+            int16_t mixed;
+            int16_t added;
+            std::memcpy(&mixed, out + i * 2, 2);
+            std::memcpy(&added, stream.block.data() + i * 2, 2);
+            int sum = std::clamp(mixed + added, -32768, 32767);
+            mixed = static_cast<int16_t>(sum);
+            std::memcpy(out + i * 2, &mixed, 2);
+        }
+        if (count < bytes || stream.decoder->finished()) stream.playing = false;
+    }
+}
+
+// Decode-only mode: runs the stream to its end (or until told to stop) into its DSP.
+void decodeWorker(StreamPtr stream) {
+    while (!stream->stopWorker) {
+        size_t count = pullBlock(*stream, kBlockBytes, false);
+        if (count < kBlockBytes || stream->decoder->finished()) break;
+    }
+    stream->playing = false;
+}
+
+// apiMutex held. Starts the worker of a playing stream in decode-only mode once output runs.
+void launchWorker(const StreamPtr& stream) {
+    Library& lib = library();
+    if (!lib.decodeOnly || !lib.started || !stream->playing || stream->worker.joinable()) return;
+    stream->stopWorker = false;
+    stream->worker = std::thread(decodeWorker, stream);
+}
+
+// apiMutex held, stateMutex not held. Stops and joins the stream's worker, if any.
+void joinWorker(Stream& stream) {
+    stream.stopWorker = true;
+    if (stream.worker.joinable()) stream.worker.join();
+}
+
+std::vector<StreamPtr> allStreams() {
+    Library& lib = library();
+    std::lock_guard<std::recursive_mutex> state(lib.stateMutex);
+    std::vector<StreamPtr> streams;
+    for (auto& entry : lib.streams)
+        streams.push_back(entry.second);
+    return streams;
+}
+
+} // namespace
+
+int soundInit(int device, uint32_t frequency, uint32_t flags) {
+    Library& lib = library();
+    std::lock_guard<std::mutex> api(lib.apiMutex);
+    if (lib.initialised || frequency < kMinFrequency || frequency > kMaxFrequency) return 0;
+    const bool decodeOnly = (flags & kSoundInitDecodeOnly) != 0;
+    if (!decodeOnly) {
+        lib.output = SdlAudioOutput::open(device, frequency, audioCallback);
+        if (!lib.output) return 0;
+    }
+    lib.decodeOnly = decodeOnly;
+    lib.frequency = frequency;
+    lib.started = false;
+    lib.initialised = true;
+    return 1;
+}
+
+SoundHandle soundStreamCreateFile(const char* path, uint32_t) {
+    Library& lib = library();
+    std::lock_guard<std::mutex> api(lib.apiMutex);
+    if (!lib.initialised) return 0;
+    std::unique_ptr<Decoder> decoder = Decoder::open(path, static_cast<long>(lib.frequency));
+    if (!decoder) return 0;
+    auto stream = std::make_shared<Stream>();
+    stream->decoder = std::move(decoder);
+    std::lock_guard<std::recursive_mutex> state(lib.stateMutex);
+    stream->handle = lib.nextHandle++;
+    lib.streams[stream->handle] = stream;
+    return stream->handle;
+}
+
+int soundStart() {
+    Library& lib = library();
+    std::lock_guard<std::mutex> api(lib.apiMutex);
+    if (!lib.initialised) return 0;
+    lib.started = true;
+    if (lib.output) lib.output->setPaused(false);
+    for (const StreamPtr& stream : allStreams())
+        launchWorker(stream);
+    return 1;
+}
+
+int soundStreamPlay(SoundHandle handle, int flush, uint32_t) {
+    Library& lib = library();
+    std::lock_guard<std::mutex> api(lib.apiMutex);
+    if (!lib.initialised) return 0;
+    StreamPtr stream = findStream(handle);
+    if (!stream) return 0;
+    if (stream->playing && flush != kSoundPlayRestart) return 1;
+    // Take the stream away from the audio thread / its worker before touching its decoder.
+    stream->playing = false;
+    joinWorker(*stream);
+    { std::lock_guard<std::recursive_mutex> barrier(lib.stateMutex); } // ends a callback pass
+    if (flush == kSoundPlayRestart || stream->decoder->finished()) {
+        if (!stream->decoder->rewind()) return 0;
+    }
+    stream->playing = true;
+    launchWorker(stream);
+    return 1;
+}
+
+SoundHandle soundChannelSetDsp(SoundHandle handle, SoundDspCallback callback, void* user) {
+    Library& lib = library();
+    std::lock_guard<std::recursive_mutex> state(lib.stateMutex);
+    auto found = lib.streams.find(handle);
+    if (found == lib.streams.end() || callback == nullptr) return 0;
+    Stream& stream = *found->second;
+    stream.dsp = callback;
+    stream.dspUser = user;
+    stream.dspHandle = lib.nextHandle++;
+    return stream.dspHandle;
+}
+
+int soundChannelIsActive(SoundHandle handle) {
+    StreamPtr stream = findStream(handle);
+    return stream && stream->playing ? 1 : 0;
+}
+
+int soundStop() {
+    Library& lib = library();
+    std::lock_guard<std::mutex> api(lib.apiMutex);
+    if (!lib.initialised) return 0;
+    lib.started = false;
+    if (lib.output) lib.output->setPaused(true); // returns once no callback runs
+    for (const StreamPtr& stream : allStreams()) {
+        stream->playing = false;
+        joinWorker(*stream);
+    }
+    return 1;
+}
+
+int soundStreamFree(SoundHandle handle) {
+    Library& lib = library();
+    std::lock_guard<std::mutex> api(lib.apiMutex);
+    StreamPtr stream;
+    {
+        std::lock_guard<std::recursive_mutex> state(lib.stateMutex);
+        auto found = lib.streams.find(handle);
+        if (found == lib.streams.end()) return 0;
+        stream = found->second;
+        lib.streams.erase(found); // the audio thread no longer sees it
+    }
+    stream->playing = false;
+    joinWorker(*stream);
+    return 1;
+}
+
+int soundFree() {
+    Library& lib = library();
+    std::lock_guard<std::mutex> api(lib.apiMutex);
+    if (!lib.initialised) return 0;
+    std::map<SoundHandle, StreamPtr> streams;
+    {
+        std::lock_guard<std::recursive_mutex> state(lib.stateMutex);
+        streams.swap(lib.streams);
+    }
+    for (auto& entry : streams) {
+        entry.second->playing = false;
+        joinWorker(*entry.second);
+    }
+    lib.output.reset(); // closes the device: no callback runs after this
+    lib.initialised = false;
+    lib.started = false;
+    return 1;
+}
