@@ -1,0 +1,158 @@
+// libjpeg-turbo behind JpegDecoder: the library's fatal errors jump back here instead of ending
+// the process, and its warnings go to the message sink instead of stderr.
+#include "storage/JpegDecoder.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+#include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
+
+namespace {
+
+// libjpeg may hold at most this much working memory for one picture (progressive JPEGs keep all
+// coefficients); a header that claims a gigantic picture fails cleanly instead of exhausting
+// the machine.
+constexpr long maxLibraryMemory = 256L * 1024 * 1024; // bytes
+
+} // namespace
+
+struct JpegDecoder::Record {
+    // libjpeg's error manager first, so that the library's pointer to it is a pointer to us.
+    struct ErrorManager {
+        jpeg_error_mgr library;
+        std::jmp_buf jump;
+        Record* owner;
+    };
+
+    jpeg_decompress_struct info;
+    ErrorManager error;
+    bool created = false;
+    bool dataEnded = false; // the library ran out of data and padded it (a truncated file)
+    MessageSink sink;
+
+    void send(j_common_ptr common) {
+        if (!sink) return;
+        char text[JMSG_LENGTH_MAX];
+        (*common->err->format_message)(common, text);
+        try {
+            sink(text);
+        } catch (...) {
+            // Never unwind through the library's C frames.
+        }
+    }
+
+    static void errorExit(j_common_ptr common) {
+        ErrorManager* error = reinterpret_cast<ErrorManager*>(common->err);
+        error->owner->send(common);
+        std::longjmp(error->jump, 1);
+    }
+
+    // msg_level -1 is a warning, 0 and above trace output (dropped).
+    static void emitMessage(j_common_ptr common, int level) {
+        if (level >= 0) return;
+        ErrorManager* error = reinterpret_cast<ErrorManager*>(common->err);
+        if (common->err->msg_code == JWRN_JPEG_EOF) error->owner->dataEnded = true;
+        // Like the library itself, pass on only the first warning of a picture: corrupt data can
+        // raise thousands.
+        if (common->err->num_warnings++ == 0) error->owner->send(common);
+    }
+
+    static void outputMessage(j_common_ptr common) { (void)common; }
+};
+
+JpegDecoder::JpegDecoder() : record(new Record) {}
+
+JpegDecoder::~JpegDecoder() {
+    if (record->created) jpeg_destroy_decompress(&record->info);
+}
+
+void JpegDecoder::setMessageSink(MessageSink sink) {
+    record->sink = std::move(sink);
+}
+
+int JpegDecoder::initialise() {
+    Record& r = *record;
+    if (r.created) {
+        jpeg_destroy_decompress(&r.info);
+        r.created = false;
+    }
+    std::memset(&r.info, 0, sizeof r.info);
+    r.info.err = jpeg_std_error(&r.error.library);
+    r.error.library.error_exit = &Record::errorExit;
+    r.error.library.emit_message = &Record::emitMessage;
+    r.error.library.output_message = &Record::outputMessage;
+    r.error.owner = &r;
+    if (setjmp(r.error.jump)) return 1;
+    jpeg_create_decompress(&r.info);
+    r.info.mem->max_memory_to_use = maxLibraryMemory;
+    r.created = true;
+    return 0;
+}
+
+int JpegDecoder::readHeader(const uint8_t* data, size_t size, Header& header) {
+    Record& r = *record;
+    if (!r.created || data == nullptr || size == 0) return 1;
+    r.dataEnded = false;
+    r.error.library.num_warnings = 0;
+    if (setjmp(r.error.jump)) {
+        jpeg_abort_decompress(&r.info);
+        return 1;
+    }
+    jpeg_mem_src(&r.info, data, static_cast<unsigned long>(size));
+    const int status = jpeg_read_header(&r.info, TRUE);
+    const bool ok = status == JPEG_HEADER_OK && !r.dataEnded;
+    if (ok) {
+        header.width = static_cast<int>(r.info.image_width);
+        header.height = static_cast<int>(r.info.image_height);
+        header.channels = r.info.num_components;
+    }
+    jpeg_abort_decompress(&r.info);
+    return ok ? 0 : 1;
+}
+
+int JpegDecoder::decode(const uint8_t* data, size_t size, uint8_t* pixels, int width, int height) {
+    Record& r = *record;
+    if (!r.created || data == nullptr || size == 0 || pixels == nullptr || width <= 0 ||
+        height <= 0)
+        return 1;
+    r.dataEnded = false;
+    r.error.library.num_warnings = 0;
+    if (setjmp(r.error.jump)) {
+        jpeg_abort_decompress(&r.info);
+        return 1;
+    }
+    jpeg_mem_src(&r.info, data, static_cast<unsigned long>(size));
+    if (jpeg_read_header(&r.info, TRUE) != JPEG_HEADER_OK || r.dataEnded ||
+        (r.info.num_components != 1 && r.info.num_components != 3) ||
+        r.info.image_width < static_cast<JDIMENSION>(width) ||
+        r.info.image_height < static_cast<JDIMENSION>(height)) {
+        jpeg_abort_decompress(&r.info);
+        return 1;
+    }
+    // Everything else stays at the library's defaults: JDCT_ISLOW, fancy upsampling, no scaling.
+    r.info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&r.info);
+    if (r.info.output_components != 3 || r.dataEnded) {
+        jpeg_abort_decompress(&r.info);
+        return 1;
+    }
+    // The row buffer lives in the library's image pool, released by jpeg_abort_decompress, so no
+    // C++ object is skipped if the library jumps back.
+    JSAMPARRAY row = (*r.info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&r.info),
+                                                 JPOOL_IMAGE, r.info.output_width * 3, 1);
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    while (r.info.output_scanline < static_cast<JDIMENSION>(height)) {
+        const JDIMENSION y = r.info.output_scanline;
+        if (jpeg_read_scanlines(&r.info, row, 1) != 1 || r.dataEnded) {
+            jpeg_abort_decompress(&r.info);
+            return 1;
+        }
+        std::memcpy(pixels + y * rowBytes, row[0], rowBytes);
+    }
+    // The rows below the wanted ones, if any, are not decoded.
+    jpeg_abort_decompress(&r.info);
+    return 0;
+}

@@ -1,0 +1,95 @@
+// OImage: loads a JPEG picture from the FileServer and decodes it through JpegDecoder.
+#include "storage/OImage.h"
+
+#include "engine/DebugServer.h"
+#include "engine/Exception.h"
+#include "storage/FileServer.h"
+#include "storage/JpegDecoder.h"
+
+#include <new>
+
+namespace {
+
+// Shared by every picture of the process.
+std::unique_ptr<JpegDecoder> decoder; // the decoder record, set up while the usage count is 0
+int32_t usageCount = 0;               // pictures loaded successfully so far
+int lastStatus = 0;                   // result of the last decoder call, 0 = success
+
+void log(const std::string& text, int8_t level) {
+    if (DebugServer* server = processDebugServer()) server->log(text.c_str(), level);
+}
+
+} // namespace
+
+OImage::OImage(const std::string& path, int32_t width, int32_t height) {
+    constructed = false;
+    log("{OImage::OImage()}: Allocating resources...", 0);
+    load(path, width, height);
+    log("{OImage::OImage()}: Done.", 0);
+    constructed = true;
+}
+
+OImage::~OImage() = default;
+
+int32_t OImage::getUsageCount() {
+    return usageCount;
+}
+
+void OImage::fail(std::string& progress, ExceptionType& error, bool withDetail) {
+    progress += "Failed!";
+    log(progress, 0);
+    if (withDetail) error.setDetail(path.c_str());
+    throw ExceptionType(error);
+}
+
+void OImage::load(const std::string& requestedPath, int32_t w, int32_t h) {
+    std::string progress = "{OImage::OImage()}: Reading " + requestedPath + "...";
+    path = requestedPath;
+
+    if (usageCount == 0) {
+        log("{OImage::OImage()}: Usage count equals zero - allocating shared data...", 5);
+        decoder.reset(new (std::nothrow) JpegDecoder);
+        lastStatus = decoder ? decoder->initialise() : 1;
+        if (lastStatus != 0) {
+            decoder.reset();
+            fail(progress, errImageReader, false);
+        }
+        decoder->setMessageSink(
+            [](const std::string& text) { log("{OImage::OImage()}: JPEG library: " + text, 8); });
+    }
+
+    // A picture the FileServer does not have arrives as no bytes and size -1 and fails at the
+    // header read. In pack mode each request hands out a new block, which this object owns.
+    FileServer* files = processFileServer();
+    const bool ownsBlock = packMode;
+    uint8_t* block = files != nullptr ? files->getFile(path) : nullptr;
+    if (ownsBlock) ownedBytes.reset(block);
+    fileBytes = block;
+    fileSize = files != nullptr ? files->getFileSize(path) : -1;
+
+    JpegDecoder::Header header;
+    lastStatus = fileBytes != nullptr && fileSize > 0
+                     ? decoder->readHeader(fileBytes, static_cast<size_t>(fileSize), header)
+                     : 1;
+    if (lastStatus != 0) fail(progress, errReadFile, true);
+    // The image preparation reads exactly pictureWidth x pictureHeight pixels: a smaller picture
+    // would be read past its end.
+    if (header.width < pictureWidth || header.height < pictureHeight)
+        fail(progress, errReadFile, true);
+
+    width = w == -1 ? pictureWidth : w;
+    height = h == -1 ? pictureHeight : h;
+
+    const size_t pixelBytes = static_cast<size_t>(pictureWidth) * pictureHeight * 3;
+    pixels.reset(new (std::nothrow) uint8_t[pixelBytes]);
+    if (!pixels) throw ExceptionType(errOutOfMemory);
+
+    // Grey and colour JPEGs decode to RGB; any other channel count (CMYK) fails here.
+    lastStatus = decoder->decode(fileBytes, static_cast<size_t>(fileSize), pixels.get(),
+                                 pictureWidth, pictureHeight);
+    if (lastStatus != 0) fail(progress, errReadFile, true);
+
+    progress += "Done! (" + std::to_string(fileSize) + " bytes read.)";
+    log(progress, 6);
+    ++usageCount;
+}
