@@ -21,3 +21,5 @@ DisplayDevice* createPlatformDisplay(const std::string& title) { return new Null
 void* getDisplayWindow() { return nullptr; }
 
 void hideDisplayWindow(void*) {}
+
+void setDisplayWindowed(bool) {}

@@ -10,3 +10,7 @@ DisplayDevice* createPlatformDisplay(const std::string& title);
 // The display window (null when none exists); video mode hides it with hideDisplayWindow.
 void* getDisplayWindow();
 void hideDisplayWindow(void* window);
+
+// The start-up calls this with true when the command line holds "windowed": open then makes a
+// 640 x 480 resizable window instead of taking over the screen. Call before open.
+void setDisplayWindowed(bool windowed);

@@ -1,0 +1,279 @@
+// The SDL2 display: window, full-screen mode with its fall-backs, the streaming texture the
+// frames are converted into, the event pump with Escape and close requests, and the window
+// functions of the platform. The only display file that includes SDL.
+#include "graphics/SdlDisplay.h"
+
+#include "engine/Settings.h"
+#include "graphics/Handles.h"
+#include "graphics/RowConverters.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+namespace {
+
+struct WindowDeleter {
+    void operator()(SDL_Window* window) const { SDL_DestroyWindow(window); }
+};
+struct RendererDeleter {
+    void operator()(SDL_Renderer* renderer) const { SDL_DestroyRenderer(renderer); }
+};
+struct TextureDeleter {
+    void operator()(SDL_Texture* texture) const { SDL_DestroyTexture(texture); }
+};
+
+// SDL's video subsystem, started by open and stopped by close.
+class VideoSubsystem {
+  public:
+    VideoSubsystem() = default;
+    VideoSubsystem(const VideoSubsystem&) = delete;
+    VideoSubsystem& operator=(const VideoSubsystem&) = delete;
+    ~VideoSubsystem() { stop(); }
+
+    bool start() {
+        if (!running) running = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        return running;
+    }
+    void stop() {
+        if (running) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        running = false;
+    }
+    bool isRunning() const { return running; }
+
+  private:
+    bool running = false;
+};
+
+// The process-wide display state. Pieces are released in reverse order of creation.
+struct DisplayState {
+    bool windowed = false; // a resizable window instead of full-screen (command line)
+    VideoSubsystem video;
+    std::unique_ptr<SDL_Window, WindowDeleter> window;
+    std::unique_ptr<SDL_Renderer, RendererDeleter> renderer;
+    std::unique_ptr<SDL_Texture, TextureDeleter> texture;
+    Uint32 textureFormat = SDL_PIXELFORMAT_UNKNOWN;
+    int32_t width = 0;  // pixels per row, as given to open
+    int32_t height = 0; // rows, as given to open
+    int32_t appActive = 0;
+    RowConverter converter = nullptr;
+};
+
+// Never destroyed: SDL objects must not be released by static destructors after SDL has quit.
+DisplayState& state() {
+    static DisplayState* displayState = new DisplayState();
+    return *displayState;
+}
+
+void sleepOneMillisecond() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Exclusive full-screen at width x height with 32-, then 24-, then 16-bit pixels; when the
+// screen has none of these modes, full-screen at the desktop's mode with the picture scaled.
+bool enterFullScreen(SDL_Window* window, int32_t width, int32_t height) {
+    const int displayIndex = SDL_GetWindowDisplayIndex(window);
+    const int modeCount = displayIndex >= 0 ? SDL_GetNumDisplayModes(displayIndex) : 0;
+    for (int bits : {32, 24, 16}) {
+        for (int i = 0; i < modeCount; ++i) {
+            SDL_DisplayMode mode;
+            if (SDL_GetDisplayMode(displayIndex, i, &mode) != 0) continue;
+            if (mode.w != width || mode.h != height || SDL_ISPIXELFORMAT_FOURCC(mode.format) ||
+                static_cast<int>(SDL_BYTESPERPIXEL(mode.format)) * 8 != bits)
+                continue;
+            if (SDL_SetWindowDisplayMode(window, &mode) == 0 &&
+                SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0)
+                return true;
+        }
+    }
+    return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
+// The texture takes the screen's format when the renderer offers it and a converter exists,
+// else the renderer's first format that has a converter.
+Uint32 chooseTextureFormat(SDL_Window* window, SDL_Renderer* renderer) {
+    SDL_RendererInfo info;
+    if (SDL_GetRendererInfo(renderer, &info) != 0) return SDL_PIXELFORMAT_UNKNOWN;
+    const Uint32 screenFormat = SDL_GetWindowPixelFormat(window);
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+        if (info.texture_formats[i] == screenFormat &&
+            rowConverterForPixelFormat(screenFormat) != nullptr)
+            return screenFormat;
+    }
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+        if (rowConverterForPixelFormat(info.texture_formats[i]) != nullptr)
+            return info.texture_formats[i];
+    }
+    return SDL_PIXELFORMAT_UNKNOWN;
+}
+
+bool createTexture(DisplayState& display) {
+    display.texture.reset(SDL_CreateTexture(display.renderer.get(), display.textureFormat,
+                                            SDL_TEXTUREACCESS_STREAMING, display.width,
+                                            display.height));
+    if (!display.texture) return false;
+    // The top byte of a source pixel is not alpha: never blend.
+    SDL_SetTextureBlendMode(display.texture.get(), SDL_BLENDMODE_NONE);
+    return true;
+}
+
+int openDisplay(DisplayState& display, int32_t width, int32_t height) {
+    display.width = width;
+    display.height = height;
+    if (width <= 0 || height <= 0) return 0;
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest"); // black line rows stay crisp
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "0", SDL_HINT_OVERRIDE);
+    if (!display.video.start()) return 0;
+
+    const Uint32 windowFlags = display.windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_BORDERLESS;
+    display.window.reset(SDL_CreateWindow(" ", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                          width, height, windowFlags));
+    if (!display.window) return 0;
+    SDL_ShowCursor(SDL_DISABLE);
+    if (!display.windowed && !enterFullScreen(display.window.get(), width, height)) return 0;
+
+    display.renderer.reset(SDL_CreateRenderer(display.window.get(), -1, 0));
+    if (!display.renderer) return 0;
+    // Scaled to the window with the aspect kept; black bars fill the rest.
+    if (SDL_RenderSetLogicalSize(display.renderer.get(), width, height) != 0) return 0;
+    SDL_SetRenderDrawColor(display.renderer.get(), 0, 0, 0, 255);
+
+    display.textureFormat = chooseTextureFormat(display.window.get(), display.renderer.get());
+    display.converter = rowConverterForPixelFormat(display.textureFormat);
+    if (display.converter == nullptr) return 0;
+    if (!createTexture(display)) {
+        display.converter = nullptr;
+        return 0;
+    }
+    SDL_DisableScreenSaver();
+    return 1;
+}
+
+void closeDisplay(DisplayState& display) {
+    display.converter = nullptr;
+    display.appActive = 0;
+    display.texture.reset();
+    display.renderer.reset();
+    display.window.reset(); // leaving full-screen restores the desktop's mode
+    if (display.video.isRunning()) {
+        SDL_ShowCursor(SDL_ENABLE);
+        SDL_EnableScreenSaver();
+    }
+    display.video.stop();
+}
+
+[[noreturn]] void closeAndExit(DisplayState& display) {
+    closeDisplay(display);
+    std::exit(0); // the registered exit routines (the credits) still run
+}
+
+void pumpEvents(DisplayState& display) {
+    const Uint32 windowId = display.window ? SDL_GetWindowID(display.window.get()) : 0;
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        switch (event.type) {
+        case SDL_WINDOWEVENT:
+            if (event.window.windowID != windowId) break;
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) display.appActive = 1;
+            if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) display.appActive = 0;
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) closeAndExit(display);
+            break;
+        case SDL_KEYDOWN:
+            if (event.key.keysym.sym == SDLK_ESCAPE) closeAndExit(display);
+            break; // any other key is swallowed
+        case SDL_QUIT:
+            closeAndExit(display);
+        case SDL_RENDER_DEVICE_RESET:
+            // The renderer lost its textures: make the frame's texture again.
+            if (display.renderer && display.converter != nullptr && !createTexture(display))
+                display.converter = nullptr;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+} // namespace
+
+SdlDisplay::SdlDisplay(const std::string& title) : DisplayDevice(title) {}
+
+int SdlDisplay::open() {
+    try {
+        Settings* settings = Settings::instance();
+        const int32_t width = settings->getInt(xRes);
+        const int32_t height = settings->getInt(yRes);
+        return openDisplay(state(), width, height);
+    } catch (...) {
+        return 0;
+    }
+}
+
+void SdlDisplay::close() {
+    closeDisplay(state());
+}
+
+int SdlDisplay::present() {
+    DisplayState& display = state();
+    if (display.video.isRunning()) pumpEvents(display);
+
+    // Nothing to draw into, nothing to draw, or in the background: don't spin.
+    const bool drawable = display.appActive != 0 && display.texture && display.converter;
+    uint8_t* pixels = (drawable && attached != nullptr) ? attached->getPixels() : nullptr;
+    const int32_t sourceWidth = attached ? attached->getRight() - attached->getLeft() : 0;
+    const int32_t sourceHeight = attached ? attached->getBottom() - attached->getTop() : 0;
+    if (pixels == nullptr || attached->getBpp() != 32 || sourceWidth < display.width ||
+        sourceHeight < display.height) {
+        sleepOneMillisecond();
+        return 1;
+    }
+
+    void* locked = nullptr;
+    int pitch = 0; // bytes per locked row
+    if (SDL_LockTexture(display.texture.get(), nullptr, &locked, &pitch) != 0) return 0;
+    const uint32_t* sourceRow = reinterpret_cast<const uint32_t*>(pixels);
+    uint8_t* destinationRow = static_cast<uint8_t*>(locked);
+    for (int32_t row = 0; row < display.height; ++row) {
+        display.converter(sourceRow, destinationRow, display.width);
+        sourceRow += sourceWidth;
+        destinationRow += pitch;
+    }
+    SDL_UnlockTexture(display.texture.get());
+
+    SDL_RenderClear(display.renderer.get());
+    SDL_RenderCopy(display.renderer.get(), display.texture.get(), nullptr, nullptr);
+    SDL_RenderPresent(display.renderer.get());
+    std::this_thread::yield();
+    return 1;
+}
+
+RowConverter rowConverterForPixelFormat(uint32_t sdlPixelFormat) {
+    const Uint32 format = sdlPixelFormat;
+    if (format == SDL_PIXELFORMAT_UNKNOWN || SDL_ISPIXELFORMAT_FOURCC(format)) return nullptr;
+    int bits = 0;
+    Uint32 red = 0, green = 0, blue = 0, alpha = 0;
+    if (!SDL_PixelFormatEnumToMasks(format, &bits, &red, &green, &blue, &alpha)) return nullptr;
+    const uint32_t bitCount = static_cast<uint32_t>(SDL_BYTESPERPIXEL(format)) * 8;
+    return selectRowConverter(bitCount, red, green, blue);
+}
+
+DisplayDevice* createPlatformDisplay(const std::string& title) {
+    return new SdlDisplay(title);
+}
+
+void* getDisplayWindow() {
+    return state().window.get();
+}
+
+void hideDisplayWindow(void* window) {
+    // Only the display's own, still existing window is touched.
+    if (window != nullptr && window == state().window.get())
+        SDL_HideWindow(static_cast<SDL_Window*>(window));
+}
+
+void setDisplayWindowed(bool windowed) {
+    state().windowed = windowed;
+}

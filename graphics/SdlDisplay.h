@@ -1,0 +1,40 @@
+// The display device of the real screen, over SDL2: full-screen 640 x 480 (or a window), each
+// frame converted row by row into a streaming texture and presented.
+#pragma once
+
+#include "graphics/PlatformDisplay.h"
+#include "graphics/RowConverters.h"
+
+#include <cstdint>
+#include <string>
+
+// One display per process: apart from the attached surface, all of its state (window,
+// renderer, texture, row converter, activity flag) is process-wide.
+class SdlDisplay : public DisplayDevice {
+  public:
+    explicit SdlDisplay(const std::string& title);
+    // Does not close the display.
+    ~SdlDisplay() override = default;
+
+    // Reads the width and height from settings keys 1 and 2 and takes over the screen:
+    // 1 on success, 0 on any failure (whatever was made is left for close). Never throws.
+    int open() override;
+    // Releases everything open made, shows the mouse pointer and lets the screen saver run
+    // again. Safe to run any number of times.
+    void close() override;
+    // Always false: Escape and close requests end the process from inside present.
+    bool quitRequested() override { return false; }
+    void attachSurface(Surface* surface) override { attached = surface; }
+    // Pumps the window's events, then (while the window has the focus) converts the attached
+    // surface into the screen's format and shows it. 1, or 0 when the frame could not be
+    // locked. Escape or a close request runs close and ends the process with exit code 0.
+    int present() override;
+
+  private:
+    Surface* attached = nullptr; // not owned; the application's surface handle
+};
+
+// The converter for an SDL pixel format (an SDL_PIXELFORMAT_* value): its bit count is the
+// storage size of a pixel (so X-8-8-8 counts 32 and X-5-5-5 counts 16) and its alpha mask is
+// not looked at. nullptr when none fits.
+RowConverter rowConverterForPixelFormat(uint32_t sdlPixelFormat);

@@ -1,0 +1,292 @@
+// Tests of the SDL display under SDL's dummy video driver: open/close in any order, what
+// present shows and when, the keys and close requests that end the process, and the mapping
+// of SDL pixel formats onto the row converters.
+#include "graphics/SdlDisplay.h"
+
+#include "engine/Settings.h"
+#include "graphics/Handles.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr int width = 640;
+constexpr int height = 480;
+
+void storeDisplaySettings() {
+    Settings* settings = Settings::instance();
+    settings->setInt(xRes, width);
+    settings->setInt(yRes, height);
+    settings->setInt(bpp, 32);
+    settings->setInt(platformFirst, 1);
+    settings->setInt(platformSecond, 1);
+}
+
+SDL_Window* displayWindow() {
+    return static_cast<SDL_Window*>(getDisplayWindow());
+}
+
+void pushWindowEvent(Uint8 which) {
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = SDL_GetWindowID(displayWindow());
+    event.window.event = which;
+    ASSERT_EQ(SDL_PushEvent(&event), 1) << "the test event must be queued";
+}
+
+void pushKeyDown(SDL_Keycode key) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.windowID = SDL_GetWindowID(displayWindow());
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = key;
+    ASSERT_EQ(SDL_PushEvent(&event), 1) << "the test event must be queued";
+}
+
+void pushQuit() {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&event), 1) << "the test event must be queued";
+}
+
+// The picture: four quadrants of different colours, with a distinct top byte in each pixel.
+uint32_t quadrantColour(int x, int y, uint32_t salt) {
+    static const uint32_t colours[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0x00F0C030};
+    return colours[(x >= width / 2) + 2 * (y >= height / 2)] ^ salt;
+}
+
+void paint(Surface& surface, uint32_t salt) {
+    uint32_t* pixels = reinterpret_cast<uint32_t*>(surface.getPixels());
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[y * width + x] = 0xAB000000 | quadrantColour(x, y, salt);
+}
+
+// The colour the window shows at (x, y) as 0x00RRGGBB.
+uint32_t shownAt(int x, int y) {
+    SDL_Surface* shown = SDL_GetWindowSurface(displayWindow());
+    if (shown == nullptr || x >= shown->w || y >= shown->h) return 0xFFFFFFFF;
+    const uint8_t* row = static_cast<const uint8_t*>(shown->pixels) + y * shown->pitch;
+    Uint32 value = 0;
+    std::memcpy(&value, row + x * shown->format->BytesPerPixel, shown->format->BytesPerPixel);
+    Uint8 r = 0, g = 0, b = 0;
+    SDL_GetRGB(value, shown->format, &r, &g, &b);
+    return (static_cast<uint32_t>(r) << 16) | (g << 8) | b;
+}
+
+// A surface handle whose geometry disagrees with the display's.
+class NarrowSurface : public Surface {
+  public:
+    int32_t getRight() override { return 100; }
+};
+
+class SdlDisplayTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        storeDisplaySettings();
+        setDisplayWindowed(false);
+        display = std::make_unique<Display>("");
+        surface = std::make_unique<Surface>();
+        display->attachSurface(surface.get());
+    }
+    void TearDown() override {
+        display->close();
+        surface.reset();
+        display.reset();
+        setDisplayWindowed(false);
+    }
+
+    // Opens a window of exactly 640 x 480 and makes it the active one.
+    void openActiveWindow() {
+        setDisplayWindowed(true);
+        ASSERT_EQ(display->open(), 1) << "the dummy driver offers a window and a renderer";
+        pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    }
+
+    std::unique_ptr<Display> display;
+    std::unique_ptr<Surface> surface;
+};
+
+} // namespace
+
+TEST_F(SdlDisplayTest, OpenCloseAndPresentInAnyOrderAreHarmless) {
+    EXPECT_EQ(display->present(), 1) << "present before open only waits";
+    display->close();
+    display->close();
+    EXPECT_EQ(getDisplayWindow(), nullptr) << "no window before open";
+
+    const int opened = display->open();
+    EXPECT_TRUE(opened == 0 || opened == 1) << "open reports 1 or 0";
+    EXPECT_EQ(display->present(), 1) << "present on an open display without focus";
+    display->close();
+    display->close();
+    EXPECT_EQ(getDisplayWindow(), nullptr) << "close released the window";
+    EXPECT_EQ(display->present(), 1) << "present after close only waits";
+    EXPECT_FALSE(display->quitRequested()) << "the display never asks the loop to quit";
+
+    EXPECT_EQ(display->open(), opened) << "the display opens again after close";
+}
+
+TEST_F(SdlDisplayTest, WithoutAnyVideoOpenFailsAndPresentStillReturns) {
+    const char* before = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = before ? before : "";
+    setenv("SDL_VIDEODRIVER", "no-such-video-driver", 1);
+    EXPECT_EQ(display->open(), 0) << "no video: open fails without throwing";
+    EXPECT_EQ(getDisplayWindow(), nullptr) << "no window was made";
+    EXPECT_EQ(display->present(), 1) << "no video: present sleeps and returns 1";
+    display->close();
+    display->close();
+    if (before)
+        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_VIDEODRIVER");
+}
+
+TEST_F(SdlDisplayTest, AnActiveWindowShowsTheSurfaceAndIgnoresOtherKeys) {
+    openActiveWindow();
+    paint(*surface, 0);
+    ASSERT_EQ(display->present(), 1) << "a frame is drawn";
+    for (int y : {0, 100, 239, 240, 479})
+        for (int x : {0, 200, 319, 320, 639})
+            EXPECT_EQ(shownAt(x, y), quadrantColour(x, y, 0)) << "pixel " << x << "," << y;
+
+    pushKeyDown(SDLK_a);
+    pushKeyDown(SDLK_RETURN);
+    pushKeyDown(SDLK_q);
+    paint(*surface, 0x00010101);
+    EXPECT_EQ(display->present(), 1) << "other keys are swallowed";
+    EXPECT_NE(getDisplayWindow(), nullptr) << "other keys leave the window open";
+    EXPECT_EQ(shownAt(10, 10), quadrantColour(10, 10, 0x00010101)) << "the next frame is shown";
+}
+
+TEST_F(SdlDisplayTest, NothingIsDrawnWhileTheWindowHasNoFocus) {
+    openActiveWindow();
+    paint(*surface, 0);
+    ASSERT_EQ(display->present(), 1);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    paint(*surface, 0x00FFFFFF);
+    EXPECT_EQ(display->present(), 1) << "an inactive display still returns 1";
+    EXPECT_EQ(shownAt(600, 400), quadrantColour(600, 400, 0)) << "the old frame stays";
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_EQ(display->present(), 1);
+    EXPECT_EQ(shownAt(600, 400), quadrantColour(600, 400, 0x00FFFFFF)) << "drawing resumes";
+}
+
+TEST_F(SdlDisplayTest, FullScreenFillsTheDesktopModeWithTheAspectKept) {
+    ASSERT_EQ(display->open(), 1) << "the dummy screen falls back to desktop full-screen";
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    paint(*surface, 0);
+    ASSERT_EQ(display->present(), 1);
+    int windowWidth = 0, windowHeight = 0;
+    SDL_GetWindowSize(displayWindow(), &windowWidth, &windowHeight);
+    ASSERT_GT(windowWidth, 0);
+    ASSERT_GT(windowHeight, 0);
+    // The picture fills the height (or the width on a tall screen), centred.
+    const double scale = std::min(windowWidth / double(width), windowHeight / double(height));
+    const double left = (windowWidth - width * scale) / 2,
+                 top = (windowHeight - height * scale) / 2;
+    for (int y : {60, 420})
+        for (int x : {100, 540}) {
+            const int shownX = static_cast<int>(left + x * scale);
+            const int shownY = static_cast<int>(top + y * scale);
+            EXPECT_EQ(shownAt(shownX, shownY), quadrantColour(x, y, 0))
+                << "picture pixel " << x << "," << y << " scaled to " << shownX << "," << shownY;
+        }
+}
+
+TEST_F(SdlDisplayTest, ASurfaceThatDoesNotFitIsNotShown) {
+    openActiveWindow();
+    NarrowSurface narrow;
+    display->attachSurface(&narrow);
+    EXPECT_EQ(display->present(), 1) << "a narrower surface is skipped, not over-read";
+    display->attachSurface(nullptr);
+    EXPECT_EQ(display->present(), 1) << "no surface: nothing to show";
+}
+
+TEST_F(SdlDisplayTest, HideTouchesOnlyTheDisplayWindow) {
+    openActiveWindow();
+    int other = 0;
+    hideDisplayWindow(&other);
+    hideDisplayWindow(nullptr);
+    EXPECT_EQ(SDL_GetWindowFlags(displayWindow()) & SDL_WINDOW_HIDDEN, 0u)
+        << "foreign pointers are ignored";
+    hideDisplayWindow(getDisplayWindow());
+    EXPECT_NE(SDL_GetWindowFlags(displayWindow()) & SDL_WINDOW_HIDDEN, 0u)
+        << "the display window is hidden";
+}
+
+namespace {
+
+void reportAtExit() {
+    std::fprintf(stderr, "exit routine ran, window %s\n",
+                 getDisplayWindow() == nullptr ? "closed" : "still open");
+}
+
+} // namespace
+
+TEST_F(SdlDisplayTest, EscapeClosesAndEndsTheProcessThroughTheExitRoutines) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit(reportAtExit);
+            openActiveWindow();
+            pushKeyDown(SDLK_ESCAPE);
+            display->present();
+            std::exit(7);
+        },
+        ::testing::ExitedWithCode(0), "exit routine ran, window closed");
+}
+
+TEST_F(SdlDisplayTest, CloseRequestsEndTheProcessWithCodeZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atexit(reportAtExit);
+            openActiveWindow();
+            pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+            display->present();
+            std::exit(7);
+        },
+        ::testing::ExitedWithCode(0), "exit routine ran, window closed");
+    EXPECT_EXIT(
+        {
+            std::atexit(reportAtExit);
+            openActiveWindow();
+            pushQuit();
+            display->present();
+            std::exit(7);
+        },
+        ::testing::ExitedWithCode(0), "exit routine ran, window closed");
+}
+
+TEST(SdlPixelFormats, MapOntoTheConverterTable) {
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_RGB888), convertRowTo32) << "X-8-8-8";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_ARGB8888), convertRowTo32)
+        << "an alpha mask over the top byte is not looked at";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_ABGR8888), convertRowTo32Bgr);
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_BGR888), convertRowTo32Bgr);
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_BGR24), convertRowTo24)
+        << "bytes B, G, R in memory";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_RGB24), convertRowTo24Bgr)
+        << "bytes R, G, B in memory";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_RGB565), convertRowTo565);
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_BGR565), convertRowTo565Bgr);
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_RGB555), convertRowTo555)
+        << "a 15-bit-deep format is stored in 16 bits";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_ARGB1555), convertRowTo555);
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_BGR555), convertRowTo555Bgr);
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_RGBA8888), nullptr) << "R in top byte";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_ARGB2101010), nullptr) << "10-bit";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_ARGB4444), nullptr) << "4-4-4";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_INDEX8), nullptr) << "palette";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_YV12), nullptr) << "YUV";
+    EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_UNKNOWN), nullptr) << "unknown";
+}
