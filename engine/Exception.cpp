@@ -25,21 +25,25 @@ Exception::Exception(const std::string& message, const char* file, int line)
 Exception::~Exception() = default;
 
 std::string Exception::reportText() const {
-    char position[1024];
+    // Both texts are composed as in 1024-character buffers: longer ones are cut at 1023.
+    constexpr size_t limit = 1023;
+    std::string position;
     if (line == -1 || file.empty()) {
-        std::snprintf(position, sizeof position, "%s",
-                      "The error occured in an unknown position in the code.\n"
-                      "(This means it was probably thrown by the system itself.)");
+        position = "The error occured in an unknown position in the code.\n"
+                   "(This means it was probably thrown by the system itself.)";
     } else {
-        std::snprintf(position, sizeof position, "The error occured in the file '%s' at line %d.",
-                      file.c_str(), line);
+        position =
+            "The error occured in the file '" + file + "' at line " + std::to_string(line) + ".";
     }
-    char text[1024];
-    std::snprintf(text, sizeof text, "Error - %s\n\n%s", message.c_str(), position);
+    if (position.size() > limit) position.resize(limit);
+    std::string text = "Error - " + message + "\n\n" + position;
+    if (text.size() > limit) text.resize(limit);
     return text;
 }
 
-int Exception::report() { return messageBox(reportText().c_str(), "Error!", MB_ICONERROR); }
+int Exception::report() {
+    return messageBox(reportText().c_str(), "Error!", MB_ICONERROR);
+}
 
 } // namespace ExceptionSpace
 
@@ -48,7 +52,9 @@ ExceptionType::ExceptionType(const char* text) {
     detail[0] = '\0';
 }
 
-void ExceptionType::setDetail(const char* text) { copyField(detail, text); }
+void ExceptionType::setDetail(const char* text) {
+    copyField(detail, text);
+}
 
 std::string ExceptionType::describe() const {
     std::string result;
@@ -81,6 +87,10 @@ const std::string timerNotStartedMessage =
     "An attempt was made to use the timer before it was started!";
 const std::string invalidPlatformMessage = "Invalid platform!";
 
-void outOfMemoryHandler() { throw ExceptionType(errOutOfMemory); }
+void outOfMemoryHandler() {
+    throw ExceptionType(errOutOfMemory);
+}
 
-void installOutOfMemoryHandler() { std::set_new_handler(outOfMemoryHandler); }
+void installOutOfMemoryHandler() {
+    std::set_new_handler(outOfMemoryHandler);
+}

@@ -16,9 +16,13 @@ class NullDisplay : public DisplayDevice {
 
 } // namespace
 
-DisplayDevice* createPlatformDisplay(const std::string& title) { return new NullDisplay(title); }
+DisplayDevice* createPlatformDisplay(const std::string& title) {
+    return new NullDisplay(title);
+}
 
-void* getDisplayWindow() { return nullptr; }
+void* getDisplayWindow() {
+    return nullptr;
+}
 
 void hideDisplayWindow(void*) {}
 

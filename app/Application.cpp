@@ -1,0 +1,212 @@
+// Start-up, set-up and shut-down in their fixed order, the catch-all and the exit routine.
+#include "app/Application.h"
+
+#include "app/CommandLine.h"
+#include "app/MainLoop.h"
+#include "effects/Pictures.h"
+#include "engine/DebugServer.h"
+#include "engine/Exception.h"
+#include "engine/MessageBox.h"
+#include "engine/Settings.h"
+#include "engine/Timer.h"
+#include "graphics/Handles.h"
+#include "graphics/PlatformDisplay.h"
+#include "media/FrameSink.h"
+#include "media/Music.h"
+#include "storage/FileServer.h"
+#include "storage/OTable.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+bool videoMode = false;
+bool soundOn = true;
+Display* display = nullptr;
+Surface* surface = nullptr;
+uint8_t* frameBuffer24 = nullptr;
+FrameSink* aviWriter = nullptr;
+float videoFrameRate = 31.0f;
+int endTicks = -1;
+
+namespace {
+
+std::string savedCommandLine;
+VideoSinkMaker videoSinkMaker = nullptr;
+DebugServer* debugServer = nullptr;
+ExceptionServer* exceptionServer = nullptr;
+FileServer* fileServer = nullptr;
+
+void deleteWriter() {
+    if (videoMode && aviWriter != nullptr) {
+        delete aviWriter;
+        aviWriter = nullptr;
+    }
+}
+
+void stopMusicIfOn() {
+    if (soundOn) stopMusic();
+}
+
+[[noreturn]] void serviceFailed(const char* text) {
+    messageBox(text, "Fatal error!", MB_ICONERROR);
+    std::exit(3);
+}
+
+// Tells the user on standard error why the run failed, where the failure says so.
+void explainFailure() {
+    try {
+        throw;
+    } catch (ExceptionSpace::Exception* e) {
+        std::fprintf(stderr, "%s\n", e->getMessage().c_str());
+        delete e;
+    } catch (const ExceptionType& e) {
+        std::fprintf(stderr, "%s\n", e.describe().c_str());
+    } catch (int code) {
+        std::fprintf(stderr, "error code %d\n", code);
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+void setVideoSinkMaker(VideoSinkMaker maker) {
+    videoSinkMaker = maker;
+}
+
+void readCommandLine(const std::string& commandLine) {
+    savedCommandLine = commandLine;
+    videoMode = parseVideoFlag(commandLine);
+    soundOn = parseSoundFlag(commandLine);
+    const std::string end = commandLineValue(commandLine, "end");
+    if (!end.empty()) {
+        char* rest = nullptr;
+        const long value = std::strtol(end.c_str(), &rest, 10);
+        if (*rest == '\0' && value >= 0 && value <= 0x7FFFFFFF)
+            endTicks = static_cast<int>(value);
+        else
+            std::fprintf(stderr, "end=%s is not a tick count; the show runs to its end\n",
+                         end.c_str());
+    }
+    setDisplayWindowed(hasCommandLineWord(commandLine, "windowed"));
+}
+
+void createServers() {
+    debugServer = new (std::nothrow) DebugServer(11, 0);
+    if (debugServer == nullptr)
+        serviceFailed("Error - Couldn't initialize debug-server! Aborting...");
+    exceptionServer = new (std::nothrow) ExceptionServer(debugServer);
+    if (exceptionServer == nullptr)
+        serviceFailed("Error - Couldn't initialize exception-server! Aborting...");
+    fileServer = new (std::nothrow) FileServer(debugServer, 200);
+    if (fileServer == nullptr)
+        serviceFailed("Error - Couldn't initialize file-server! Aborting...");
+    setProcessDebugServer(debugServer);
+    setProcessFileServer(fileServer);
+}
+
+void prepareData(const std::string& packName) {
+    installOutOfMemoryHandler();
+    { OTable table(65535, 640, 480, 32, 45.0f); }
+    fileServer->open(packName);
+    preloadImages();
+    prepareImages();
+}
+
+void setUp() {
+    Settings* settings = Settings::instance();
+    settings->setInt(xRes, 640);
+    settings->setInt(yRes, 480);
+    settings->setInt(bpp, 32);
+    settings->setInt(platformFirst, 1);
+    settings->setInt(platformSecond, 1);
+
+    display = new Display("");
+    surface = new Surface();
+    effectBuffer = allocatePictureBuffer();
+    attachBlitSurface(surface);
+    display->attachSurface(surface);
+    if (soundOn) setUpMusic();
+    if (!videoMode) {
+        display->open();
+    } else {
+        frameBuffer24 = new uint8_t[640 * 480 * 3];
+        display->open();
+        hideDisplayWindow(getDisplayWindow());
+        if (videoSinkMaker != nullptr)
+            aviWriter =
+                videoSinkMaker(savedCommandLine, frameBuffer24, soundOn ? &musicStream : nullptr);
+    }
+    if (soundOn) startMusic("data/velmorin(prv).mp3");
+}
+
+void tearDown() {
+    stopMusicIfOn();
+    if (display != nullptr) display->close();
+    delete surface;
+    surface = nullptr;
+    delete display;
+    display = nullptr;
+}
+
+void startClock() {
+    Timer* timer = Timer::instance();
+    timer->start();
+    if (!videoMode) {
+        timer->update();
+        timer->update();
+    } else {
+        timer->setTicks(0);
+        timer->setTicks(0);
+    }
+}
+
+void shutDown() {
+    deleteWriter();
+    display->close();
+    Timer::instance()->stop();
+    display->close();
+    tearDown();
+}
+
+const char* creditsText() {
+    return "\n\ncreated by ~north of nowhere~\n\n\n"
+           "kestrel\nvisuals\naudio\n\n"
+           "lumen\nvisuals\naudio\n\n"
+           "quartz\naudio\n\n"
+           "orbit\naudio\n\n\n\n\n";
+}
+
+int onProcessExit() {
+    deleteWriter();
+    stopMusicIfOn();
+    messageBox(creditsText(), "", MB_OK);
+    return 0;
+}
+
+namespace {
+void exitRoutine() {
+    onProcessExit();
+}
+} // namespace
+
+int demoMain(const std::string& commandLine) {
+    std::atexit(exitRoutine);
+    try {
+        readCommandLine(commandLine);
+        createServers();
+        prepareData("_.dat");
+        setUp();
+        startClock();
+        runMainLoop();
+        shutDown();
+    } catch (...) {
+        explainFailure();
+        deleteWriter();
+        if (display != nullptr) display->close();
+        tearDown();
+        messageBox("Sorry.", "", MB_ICONWARNING);
+    }
+    return 0;
+}

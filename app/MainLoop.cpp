@@ -1,0 +1,82 @@
+// The main loop and frame pacing.
+#include "app/MainLoop.h"
+
+#include "app/Application.h"
+#include "app/Scenes.h"
+#include "engine/TickCount.h"
+#include "engine/Timer.h"
+#include "graphics/Handles.h"
+#include "media/FrameSink.h"
+
+#include <cstring>
+
+int sceneIndex = 0;
+float videoFrameCount = 0.0f;
+
+namespace {
+uint32_t lastFrameCount = 0;
+bool pacingStarted = false;
+} // namespace
+
+void drawBorder(uint8_t* pixels) {
+    constexpr int rowBytes = 640 * 4;
+    std::memset(pixels, 0, 8 * rowBytes);
+    std::memset(pixels + 472 * rowBytes, 0, 8 * rowBytes);
+    for (int y = 0; y < 480; ++y) {
+        uint8_t* row = pixels + y * rowBytes;
+        std::memset(row, 0, 7 * 4);
+        std::memset(row + 633 * 4, 0, 7 * 4);
+    }
+}
+
+void paceFrame() {
+    if (!pacingStarted) {
+        lastFrameCount = getTickCount();
+        pacingStarted = true;
+    }
+    const int t = Timer::instance()->getTicks();
+    const uint32_t slot = (27000 < t && t < 41000) ? 25 : 32;
+    while (getTickCount() - lastFrameCount < slot) {
+    }
+    lastFrameCount = getTickCount();
+}
+
+void copyTo24(const uint8_t* surfacePixels, uint8_t* frame24) {
+    for (int i = 0; i < 640 * 480; ++i, surfacePixels += 4, frame24 += 3) {
+        frame24[0] = surfacePixels[0];
+        frame24[1] = surfacePixels[1];
+        frame24[2] = surfacePixels[2];
+    }
+}
+
+int videoTicks(float frameCount, float frameRate) {
+    return static_cast<int>(71.0 / static_cast<double>(frameRate) *
+                            static_cast<double>(frameCount));
+}
+
+int videoProgress(int ticks) {
+    return static_cast<int>(ticks * static_cast<double>(1.5649452e-5f) * 100.0);
+}
+
+void runMainLoop() {
+    Timer* timer = Timer::instance();
+    for (;;) {
+        if (display->quitRequested()) break;
+        if (sceneIndex < 0 || sceneIndex > 8) break;
+        if (endTicks >= 0 && timer->getTicks() >= endTicks) break;
+        sceneIndex = runScene(sceneIndex);
+        drawBorder(surface->getPixels());
+        display->present();
+        if (!videoMode) {
+            paceFrame();
+            timer->update();
+            continue;
+        }
+        copyTo24(surface->getPixels(), frameBuffer24);
+        const int ticks = videoTicks(videoFrameCount, videoFrameRate);
+        const int progress = videoProgress(ticks);
+        if (aviWriter != nullptr) aviWriter->nextFrame(progress);
+        timer->setTicks(ticks);
+        videoFrameCount = static_cast<float>(videoFrameCount + 1.0);
+    }
+}

@@ -1,0 +1,21 @@
+// The main loop: one frame per pass, paced in real time or written as a video frame.
+#pragma once
+
+#include <cstdint>
+
+extern int sceneIndex;        // the scene routine to run this frame
+extern float videoFrameCount; // frames written in video mode so far
+
+// Runs frames until the scenes are over, the display asks to quit, or end= is reached.
+void runMainLoop();
+
+// Blacks rows 0-7 and 472-479 and pixels 0-6 and 633-639 of every row of the surface.
+void drawBorder(uint8_t* pixels);
+// Normal mode: busy-waits for the end of the 32 ms frame slot (25 ms inside scene 4).
+void paceFrame();
+// Bytes 0, 1, 2 of each 4-byte surface pixel, 480 rows of 640.
+void copyTo24(const uint8_t* surfacePixels, uint8_t* frame24);
+
+// The ticks after video frame count, and the progress in percent for those ticks.
+int videoTicks(float frameCount, float frameRate);
+int videoProgress(int ticks);

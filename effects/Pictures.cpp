@@ -1,0 +1,154 @@
+// Picture buffers, image preparation, the line-doubled copy and the shared pixel helpers.
+#include "effects/Pictures.h"
+
+#include "graphics/Handles.h"
+#include "storage/OImage.h"
+
+#include <cstring>
+
+const char* const imagePaths[imageCount] = {
+    "data/dovari1.jpg",  "data/dovari2.jpg",   "data/dovari3.jpg",   "data/dovari4.jpg",
+    "data/dovari5.jpg",  "data/dovari6.jpg",   "data/dovari7.jpg",   "data/dovari8.jpg",
+    "data/rozerid1.jpg", "data/rozerid2.jpg",  "data/rozerid3.jpg",  "data/rozerid8.jpg",
+    "data/rozerid9.jpg", "data/rozerid10.jpg", "data/rozerid11.jpg", "data/rozerid12.jpg",
+};
+
+uint8_t* effectBuffer = nullptr;
+uint8_t* imageBuffers[imageCount] = {};
+uint8_t* workBuffer = nullptr;
+OImage* images[imageCount] = {};
+
+namespace {
+
+Surface* blitSurface = nullptr;
+uint32_t randomState = 1;
+uint8_t* multiplyTable = nullptr; // 256 x 256, entry (j, k) at j * 256 + k
+
+void buildMultiplyTable() {
+    multiplyTable = new uint8_t[256 * 256];
+    const double c = 0.003921569f; // the float nearest 1/255
+    for (int j = 0; j < 256; ++j)
+        for (int k = 0; k < 256; ++k)
+            multiplyTable[j * 256 + k] = static_cast<uint8_t>(static_cast<int>(k * (j * c)));
+}
+
+// Keys one row of the rozerid1 buffer: a green background (green above 150) becomes black,
+// the last ten columns become black and are then smeared from column 629.
+void keyRow(uint8_t* buffer, int y) {
+    uint8_t* row = buffer + pixelOffset(0, y, pictureWidth);
+    for (int x = 0; x < pictureWidth; ++x)
+        if (row[x * 4 + 1] > 150) std::memset(row + x * 4, 0, 4);
+    std::memset(row + 630 * 4, 0, 10 * 4);
+    for (int x = 630; x < pictureWidth; ++x)
+        blur5(buffer, x, y, pictureWidth, pictureHeight);
+}
+
+} // namespace
+
+uint8_t* allocatePictureBuffer() {
+    uint8_t* buffer = new uint8_t[bufferBytes];
+    std::memset(buffer, 0, bufferBytes);
+    return buffer;
+}
+
+void preloadImages() {
+    for (int i = 0; i < imageCount; ++i)
+        images[i] = new OImage(imagePaths[i], -1, -1);
+    for (int i = 0; i < imageCount; ++i)
+        imageBuffers[i] = allocatePictureBuffer();
+    workBuffer = allocatePictureBuffer();
+}
+
+void prepareImages() {
+    for (int i = 0; i < imageCount; ++i)
+        convert24To32(images[i]->getPixels(), imageBuffers[i], pictureWidth, pictureHeight);
+    for (int y = 0; y < pictureHeight; ++y)
+        keyRow(imageBuffers[rozerid1], y);
+}
+
+void convert24To32(const uint8_t* source, uint8_t* destination, int width, int height) {
+    const int count = width * height;
+    for (int i = 0; i < count; ++i, source += 3, destination += 4) {
+        destination[0] = source[2];
+        destination[1] = source[1];
+        destination[2] = source[0];
+    }
+}
+
+void attachBlitSurface(Surface* surface) {
+    blitSurface = surface;
+}
+
+void blitDoubled(const uint8_t* source) {
+    uint8_t* target = blitSurface->getPixels();
+    constexpr int rowBytes = pictureWidth * 4;
+    for (int r = 0; r < pictureHeight; ++r) {
+        std::memcpy(target + 2 * r * rowBytes, source + r * rowBytes, rowBytes);
+        std::memset(target + (2 * r + 1) * rowBytes, 0, rowBytes);
+    }
+}
+
+void blur5(uint8_t* buffer, int x, int y, int width, int height) {
+    (void)height;
+    const int row = y > 1 ? y : 1;
+    uint8_t* p = buffer + pixelOffset(x, row, width);
+    const int up = -width * 4;
+    const int down = width * 4;
+    const int b = (p[-4] + p[4] + p[up] + p[0] + p[down]) / 5;
+    const int g = (p[-3] + p[5] + p[up + 1] + p[1] + p[down + 1]) / 5;
+    const int r = (p[-2] + p[6] + p[up + 2] + p[2] + p[down + 2]) / 5;
+    p[0] = static_cast<uint8_t>(b);
+    p[1] = static_cast<uint8_t>(g);
+    p[2] = static_cast<uint8_t>(r);
+}
+
+uint8_t clamp8(int v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+void copyPixels(uint8_t* destination, const uint8_t* source, int width, int height) {
+    std::memcpy(destination, source, static_cast<size_t>(width) * height * 4);
+}
+
+void copyRows(const uint8_t* source, uint8_t* destination, int width, int height) {
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    for (int r = 0; r < height; ++r)
+        std::memcpy(destination + r * rowBytes, source + r * rowBytes, rowBytes);
+}
+
+int nextRandom() {
+    randomState = randomState * 214013u + 2531011u;
+    return static_cast<int>((randomState >> 16) & 0x7FFF);
+}
+
+void resetRandom() {
+    randomState = 1;
+}
+
+const uint8_t* multiplyRow(int j) {
+    if (multiplyTable == nullptr) buildMultiplyTable();
+    return multiplyTable + j * 256;
+}
+
+void blendPixel(int x, int y, const uint8_t* sourceA, float weightB, const uint8_t* sourceB,
+                float weightA, uint8_t* destination) {
+    const uint8_t* rowB = multiplyRow(static_cast<int>(static_cast<double>(weightB) * 255));
+    const uint8_t* rowA = multiplyRow(static_cast<int>(static_cast<double>(weightA) * 255));
+    const int o = pixelOffset(x, y, 640);
+    for (int c = 0; c < 3; ++c)
+        destination[o + c] = static_cast<uint8_t>(rowB[sourceB[o + c]] + rowA[sourceA[o + c]]);
+}
+
+void blendFrames(const uint8_t* sourceA, float weightB, const uint8_t* sourceB, float weightA,
+                 uint8_t* destination) {
+    const uint8_t* rowB = multiplyRow(static_cast<int>(static_cast<double>(weightB) * 255));
+    const uint8_t* rowA = multiplyRow(static_cast<int>(static_cast<double>(weightA) * 255));
+    for (int y = 0; y < pictureHeight; ++y) {
+        for (int x = 0; x < 638; ++x) {
+            const int o = pixelOffset(x, y, 640);
+            for (int c = 0; c < 3; ++c)
+                destination[o + c] =
+                    static_cast<uint8_t>(rowB[sourceB[o + c]] + rowA[sourceA[o + c]]);
+        }
+    }
+}

@@ -1,0 +1,89 @@
+// The pictures the effects draw into, the line-doubled copy to the surface, and the pixel
+// helpers and random source that all effects share.
+//
+// A picture buffer is 640 x 480 pixels of 4 bytes (0x00RRGGBB little-endian: byte 0 blue,
+// byte 1 green, byte 2 red, byte 3 unused), rows of 2,560 bytes. Rows 0-239 are the picture;
+// rows 240 and 241 are spare neighbours for effects that reach one row below a random row.
+// Nothing here checks bounds: the full-height allocation makes those reaches safe.
+#pragma once
+
+#include <cstdint>
+
+class Surface;
+class OImage;
+
+constexpr int pictureWidth = 640;
+constexpr int pictureHeight = 240;
+constexpr int bufferPixels = 640 * 480;
+constexpr int bufferBytes = bufferPixels * 4; // 1,228,800
+
+// Image buffers by the file they were filled from.
+enum ImageIndex : int {
+    dovari1,
+    dovari2,
+    dovari3,
+    dovari4,
+    dovari5,
+    dovari6,
+    dovari7,
+    dovari8,
+    rozerid1,
+    rozerid2,
+    rozerid3,
+    rozerid8,
+    rozerid9,
+    rozerid10,
+    rozerid11,
+    rozerid12,
+    imageCount
+};
+
+// Pack paths of the sixteen images, in table order.
+extern const char* const imagePaths[imageCount];
+
+extern uint8_t* effectBuffer;             // what the scenes draw and blitDoubled shows
+extern uint8_t* imageBuffers[imageCount]; // filled by prepareImages, drawn into by later scenes
+extern uint8_t* workBuffer;               // target of the breathing warp
+extern OImage* images[imageCount];        // the decoded pictures, kept for the run
+
+// A zero-filled picture buffer (never freed).
+uint8_t* allocatePictureBuffer();
+
+// Loads the sixteen images, then allocates the image buffers and workBuffer.
+void preloadImages();
+// Converts the images into their buffers and keys the rozerid1 buffer.
+void prepareImages();
+
+// Pixels of 3 bytes (red, green, blue) to pixels of 4 (blue, green, red; byte 3 untouched).
+void convert24To32(const uint8_t* source, uint8_t* destination, int width, int height);
+
+// The surface blitDoubled copies into (not owned).
+void attachBlitSurface(Surface* surface);
+// Picture row r to surface row 2r, surface row 2r + 1 black, for r = 0..239.
+void blitDoubled(const uint8_t* source);
+
+// Five-point average of pixel (x, y) with its four neighbours (row 1 when y < 2).
+void blur5(uint8_t* buffer, int x, int y, int width, int height);
+uint8_t clamp8(int v);
+void copyPixels(uint8_t* destination, const uint8_t* source, int width, int height);
+void copyRows(const uint8_t* source, uint8_t* destination, int width, int height);
+
+// The one random sequence: s = s * 214013 + 2531011, returning (s >> 16) & 0x7FFF; seed 1.
+int nextRandom();
+// Restarts the sequence at seed 1 (tests and tools that render from the start).
+void resetRandom();
+
+// Row j of the table of trunc(k * (j * c)), c the float nearest 1/255: floor(j * k / 255).
+const uint8_t* multiplyRow(int j);
+
+// destination(x, y) = weightB * sourceB + weightA * sourceA per channel, through the table.
+void blendPixel(int x, int y, const uint8_t* sourceA, float weightB, const uint8_t* sourceB,
+                float weightA, uint8_t* destination);
+// The same over the picture, pixels 0-637 of each of the 240 rows.
+void blendFrames(const uint8_t* sourceA, float weightB, const uint8_t* sourceB, float weightA,
+                 uint8_t* destination);
+
+// Byte offset of pixel (x, y) in a buffer of the given row width.
+inline int pixelOffset(int x, int y, int width) {
+    return (y * width + x) * 4;
+}

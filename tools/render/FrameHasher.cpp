@@ -1,0 +1,120 @@
+// Digesting frames on a second thread so the render thread pays only for a copy.
+#include "tools/render/FrameHasher.h"
+
+#include "app/MainLoop.h"
+
+#include <chrono>
+#include <cstring>
+
+extern "C" {
+#include <libavutil/md5.h>
+}
+
+namespace {
+double now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+FrameHasher::FrameHasher(const uint8_t* frameBuffer24, FrameHasherOptions options)
+    : frameBuffer24(frameBuffer24), options(std::move(options)), worker([this] { work(); }) {
+    lastStamp = now();
+}
+
+FrameHasher::~FrameHasher() {
+    finish();
+}
+
+void FrameHasher::finish() {
+    if (!worker.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        finished = true;
+    }
+    changed.notify_all();
+    worker.join();
+    if (!pendingLast.empty()) std::fputs(pendingLast.c_str(), options.out);
+    pendingLast.clear();
+    std::fflush(options.out);
+}
+
+void FrameHasher::nextFrame(int) {
+    const double stamp = now();
+    const double spent = stamp - lastStamp;
+    lastStamp = stamp;
+    const int scene = sceneIndex >= 0 && sceneIndex < 10 ? sceneIndex : 9;
+    perSceneFrames[scene] += 1;
+    perSceneSeconds[scene] += spent;
+    if (spent > slowest) {
+        slowest = spent;
+        slowestIndex = nextIndex;
+    }
+
+    Job job{nextIndex, videoTicks(static_cast<float>(nextIndex), 31.0f), {}};
+    ++nextIndex;
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return queue.size() < maxQueued; });
+    if (!spare.empty()) {
+        job.frame = std::move(spare.back());
+        spare.pop_back();
+    } else {
+        job.frame.resize(frameBytes);
+    }
+    std::memcpy(job.frame.data(), frameBuffer24, frameBytes);
+    queue.push_back(std::move(job));
+    lock.unlock();
+    changed.notify_all();
+}
+
+void FrameHasher::work() {
+    for (;;) {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [this] { return finished || !queue.empty(); });
+        if (queue.empty()) return;
+        Job job = std::move(queue.front());
+        queue.pop_front();
+        lock.unlock();
+        changed.notify_all();
+
+        printDigest(job);
+        if (options.dumpFrames.count(job.index) != 0 && !options.dumpDirectory.empty()) dump(job);
+
+        lock.lock();
+        spare.push_back(std::move(job.frame));
+    }
+}
+
+void FrameHasher::printDigest(const Job& job) {
+    uint8_t digest[16];
+    av_md5_sum(digest, job.frame.data(), frameBytes);
+    char line[80];
+    int at = std::snprintf(line, sizeof line, "%ld %d ", job.index, job.ticks);
+    for (uint8_t byte : digest)
+        at += std::snprintf(line + at, sizeof line - at, "%02x", byte);
+    std::snprintf(line + at, sizeof line - at, "\n");
+    if (options.every <= 1 || job.index % options.every == 0) {
+        std::fputs(line, options.out);
+        pendingLast.clear();
+    } else {
+        pendingLast = line;
+    }
+}
+
+void FrameHasher::dump(const Job& job) const {
+    const std::string path = options.dumpDirectory + "/frame" + std::to_string(job.index) + ".ppm";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return;
+    }
+    std::fprintf(file, "P6\n640 480\n255\n");
+    std::vector<uint8_t> rgb(frameBytes);
+    for (size_t i = 0; i < frameBytes; i += 3) {
+        rgb[i] = job.frame[i + 2];
+        rgb[i + 1] = job.frame[i + 1];
+        rgb[i + 2] = job.frame[i];
+    }
+    std::fwrite(rgb.data(), 1, rgb.size(), file);
+    std::fclose(file);
+}

@@ -1,0 +1,72 @@
+// A frame sink that digests every frame on a second thread and prints one line per frame:
+// index, ticks after the frame, lowercase hex MD5 of the 921,600 bytes.
+#pragma once
+
+#include "media/FrameSink.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct FrameHasherOptions {
+    int every = 1;             // print every K-th frame (and the last)
+    std::string dumpDirectory; // where --at frames are written as PPM; empty: none
+    std::set<long> dumpFrames; // frame indices to dump
+    std::FILE* out = stdout;
+};
+
+class FrameHasher : public FrameSink {
+  public:
+    FrameHasher(const uint8_t* frameBuffer24, FrameHasherOptions options);
+    ~FrameHasher() override; // finishes if not done yet
+    FrameHasher(const FrameHasher&) = delete;
+    FrameHasher& operator=(const FrameHasher&) = delete;
+
+    void nextFrame(int progress) override;
+    // Digests what is queued, prints the last frame if --every skipped it, joins the worker.
+    void finish();
+
+    long framesWritten() const { return nextIndex; }
+    // Frames and seconds spent per scene (by the scene index after each frame).
+    const std::vector<long>& sceneFrames() const { return perSceneFrames; }
+    const std::vector<double>& sceneSeconds() const { return perSceneSeconds; }
+    double slowestFrameSeconds() const { return slowest; }
+    long slowestFrameIndex() const { return slowestIndex; }
+
+  private:
+    struct Job {
+        long index;
+        int ticks;
+        std::vector<uint8_t> frame;
+    };
+    void work();
+    void printDigest(const Job& job);
+    void dump(const Job& job) const;
+
+    static constexpr size_t frameBytes = 640 * 480 * 3;
+    static constexpr size_t maxQueued = 8;
+
+    const uint8_t* frameBuffer24;
+    FrameHasherOptions options;
+    long nextIndex = 0;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Job> queue;
+    std::vector<std::vector<uint8_t>> spare; // frame blocks for reuse
+    bool finished = false;
+    std::string pendingLast; // the latest unprinted line, printed at the end
+    std::thread worker;
+
+    std::vector<long> perSceneFrames = std::vector<long>(10, 0);
+    std::vector<double> perSceneSeconds = std::vector<double>(10, 0.0);
+    double lastStamp = 0.0;
+    double slowest = 0.0;
+    long slowestIndex = -1;
+};
