@@ -25,9 +25,9 @@ class DebugServer {
   private:
     int8_t threshold;
     uint8_t mode;
-    char* lastText = nullptr;   // copy of the most recent line; null until the first log
+    char* lastText = nullptr;    // copy of the most recent line; null until the first log
     char* captionText = nullptr; // "Fatal error!", never read
-    uint32_t lastTextSize = 0;  // length the lastText buffer was allocated for
+    uint32_t lastTextSize = 0;   // length the lastText buffer was allocated for
     std::FILE* logFile = nullptr;
     uint8_t ready = 0;
 };

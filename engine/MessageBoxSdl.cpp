@@ -11,8 +11,8 @@
 
 bool displayAvailable() {
     const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (driver != nullptr && (std::strcmp(driver, "dummy") == 0 ||
-                              std::strcmp(driver, "offscreen") == 0))
+    if (driver != nullptr &&
+        (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0))
         return false;
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -23,9 +23,12 @@ namespace {
 
 Uint32 sdlIconFlags(unsigned style) {
     switch (style & 0xF0) {
-    case MB_ICONERROR: return SDL_MESSAGEBOX_ERROR;
-    case MB_ICONWARNING: return SDL_MESSAGEBOX_WARNING;
-    default: return SDL_MESSAGEBOX_INFORMATION;
+    case MB_ICONERROR:
+        return SDL_MESSAGEBOX_ERROR;
+    case MB_ICONWARNING:
+        return SDL_MESSAGEBOX_WARNING;
+    default:
+        return SDL_MESSAGEBOX_INFORMATION;
     }
 }
 

@@ -22,14 +22,18 @@ Settings::~Settings() {
     settingsCreated = false;
 }
 
-void Settings::setInt(int key, int value) { ints.emplace(key, value); }
+void Settings::setInt(int key, int value) {
+    ints.emplace(key, value);
+}
 
 int Settings::getInt(int key) {
     auto found = ints.find(key);
     return found != ints.end() ? found->second : 0;
 }
 
-void Settings::setFloat(int key, float value) { floats.emplace(key, value); }
+void Settings::setFloat(int key, float value) {
+    floats.emplace(key, value);
+}
 
 float Settings::getFloat(int key) {
     auto found = floats.find(key);

@@ -15,6 +15,10 @@ uint32_t systemTickCount() {
 
 } // namespace
 
-uint32_t getTickCount() { return tickSource != nullptr ? tickSource() : systemTickCount(); }
+uint32_t getTickCount() {
+    return tickSource != nullptr ? tickSource() : systemTickCount();
+}
 
-void setTickSource(TickSource source) { tickSource = source; }
+void setTickSource(TickSource source) {
+    tickSource = source;
+}

@@ -48,7 +48,9 @@ void Timer::start() {
     deltaMs = 0;
 }
 
-void Timer::stop() { running = false; }
+void Timer::stop() {
+    running = false;
+}
 
 void Timer::update() {
     if (!isRunning()) throw new ExceptionSpace::Exception(timerNotStartedMessage, "Timer", 102);
@@ -84,17 +86,29 @@ void Timer::setTime(int ms) {
     wholeTicks = static_cast<int32_t>(msToTicks(elapsedMs, tickRate));
 }
 
-void Timer::setTickRate(int ticksPerSecond) { tickRate = static_cast<float>(ticksPerSecond); }
+void Timer::setTickRate(int ticksPerSecond) {
+    tickRate = static_cast<float>(ticksPerSecond);
+}
 
-int Timer::getTicks() { return static_cast<int>(elapsedTicks); }
+int Timer::getTicks() {
+    return static_cast<int>(elapsedTicks);
+}
 
-int Timer::getTickDelta() { return static_cast<int>(deltaTicks); }
+int Timer::getTickDelta() {
+    return static_cast<int>(deltaTicks);
+}
 
-int Timer::getTime() { return elapsedMs; }
+int Timer::getTime() {
+    return elapsedMs;
+}
 
-int Timer::getTimeDelta() { return deltaMs; }
+int Timer::getTimeDelta() {
+    return deltaMs;
+}
 
-bool Timer::isRunning() { return running; }
+bool Timer::isRunning() {
+    return running;
+}
 
 bool Timer::isTickDue() {
     const uint32_t elapsed = getTickCount() - startCount;

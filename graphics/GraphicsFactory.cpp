@@ -22,17 +22,25 @@ GraphicsFactory* GraphicsFactory::instance() {
     throw new ExceptionSpace::Exception(invalidPlatformMessage, "GraphicsFactory", 73);
 }
 
-GraphicsFactory::~GraphicsFactory() { factoryCreated = false; }
+GraphicsFactory::~GraphicsFactory() {
+    factoryCreated = false;
+}
 
-void GraphicsFactory::destroyDisplay(DisplayDevice* device) { delete device; }
+void GraphicsFactory::destroyDisplay(DisplayDevice* device) {
+    delete device;
+}
 
-void GraphicsFactory::destroySurface(SurfaceDevice* device) { delete device; }
+void GraphicsFactory::destroySurface(SurfaceDevice* device) {
+    delete device;
+}
 
 DisplayDevice* PlatformGraphicsFactory::createDisplay(const std::string& title) {
     return createPlatformDisplay(title);
 }
 
-SurfaceDevice* PlatformGraphicsFactory::createSurface() { return new MemorySurface(); }
+SurfaceDevice* PlatformGraphicsFactory::createSurface() {
+    return new MemorySurface();
+}
 
 MemorySurface::MemorySurface() {
     Settings* settings = Settings::instance();
@@ -43,35 +51,63 @@ MemorySurface::MemorySurface() {
     pixels = new uint8_t[bytes > 0 ? static_cast<size_t>(bytes) : 0];
 }
 
-MemorySurface::~MemorySurface() { delete[] pixels; }
+MemorySurface::~MemorySurface() {
+    delete[] pixels;
+}
 
 Display::Display(const std::string& title)
     : device(GraphicsFactory::instance()->createDisplay(title)) {}
 
-Display::~Display() { GraphicsFactory::instance()->destroyDisplay(device); }
+Display::~Display() {
+    GraphicsFactory::instance()->destroyDisplay(device);
+}
 
-int Display::open() { return device->open(); }
+int Display::open() {
+    return device->open();
+}
 
-void Display::close() { device->close(); }
+void Display::close() {
+    device->close();
+}
 
-bool Display::quitRequested() { return device->quitRequested(); }
+bool Display::quitRequested() {
+    return device->quitRequested();
+}
 
-void Display::attachSurface(Surface* surface) { device->attachSurface(surface); }
+void Display::attachSurface(Surface* surface) {
+    device->attachSurface(surface);
+}
 
-int Display::present() { return device->present(); }
+int Display::present() {
+    return device->present();
+}
 
 Surface::Surface() : device(GraphicsFactory::instance()->createSurface()) {}
 
-Surface::~Surface() { GraphicsFactory::instance()->destroySurface(device); }
+Surface::~Surface() {
+    GraphicsFactory::instance()->destroySurface(device);
+}
 
-uint8_t* Surface::getPixels() { return device->getPixels(); }
+uint8_t* Surface::getPixels() {
+    return device->getPixels();
+}
 
-int32_t Surface::getLeft() { return device->getLeft(); }
+int32_t Surface::getLeft() {
+    return device->getLeft();
+}
 
-int32_t Surface::getTop() { return device->getTop(); }
+int32_t Surface::getTop() {
+    return device->getTop();
+}
 
-int32_t Surface::getRight() { return device->getRight(); }
+int32_t Surface::getRight() {
+    return device->getRight();
+}
 
-int32_t Surface::getBottom() { return device->getBottom(); }
+int32_t Surface::getBottom() {
+    return device->getBottom();
+}
 
-int32_t Surface::getBpp() { return device->getBpp(); }
+int32_t Surface::getBpp() {
+    return device->getBpp();
+}
