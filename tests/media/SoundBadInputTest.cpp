@@ -1,0 +1,109 @@
+// The sound library with bad files: each is refused at stream creation or plays only the
+// MPEG audio it holds; none crashes, hangs or plays the stray bytes as noise.
+#include "media/SoundLibrary.h"
+#include "tests/media/SoundTestSupport.h"
+#include "tools/mp3encode/Mp3Encode.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+namespace {
+
+class SoundBadInputTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_NE(soundInit(-1, 44100, kSoundInitDecodeOnly), 0); }
+    void TearDown() override { soundFree(); }
+
+    SoundHandle create(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const std::string path = dir.file(name);
+        writeBytes(path, bytes);
+        return soundStreamCreateFile(path.c_str(), 0x20000);
+    }
+
+    ScratchDir dir;
+};
+
+std::vector<uint8_t> randomBytes(size_t count, uint32_t seed) {
+    std::mt19937 engine(seed);
+    std::vector<uint8_t> bytes(count);
+    for (uint8_t& b : bytes)
+        b = static_cast<uint8_t>(engine() >> 24);
+    return bytes;
+}
+
+void put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A PCM WAV file: 16-bit stereo 44,100 Hz of a tone with noise in the right channel.
+std::vector<uint8_t> wavFile() {
+    std::vector<int16_t> samples = makeTone(44100, 2, 1.0, 440.0);
+    std::mt19937 engine(7);
+    for (size_t i = 1; i < samples.size(); i += 2)
+        samples[i] = static_cast<int16_t>(static_cast<int>(engine() % 60001) - 30000);
+    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
+    std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
+    put32(out, 36 + dataBytes);
+    for (char c : std::string("WAVEfmt "))
+        out.push_back(static_cast<uint8_t>(c));
+    put32(out, 16);
+    put32(out, 1 | (2u << 16)); // PCM, 2 channels
+    put32(out, 44100);
+    put32(out, 176400);
+    put32(out, 4 | (16u << 16)); // block align 4, 16 bits
+    for (char c : std::string("data"))
+        out.push_back(static_cast<uint8_t>(c));
+    put32(out, dataBytes);
+    for (int16_t s : samples) {
+        out.push_back(static_cast<uint8_t>(s & 0xff));
+        out.push_back(static_cast<uint8_t>((s >> 8) & 0xff));
+    }
+    return out;
+}
+
+TEST_F(SoundBadInputTest, FilesWithoutMpegAudioAreRefusedAtCreation) {
+    EXPECT_EQ(soundStreamCreateFile(dir.file("missing.mp3").c_str(), 0), 0u) << "missing file";
+    EXPECT_EQ(soundStreamCreateFile(nullptr, 0), 0u) << "no path at all";
+    EXPECT_EQ(create("empty.mp3", {}), 0u) << "zero-length file";
+    std::filesystem::create_directory(dir.file("folder.mp3"));
+    EXPECT_EQ(soundStreamCreateFile(dir.file("folder.mp3").c_str(), 0), 0u) << "a directory";
+    EXPECT_EQ(create("wave.mp3", wavFile()), 0u) << "a WAV file named .mp3";
+    const std::string text = "This is not a sound file at all.\n";
+    EXPECT_EQ(create("text.mp3", std::vector<uint8_t>(text.begin(), text.end())), 0u)
+        << "a text file";
+    std::vector<uint8_t> tagOnly = encodeMp3(makeTone(44100, 2, 0.1, 440.0), 44100, 2, 128, true);
+    tagOnly.resize(10 + 75); // the ID3v2 tag and nothing after it
+    EXPECT_EQ(create("tag-only.mp3", tagOnly), 0u) << "an ID3v2 tag without audio";
+    std::vector<uint8_t> header = encodeMp3(makeTone(44100, 2, 1.0, 440.0), 44100, 2, 128, false);
+    header.resize(100); // less than one frame
+    EXPECT_EQ(create("stub.mp3", header), 0u) << "a file cut inside its first frame";
+}
+
+TEST_F(SoundBadInputTest, RandomBytesAreRefusedRatherThanPlayedAsNoise) {
+    for (uint32_t seed = 1; seed <= 20; ++seed)
+        EXPECT_EQ(create("random.mp3", randomBytes(16384, seed)), 0u)
+            << "random bytes (seed " << seed << ") hold no consistent MPEG frames";
+}
+
+TEST_F(SoundBadInputTest, JunkAfterTheAudioIsNotPlayed) {
+    const std::vector<uint8_t> clean =
+        encodeMp3(makeTone(44100, 2, 1.0, 440.0), 44100, 2, 128, false);
+    writeBytes(dir.file("clean.mp3"), clean);
+    std::vector<uint8_t> dirty = clean;
+    const std::vector<uint8_t> junk = randomBytes(65536, 99);
+    dirty.insert(dirty.end(), junk.begin(), junk.end());
+    SoundHandle stream = create("dirty.mp3", dirty);
+    ASSERT_NE(stream, 0u) << "the MPEG audio at the start makes a stream";
+    CollectingDsp dsp;
+    ASSERT_NE(soundChannelSetDsp(stream, CollectingDsp::callback, &dsp), 0u);
+    ASSERT_NE(soundStart(), 0);
+    ASSERT_NE(soundStreamPlay(stream, 0, 0), 0);
+    ASSERT_TRUE(waitUntilInactive(stream)) << "the stream ends at the junk";
+    EXPECT_TRUE(dsp.collected() == referenceDecode(dir.file("clean.mp3")))
+        << "exactly the clean file's sound is played, nothing decoded from the junk";
+}
+
+} // namespace
