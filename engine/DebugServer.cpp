@@ -20,13 +20,25 @@ DebugServer::DebugServer(int8_t threshold, uint8_t mode) : threshold(threshold),
     }
 }
 
+DebugServer::~DebugServer() {
+    delete[] lastText;
+    delete[] captionText;
+    if (logFile != nullptr) std::fclose(logFile);
+}
+
 void DebugServer::log(const char* text, int8_t level) {
     if (text == nullptr) text = "";
     const size_t length = std::strlen(text);
     if (lastText == nullptr || lastTextSize < length) {
         delete[] lastText;
-        lastText = new (std::nothrow) char[length + 1];
-        if (lastText == nullptr) fatal("Error - out of memory! Aborting...");
+        lastText = nullptr;
+        // A plain new: once the out-of-memory handler is installed its error passes through
+        // (a nothrow new would swallow it); before that, a failure is fatal.
+        try {
+            lastText = new char[length + 1];
+        } catch (const std::bad_alloc&) {
+            fatal("Error - out of memory! Aborting...");
+        }
         lastTextSize = static_cast<uint32_t>(length);
     }
     std::memcpy(lastText, text, length + 1);

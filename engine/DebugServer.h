@@ -9,6 +9,8 @@ class DebugServer {
     // mode 1 writes debug.log in the working directory (emptied at start); any other mode
     // writes nothing. Lines below threshold are not written.
     DebugServer(int8_t threshold, uint8_t mode);
+    // Releases the buffers and closes debug.log (the program's one server is never destroyed).
+    ~DebugServer();
     DebugServer(const DebugServer&) = delete;
     DebugServer& operator=(const DebugServer&) = delete;
 
