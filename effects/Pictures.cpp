@@ -62,8 +62,12 @@ void preloadImages() {
 void prepareImages() {
     for (int i = 0; i < imageCount; ++i)
         convert24To32(images[i]->getPixels(), imageBuffers[i], pictureWidth, pictureHeight);
+    keyPicture(imageBuffers[rozerid1]);
+}
+
+void keyPicture(uint8_t* buffer) {
     for (int y = 0; y < pictureHeight; ++y)
-        keyRow(imageBuffers[rozerid1], y);
+        keyRow(buffer, y);
 }
 
 void convert24To32(const uint8_t* source, uint8_t* destination, int width, int height) {

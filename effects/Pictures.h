@@ -53,6 +53,9 @@ uint8_t* allocatePictureBuffer();
 void preloadImages();
 // Converts the images into their buffers and keys the rozerid1 buffer.
 void prepareImages();
+// Keys a picture row by row: a green background (green above 150) becomes black, and the last
+// ten columns become a smear of column 629 into black.
+void keyPicture(uint8_t* buffer);
 
 // Pixels of 3 bytes (red, green, blue) to pixels of 4 (blue, green, red; byte 3 untouched).
 void convert24To32(const uint8_t* source, uint8_t* destination, int width, int height);

@@ -1,0 +1,157 @@
+// The main loop, the border, the video clock and the scene table, on a test display platform.
+#include "ShowFixture.h"
+
+#include "app/Application.h"
+#include "app/CommandLine.h"
+#include "app/MainLoop.h"
+#include "app/Scenes.h"
+#include "engine/Settings.h"
+#include "graphics/Handles.h"
+#include "graphics/PlatformDisplay.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A display that counts frames and asks to quit after a set number of them.
+int presentedFrames = 0;
+int quitAfterFrames = -1;
+
+class TestDisplay : public DisplayDevice {
+  public:
+    using DisplayDevice::DisplayDevice;
+    int open() override { return 1; }
+    void close() override {}
+    bool quitRequested() override {
+        return quitAfterFrames >= 0 && presentedFrames >= quitAfterFrames;
+    }
+    void attachSurface(Surface*) override {}
+    int present() override {
+        ++presentedFrames;
+        return 1;
+    }
+};
+
+void makeHandles() {
+    Settings* settings = Settings::instance();
+    settings->setInt(xRes, 640);
+    settings->setInt(yRes, 480);
+    settings->setInt(bpp, 32);
+    settings->setInt(platformFirst, 1);
+    settings->setInt(platformSecond, 1);
+    if (display == nullptr) display = new Display("");
+    if (surface == nullptr) surface = new Surface();
+    attachBlitSurface(surface);
+}
+
+} // namespace
+
+DisplayDevice* createPlatformDisplay(const std::string& title) {
+    return new TestDisplay(title);
+}
+void* getDisplayWindow() {
+    return nullptr;
+}
+void hideDisplayWindow(void*) {}
+void setDisplayWindowed(bool) {}
+
+TEST(Border, EdgesAreBlackAndTheInsideIsKept) {
+    std::vector<uint8_t> pixels(640 * 480 * 4, 0xFF);
+    drawBorder(pixels.data());
+    auto at = [&](int x, int y) { return pixels[(y * 640 + x) * 4]; };
+    EXPECT_EQ(at(7, 8), 0xFF) << "pixel (7, 8) untouched";
+    EXPECT_EQ(at(632, 471), 0xFF) << "pixel (632, 471) untouched";
+    EXPECT_EQ(at(6, 8), 0) << "pixel (6, 8) black";
+    EXPECT_EQ(at(633, 471), 0) << "pixel (633, 471) black";
+    EXPECT_EQ(at(320, 7), 0) << "row 7 black";
+    EXPECT_EQ(at(320, 472), 0) << "row 472 black";
+    EXPECT_EQ(pixels[(8 * 640 + 7) * 4 + 3], 0xFF) << "byte 3 inside untouched";
+}
+
+TEST(VideoClock, TicksAndProgressOfTheFrames) {
+    const int expected[][2] = {{0, 0}, {1, 2}, {2, 4}, {3, 6}, {30, 68}, {31, 71}};
+    for (const auto& e : expected)
+        EXPECT_EQ(videoTicks(static_cast<float>(e[0]), 31.0f), e[1]) << "after frame " << e[0];
+    EXPECT_EQ(videoTicks(27900.0f, 31.0f), 63900) << "after frame 27,900";
+    EXPECT_EQ(videoProgress(63900), 99) << "progress with frame 27,900";
+    EXPECT_EQ(videoTicks(27901.0f, 31.0f), 63902) << "after frame 27,901";
+    EXPECT_EQ(videoProgress(63902), 100) << "progress with frame 27,901";
+}
+
+TEST(Scenes, EachSceneHandsOnAtItsEndTickWithoutDrawing) {
+    resetPictures();
+    makeHandles();
+    for (int scene = 0; scene < sceneCount; ++scene) {
+        setClock(sceneEndTicks[scene], 2);
+        std::memset(surface->getPixels(), 0x5A, bufferBytes);
+        EXPECT_EQ(runScene(scene), scene + 1) << "scene " << scene << " at its end tick";
+        EXPECT_EQ(surface->getPixels()[1000], 0x5A) << "scene " << scene << " did not draw";
+    }
+    setClock(12499, 2);
+    EXPECT_EQ(scene0(), 0) << "scene 0 still runs at 12,499";
+    EXPECT_EQ(surface->getPixels()[2560], 0) << "and draws (row 1 is a black line)";
+}
+
+TEST(Scenes, SceneFiveSavesItsPictureOnce) {
+    resetPictures();
+    makeHandles();
+    sceneState = {};
+    fillPicture(effectBuffer, 1, 2, 3);
+    setClock(42500, 2);
+    EXPECT_EQ(scene5(), 6) << "scene 5 ends";
+    EXPECT_EQ(pixelAt(imageBuffers[rozerid1], 10, 10)[2], 3) << "picture saved as the canvas";
+    fillPicture(effectBuffer, 9, 9, 9);
+    EXPECT_EQ(scene5(), 6) << "scene 5 ends again";
+    EXPECT_EQ(pixelAt(imageBuffers[rozerid1], 10, 10)[2], 3) << "saved only once";
+}
+
+TEST(MainLoop, QuitRequestEndsTheLoopBeforeTheNextScene) {
+    resetPictures();
+    makeHandles();
+    videoMode = true;
+    frameBuffer24 = new uint8_t[640 * 480 * 3];
+    sceneIndex = 0;
+    videoFrameCount = 0.0f;
+    presentedFrames = 0;
+    quitAfterFrames = 3;
+    setClock(0, 0);
+    runMainLoop();
+    EXPECT_EQ(presentedFrames, 3) << "three frames, then the quit request";
+    EXPECT_EQ(Timer::instance()->getTicks(), 4) << "the clock followed the video frames";
+    quitAfterFrames = -1;
+
+    endTicks = 20;
+    runMainLoop();
+    EXPECT_GE(Timer::instance()->getTicks(), 20) << "end= stops the loop at its tick";
+    EXPECT_EQ(presentedFrames, 10) << "frames 3 to 9 bring the clock to 20";
+    endTicks = -1;
+    delete[] frameBuffer24;
+    frameBuffer24 = nullptr;
+    videoMode = false;
+}
+
+TEST(CommandLine, VideoAndSoundWords) {
+    EXPECT_TRUE(parseVideoFlag("VIDEO")) << "capitals select video";
+    EXPECT_TRUE(parseSoundFlag("VIDEO")) << "and sound stays on";
+    EXPECT_TRUE(parseVideoFlag("novideo")) << "a longer word containing video";
+    EXPECT_TRUE(parseVideoFlag("Sound=Off video"));
+    EXPECT_FALSE(parseSoundFlag("Sound=Off video")) << "sound=off in mixed capitals";
+    EXPECT_TRUE(parseSoundFlag("sound = off")) << "blanks around = do not match";
+    EXPECT_FALSE(parseVideoFlag("")) << "empty line: normal mode";
+    EXPECT_TRUE(parseSoundFlag("")) << "empty line: sound on";
+    for (const char* word : {"noaudio", "no audio", "audio off", "audio=off", "audio=0", "no sound",
+                             "sound off", "sound=off", "sound=0"})
+        EXPECT_FALSE(parseSoundFlag(std::string("x ") + word + " y")) << word;
+}
+
+TEST(CommandLine, ExtraWordsAreBlankSeparatedTokens) {
+    EXPECT_EQ(commandLineValue("video end=300 noaudio", "end"), "300");
+    EXPECT_EQ(commandLineValue("video END=12", "end"), "12") << "name without regard to case";
+    EXPECT_EQ(commandLineValue("video weekend=3", "end"), "") << "whole tokens only";
+    EXPECT_TRUE(hasCommandLineWord("noaudio Windowed", "windowed"));
+    EXPECT_FALSE(hasCommandLineWord("unwindowed", "windowed"));
+    char arg0[] = "demo", arg1[] = "no", arg2[] = "sound";
+    char* argv[] = {arg0, arg1, arg2};
+    EXPECT_EQ(joinArguments(3, argv), "no sound") << "arguments joined by one blank";
+    EXPECT_FALSE(parseSoundFlag(joinArguments(3, argv))) << "two arguments form one word";
+}
