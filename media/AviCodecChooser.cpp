@@ -1,0 +1,131 @@
+// The codec chooser of the AVI export: command-line word, SDL message box or terminal prompt.
+#include "media/AviCodecChooser.h"
+
+#include "engine/MessageBox.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+#include <SDL.h>
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+std::string chooserCommandLine; // set by setAviCommandLine, read on the main thread only
+
+std::string lowered(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::size_t defaultIndexIn(const std::vector<AviCodec>& codecs) {
+    for (std::size_t i = 0; i < codecs.size(); ++i)
+        if (std::string(codecs[i].name) == defaultAviCodec) return i;
+    return 0;
+}
+
+// One button per codec plus Cancel; Return picks the default, Escape cancels.
+// Returns the index, codecs.size() for Cancel, or -1 when no box could be shown.
+long askWithMessageBox(const std::vector<AviCodec>& codecs, std::size_t defaultIndex) {
+    std::vector<SDL_MessageBoxButtonData> buttons;
+    for (std::size_t i = 0; i < codecs.size(); ++i) {
+        const Uint32 flags = i == defaultIndex ? SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT : 0;
+        buttons.push_back({flags, static_cast<int>(i), codecs[i].name});
+    }
+    buttons.push_back(
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, static_cast<int>(codecs.size()), "Cancel"});
+    std::string text = "Compression for the video:\n\n";
+    for (const AviCodec& codec : codecs)
+        text += std::string(codec.name) + " - " + codec.summary + "\n";
+    SDL_MessageBoxData data{};
+    data.flags = SDL_MESSAGEBOX_INFORMATION;
+    data.title = "Video compression";
+    data.message = text.c_str();
+    data.numbuttons = static_cast<int>(buttons.size());
+    data.buttons = buttons.data();
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&data, &pressed) != 0) return -1;
+    // Closing the box without a button counts as Cancel.
+    if (pressed < 0 || pressed > static_cast<int>(codecs.size()))
+        return static_cast<long>(codecs.size());
+    return pressed;
+}
+
+} // namespace
+
+std::vector<AviCodec> availableAviCodecs() {
+    std::vector<AviCodec> codecs = {
+        {"raw", "uncompressed 24-bit frames: huge, plays anywhere"},
+        {"ffv1", "lossless, compact (default)"},
+        {"utvideo", "lossless, fastest to write and to edit"},
+        {"huffyuv", "lossless, fast, large"},
+        {"mjpeg", "lossy JPEG frames, small"},
+    };
+    if (avcodec_find_encoder_by_name("libx264") != nullptr)
+        codecs.push_back({"h264", "lossy H.264 (x264), smallest"});
+    return codecs;
+}
+
+void setAviCommandLine(const std::string& commandLine) {
+    chooserCommandLine = commandLine;
+}
+
+std::string codecWordOf(const std::string& commandLine) {
+    const std::string text = lowered(commandLine);
+    const std::size_t at = text.find("codec=");
+    if (at == std::string::npos) return "";
+    const std::size_t start = at + 6;
+    std::size_t end = start;
+    while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])))
+        ++end;
+    return text.substr(start, end - start);
+}
+
+std::size_t askCodecByNumber(std::istream& in, std::ostream& out,
+                             const std::vector<AviCodec>& codecs, std::size_t defaultIndex) {
+    out << "Compression for the video:\n";
+    for (std::size_t i = 0; i < codecs.size(); ++i)
+        out << "  " << i + 1 << ") " << codecs[i].name << " - " << codecs[i].summary << "\n";
+    out << "  0) Cancel\n";
+    for (;;) {
+        out << "Choice [" << defaultIndex + 1 << "]: " << std::flush;
+        std::string line;
+        if (!std::getline(in, line)) return codecs.size();
+        line.erase(0, line.find_first_not_of(" \t\r"));
+        line.erase(line.find_last_not_of(" \t\r") + 1);
+        if (line.empty()) return defaultIndex;
+        if (line.size() <= 3 && std::all_of(line.begin(), line.end(),
+                                            [](unsigned char c) { return std::isdigit(c) != 0; })) {
+            const std::size_t number = std::stoul(line);
+            if (number == 0) return codecs.size();
+            if (number <= codecs.size()) return number - 1;
+        }
+        const std::string name = lowered(line);
+        for (std::size_t i = 0; i < codecs.size(); ++i)
+            if (name == codecs[i].name) return i;
+        out << "Please answer with a number from 0 to " << codecs.size() << ".\n";
+    }
+}
+
+AviCodecChoice chooseAviCodec() {
+    const std::vector<AviCodec> codecs = availableAviCodecs();
+    const std::string word = codecWordOf(chooserCommandLine);
+    if (!word.empty()) {
+        for (const AviCodec& codec : codecs)
+            if (word == codec.name) return {AviCodecChoice::Chosen, word};
+        return {AviCodecChoice::Unknown, word};
+    }
+    const std::size_t defaultIndex = defaultIndexIn(codecs);
+    long index = -1;
+    if (displayAvailable()) index = askWithMessageBox(codecs, defaultIndex);
+    if (index < 0 && isatty(STDIN_FILENO))
+        index = static_cast<long>(askCodecByNumber(std::cin, std::cerr, codecs, defaultIndex));
+    if (index < 0) index = static_cast<long>(defaultIndex);
+    if (index >= static_cast<long>(codecs.size())) return {AviCodecChoice::Cancelled, ""};
+    return {AviCodecChoice::Chosen, codecs[static_cast<std::size_t>(index)].name};
+}

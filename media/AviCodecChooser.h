@@ -1,0 +1,42 @@
+// The video codecs of the AVI export and the chooser that picks one before the first frame.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+struct AviCodec {
+    const char* name;    // the word after "codec=" on the command line
+    const char* summary; // one line for the chooser
+};
+
+// Every codec this build can encode, in the order they are offered: raw, ffv1 (the default),
+// utvideo, huffyuv, mjpeg, and h264 when the installed libavcodec has libx264.
+std::vector<AviCodec> availableAviCodecs();
+// The codec used when nobody is asked.
+constexpr const char* defaultAviCodec = "ffv1";
+
+// Remembers the program's command line. A word "codec=NAME" in it (any case) then picks NAME
+// without asking. Call before the AviWriter is constructed; without a call nobody is asked
+// by command line.
+void setAviCommandLine(const std::string& commandLine);
+// The lower-cased NAME of the first "codec=NAME" word (ended by a blank or the end of the
+// text), or "" when there is none.
+std::string codecWordOf(const std::string& commandLine);
+
+struct AviCodecChoice {
+    enum Outcome { Chosen, Cancelled, Unknown } outcome;
+    std::string name; // the chosen codec, or for Unknown the name that matches none
+};
+
+// The choice for the writer: the command-line word; else, with a display, a message box with
+// one button per codec and Cancel; else, with a terminal on standard input, a numbered
+// prompt; else the default codec.
+AviCodecChoice chooseAviCodec();
+
+// The numbered prompt: lists the codecs on out and reads answers from in until one is valid.
+// An empty answer takes the default, 0 (or end of input) cancels. Returns the index into
+// codecs, or codecs.size() for Cancel.
+std::size_t askCodecByNumber(std::istream& in, std::ostream& out,
+                             const std::vector<AviCodec>& codecs, std::size_t defaultIndex);

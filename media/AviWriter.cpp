@@ -1,0 +1,227 @@
+// The AVI writer: per-frame sound and video writes, the capture hook-up, failure and cleanup.
+#include "media/AviWriter.h"
+
+#include "engine/MessageBox.h"
+#include "media/AviMuxer.h"
+#include "media/ExportProgress.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+int aviUseCount = 0;                    // writers alive; main thread only
+void* moduleInstance = nullptr;         // the caller's module, kept for the progress window
+std::atomic<bool> processEnding{false}; // set once the process has begun to exit
+
+void noteProcessEnding() {
+    processEnding.store(true);
+}
+
+constexpr int64_t reducedCaptureSize = 35000000;           // bytes, after the low-memory question
+constexpr auto soundStallLimit = std::chrono::seconds(10); // no new sound for this long: go on
+
+} // namespace
+
+void AviWriter::initAviFile() {
+    // Registered after the application's exit routine, so it runs first and tells a writer
+    // deleted from that routine not to exit again.
+    static const bool registered = std::atexit(noteProcessEnding) == 0;
+    (void)registered;
+    ++aviUseCount;
+}
+
+void AviWriter::exitAviFile() {
+    if (aviUseCount > 0) --aviUseCount;
+}
+
+void AviWriter::showFailure(const char* message, int code) {
+    const std::string system = aviErrorText(code);
+    std::string text = message;
+    text += system.empty() ? "!" : " - '" + system + "'";
+    messageBox(text.c_str(), "Error!", MB_ICONERROR);
+}
+
+void AviWriter::fail(const char* message, int code) {
+    showFailure(message, code);
+    std::exit(1);
+}
+
+AviWriter::AviWriter(void* instance, const char* name, int width, int height, bool soundOn,
+                     int frameRate, int sampleRate, int bits)
+    : frameRate(frameRate), width(width), height(height), sampleRate(sampleRate),
+      bitsPerSample(bits), blockSize(bits / 8 * 2), soundOn(soundOn) {
+    initAviFile();
+    moduleInstance = instance;
+    file = std::make_unique<AviMuxer>();
+    openFile(name);
+    createStreams();
+}
+
+void AviWriter::openFile(const char* name) {
+    const int result = file->openFile(name != nullptr ? name : "");
+    if (result != 0) fail("Couldn't open avi file!", result);
+}
+
+void AviWriter::createStreams() {
+    int result = file->createVideoStream(width, height, frameRate);
+    if (result != 0) fail("Couldn't create avi stream", result);
+    setupCompression();
+    if (soundOn) {
+        allocateSoundBuffer();
+        if (file->createSoundStream(sampleRate, channels, bitsPerSample) != 0) {
+            messageBox("Couldn't create audio stream for avi - sound disabled!", "Warning",
+                       MB_ICONWARNING);
+            soundOn = false;
+        }
+    }
+    result = file->start();
+    if (result != 0) fail("Couldn't set for avi stream", result);
+}
+
+void AviWriter::setupCompression() {
+    const AviCodecChoice choice = chooseAviCodec();
+    if (choice.outcome == AviCodecChoice::Cancelled) fail("avi dialog was aborted", 666);
+    if (choice.outcome == AviCodecChoice::Unknown) {
+        std::string text = "Unknown video codec '" + choice.name + "' - codec= takes one of:";
+        for (const AviCodec& codec : availableAviCodecs())
+            text += std::string(" ") + codec.name;
+        messageBox(text.c_str(), "Error!", MB_ICONERROR);
+        std::exit(1);
+    }
+    const int result = file->setupCompression(choice.name);
+    if (result != 0) fail("Couldn't create compressed avi stream", result);
+}
+
+void AviWriter::allocateSoundBuffer() {
+    if (allocateCaptureBuffer(requestedCaptureBufferSize())) return;
+    const int answer =
+        messageBox("Your system doesn't seem to have enough memory for allocating soundbuffers.\n"
+                   "Would you like to use a smaller buffer? (This might not work though :)\n",
+                   "Oups. Low memory detected!", MB_YESNO | MB_ICONEXCLAMATION);
+    if (answer != IDYES) std::exit(0);
+    messageBox("Ok, let's see if this will crash or not then :)", "Ehhh.. ", MB_OK);
+    if (!allocateCaptureBuffer(reducedCaptureSize)) throw std::bad_alloc();
+}
+
+void AviWriter::attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stream) {
+    frameSourceKind = 3;
+    frameSource = buffer;
+    if (!soundOn || stream == nullptr) return;
+    soundChannel = *stream;
+    soundChannelSetDsp(soundChannel, captureSound, nullptr);
+}
+
+void AviWriter::nextFrame(int percent) {
+    if (progress == nullptr) progress = std::make_unique<ExportProgress>();
+    // Between two frames: a confirmed Cancel ends the process here, and the exit routine's
+    // delete completes the file.
+    if (ExportProgress::cancelConfirmed()) std::exit(0);
+    checkWorker();
+    if (soundOn) {
+        const int64_t target =
+            (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate * blockSize;
+        waitForSound();
+        write(captureBuffer() + readPosition, Sound);
+        readPosition = target;
+    }
+    if (frameSourceKind == 3 && frameSource != nullptr) write(frameSource, VideoFrame);
+    progress->update(percent, framesWritten);
+}
+
+void AviWriter::waitForSound() {
+    if (!soundOn) return;
+    const int64_t target =
+        (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate * blockSize;
+    int64_t seen = capturePosition();
+    auto lastGrowth = std::chrono::steady_clock::now();
+    for (int spins = 0; capturePosition() < target; ++spins) {
+        if (soundChannelIsActive(soundChannel) == 0) return; // the music has ended
+        const int64_t now = capturePosition();
+        if (now != seen) {
+            seen = now;
+            lastGrowth = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - lastGrowth > soundStallLimit) {
+            std::fprintf(stderr, "{AviWriter::waitForSound}: no sound for 10 s - going on with "
+                                 "silence\n");
+            return;
+        }
+        if (spins < 64)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+void AviWriter::write(const uint8_t* data, int kind) {
+    checkWorker();
+    if (kind == VideoFrame) {
+        if (data == nullptr) return;
+        const int index = framesWritten;
+        ++framesWritten;
+        std::vector<uint8_t> frame = file->takeFrameBlock();
+        if (file->storesBottomUp())
+            flipFrame(data, frame.data());
+        else
+            std::memcpy(frame.data(), data, frame.size());
+        file->submitFrame(std::move(frame), index);
+    } else if (kind == Sound && soundOn) {
+        const int64_t count = (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate -
+                              samplesWritten; // sample frames
+        if (count <= 0) return;
+        const uint8_t* const base = captureBuffer();
+        const int64_t offset = base != nullptr && data >= base && data <= base + captureBufferSize()
+                                   ? data - base
+                                   : readPosition;
+        std::vector<uint8_t> pcm(static_cast<size_t>(count * blockSize));
+        readCapture(offset, pcm.data(), static_cast<int64_t>(pcm.size()));
+        file->submitSound(std::move(pcm), samplesWritten);
+        samplesWritten += static_cast<int>(count);
+    }
+}
+
+void AviWriter::flipFrame(const uint8_t* data, uint8_t* target) const {
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    for (int row = 0; row < height; ++row)
+        std::memcpy(target + static_cast<size_t>(row) * rowBytes,
+                    data + static_cast<size_t>(height - 1 - row) * rowBytes, rowBytes);
+}
+
+void AviWriter::checkWorker() const {
+    AviMuxerError error;
+    if (file->failed(error)) fail(error.message.c_str(), error.code);
+}
+
+bool AviWriter::isDialogFinished() const {
+    return ExportProgress::cancelConfirmed();
+}
+
+void AviWriter::closeStreams() {
+    AviMuxerError error;
+    if (file->finish(error) == 0) return;
+    showFailure(error.message.c_str(), error.code);
+    // Exiting from here would run the exit routine, which deletes this writer again; when the
+    // process is not ending already, end it at once with the failure's code.
+    if (!processEnding.load()) {
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+}
+
+void AviWriter::releaseFile() {
+    file.reset();
+}
+
+AviWriter::~AviWriter() {
+    progress.reset();
+    closeStreams();
+    releaseFile();
+    exitAviFile();
+}

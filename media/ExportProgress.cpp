@@ -1,0 +1,178 @@
+// The export's progress line, its "Rendering video..." window and the Cancel question.
+#include "media/ExportProgress.h"
+
+#include "engine/MessageBox.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Cancel, process-wide because Ctrl-C and the question thread outlive any one display.
+enum CancelState : int { Idle, Requested, Asking, Confirmed };
+std::atomic<int> cancelState{Idle};
+static_assert(std::atomic<int>::is_always_lock_free, "the SIGINT handler needs a lock-free flag");
+
+void onInterrupt(int) {
+    int expected = Idle;
+    cancelState.compare_exchange_strong(expected, Requested);
+}
+
+// Runs on a thread of its own, which the process may end while it waits for an answer.
+void askReally() {
+    const int answer = messageBox("Really?", "", MB_YESNO | MB_ICONQUESTION, IDYES);
+    cancelState.store(answer == IDYES ? Confirmed : Idle);
+}
+
+// The window: a bar in a small frame. Drawn on the main thread only.
+class ProgressWindow {
+  public:
+    ProgressWindow() {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+        videoStarted = true;
+        window = SDL_CreateWindow("Rendering video...", SDL_WINDOWPOS_CENTERED,
+                                  SDL_WINDOWPOS_CENTERED, 642, 120, 0);
+        if (window == nullptr) return;
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        windowId.store(SDL_GetWindowID(window));
+        SDL_AddEventWatch(watchClose, nullptr);
+    }
+    ~ProgressWindow() {
+        if (window != nullptr) SDL_DelEventWatch(watchClose, nullptr);
+        windowId.store(0);
+        if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+        if (window != nullptr) SDL_DestroyWindow(window);
+        if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+    void draw(int percent) {
+        if (renderer == nullptr) return;
+        SDL_PumpEvents(); // the close box reaches watchClose through the event queue
+        SDL_SetRenderDrawColor(renderer, 212, 208, 200, 255);
+        SDL_RenderClear(renderer);
+        const SDL_Rect frame{27, 25, 587, 30};
+        SDL_SetRenderDrawColor(renderer, 128, 128, 128, 255);
+        SDL_RenderDrawRect(renderer, &frame);
+        const SDL_Rect bar{29, 27, 583 * percent / 100, 26};
+        SDL_SetRenderDrawColor(renderer, 0, 0, 128, 255);
+        SDL_RenderFillRect(renderer, &bar);
+        SDL_RenderPresent(renderer);
+    }
+
+  private:
+    static int watchClose(void*, SDL_Event* event) {
+        if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_CLOSE &&
+            event->window.windowID == windowId.load())
+            ExportProgress::requestCancel();
+        return 0;
+    }
+    static std::atomic<Uint32> windowId;
+    bool videoStarted = false;
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+};
+std::atomic<Uint32> ProgressWindow::windowId{0};
+
+void formatTime(char* text, size_t size, double seconds) {
+    if (seconds < 0 || seconds > 359999) {
+        std::snprintf(text, size, "--:--");
+        return;
+    }
+    const int whole = static_cast<int>(seconds); // below 100 hours
+    std::snprintf(text, size, "%d:%02d", whole / 60 % 6000, whole % 60);
+}
+
+} // namespace
+
+struct ExportProgress::State {
+    std::atomic<int> percent{0}; // of the show
+    std::atomic<int> frames{0};  // written so far
+    Clock::time_point started = Clock::now();
+    bool toTerminal = isatty(STDERR_FILENO) != 0;
+    std::unique_ptr<ProgressWindow> window;
+    Clock::time_point lastDrawn{};
+    struct sigaction previousInterrupt {};
+
+    std::mutex lock;
+    std::condition_variable wake;
+    bool stopping = false; // guarded by lock
+    std::thread ticker;
+
+    void printLine(bool last) {
+        const int p = percent.load();
+        const int n = frames.load();
+        const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+        const double fps = elapsed > 0 ? n / elapsed : 0.0;
+        char left[16];
+        formatTime(left, sizeof left, p > 0 ? elapsed * (100 - p) / p : -1.0);
+        std::fprintf(stderr, "%sRendering video: %3d%%  frame %d  %.1f fps  %s left   %s",
+                     toTerminal ? "\r" : "", p, n, fps, left, toTerminal && !last ? "" : "\n");
+        std::fflush(stderr);
+    }
+
+    // A few times a second on a terminal, every 5 s into a file; starts the Cancel question.
+    void run() {
+        const auto period = std::chrono::milliseconds(toTerminal ? 250 : 5000);
+        auto nextLine = Clock::now() + period;
+        std::unique_lock<std::mutex> hold(lock);
+        while (!wake.wait_for(hold, std::chrono::milliseconds(100), [this] { return stopping; })) {
+            int expected = Requested;
+            if (cancelState.compare_exchange_strong(expected, Asking))
+                std::thread(askReally).detach();
+            if (Clock::now() >= nextLine && cancelState.load() != Asking) {
+                printLine(false);
+                nextLine = Clock::now() + period;
+            }
+        }
+    }
+};
+
+ExportProgress::ExportProgress() : state(new State) {
+    if (displayAvailable()) state->window = std::make_unique<ProgressWindow>();
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &state->previousInterrupt);
+    state->ticker = std::thread([this] { state->run(); });
+}
+
+ExportProgress::~ExportProgress() {
+    {
+        std::lock_guard<std::mutex> hold(state->lock);
+        state->stopping = true;
+    }
+    state->wake.notify_one();
+    state->ticker.join();
+    if (state->frames.load() > 0) state->printLine(true);
+    sigaction(SIGINT, &state->previousInterrupt, nullptr);
+}
+
+void ExportProgress::update(int percent, int frames) {
+    if (percent >= 0) state->percent.store(percent > 100 ? 100 : percent);
+    state->frames.store(frames);
+    if (state->window != nullptr &&
+        Clock::now() - state->lastDrawn > std::chrono::milliseconds(100)) {
+        state->window->draw(state->percent.load());
+        state->lastDrawn = Clock::now();
+    }
+}
+
+bool ExportProgress::cancelConfirmed() {
+    return cancelState.load() == Confirmed;
+}
+
+void ExportProgress::requestCancel() {
+    onInterrupt(SIGINT);
+}

@@ -1,0 +1,29 @@
+// The export's progress display and Cancel: a line on standard error refreshed by its own
+// thread, a small "Rendering video..." window with a progress bar where a display is
+// available, and Cancel by the window's close box or Ctrl-C, confirmed with "Really?".
+#pragma once
+
+#include <memory>
+
+class ExportProgress {
+  public:
+    // Starts the progress thread, takes over SIGINT and opens the window (main thread).
+    ExportProgress();
+    // Ends the thread, gives SIGINT back, closes the window (main thread).
+    ~ExportProgress();
+    ExportProgress(const ExportProgress&) = delete;
+    ExportProgress& operator=(const ExportProgress&) = delete;
+
+    // After each frame (main thread): percent of the show (negative: unchanged), frames
+    // written so far.
+    void update(int percent, int frames);
+    // True once a Cancel has been confirmed; the writer then ends the process between frames.
+    static bool cancelConfirmed();
+    // What the close box and Ctrl-C do: ask "Really?" from the progress thread (Yes/No box,
+    // y/N on the terminal, or with neither confirm at once).
+    static void requestCancel();
+
+  private:
+    struct State;
+    std::unique_ptr<State> state;
+};

@@ -1,0 +1,37 @@
+// Helpers of the export tests: synthetic frames, a writer run, and FFmpeg's view of a file.
+#pragma once
+
+#include "media/SoundLibrary.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+constexpr int kWidth = 640, kHeight = 480;
+constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 3;
+
+// A frame that differs from every other index in every row: gradients, a moving bar and noise.
+std::vector<uint8_t> syntheticFrame(int index);
+// A fresh path for a test file in the build tree (removed first if present).
+std::string scratchPath(const std::string& name);
+// Runs a shell command and returns its standard output (binary-safe).
+std::string commandOutput(const std::string& command);
+// ffprobe's streams as "stream.N.key" -> value.
+std::map<std::string, std::string> probeStreams(const std::string& path);
+// One MD5 per video frame as FFmpeg decodes the file to bgr24, in order.
+std::vector<std::string> decodedFrameMd5s(const std::string& path);
+// The same for the given frames, handed to FFmpeg as raw top-down bgr24.
+std::vector<std::string> frameMd5s(const std::vector<std::vector<uint8_t>>& frames);
+// The sound stream decoded to 16-bit little-endian PCM.
+std::string decodedSound(const std::string& path);
+// Sizes in bytes of the sound chunks in the file's movi list, in order.
+std::vector<int> soundChunkSizes(const std::string& path);
+
+// The fake sound library's stream (see FakeSoundLibrary.cpp).
+namespace fakesound {
+extern SoundDspCallback installedDsp; // what the writer installed, or null
+extern SoundHandle installedOn;       // on which stream
+void setActive(bool active);          // what soundChannelIsActive reports
+void reset();
+} // namespace fakesound
