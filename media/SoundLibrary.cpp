@@ -5,9 +5,11 @@
 //   frequency (mono is duplicated, other rates go through mpg123's own resampler). Opening a
 //   stream decodes up to the first sound and keeps it, so a file that holds no MPEG audio
 //   frame is refused at creation. mpg123 only accepts a first frame whose following headers
-//   agree with it and gives up after its resync limit (1,024 bytes) of junk, so random bytes
-//   and PCM data (a WAV named .mp3) are refused rather than decoded into noise. A decoding
-//   error later in the file ends the stream as if the file ended there.
+//   agree with it, and looks for one in at most the first 64 KiB after any ID3v2 tag, so
+//   random bytes and PCM data (a WAV named .mp3) are refused rather than decoded into noise.
+//   Resync stays on: junk of up to 1,024 bytes inside the audio is skipped (a click where
+//   the cut frame was), more ends the stream there, as does any other decoding error; a
+//   truncated file plays up to its last whole frame. Junk bytes are never decoded.
 // - Output mode: one SDL audio device plays the mix. Its callback, on SDL's audio thread,
 //   asks every playing stream for exactly the bytes the device wants, hands them to the
 //   stream's DSP, then adds what the DSP left into the device buffer. Playback is therefore

@@ -12,7 +12,7 @@
 namespace {
 
 class SoundBadInputTest : public ::testing::Test {
-  protected:
+  public:
     void SetUp() override { ASSERT_NE(soundInit(-1, 44100, kSoundInitDecodeOnly), 0); }
     void TearDown() override { soundFree(); }
 
@@ -88,22 +88,33 @@ TEST_F(SoundBadInputTest, RandomBytesAreRefusedRatherThanPlayedAsNoise) {
             << "random bytes (seed " << seed << ") hold no consistent MPEG frames";
 }
 
-TEST_F(SoundBadInputTest, JunkAfterTheAudioIsNotPlayed) {
+// Plays the clean MP3 with junk before or after it; the DSP must see exactly the clean
+// file's sound.
+void expectOnlyTheCleanSound(SoundBadInputTest& test, bool junkFirst) {
     const std::vector<uint8_t> clean =
         encodeMp3(makeTone(44100, 2, 1.0, 440.0), 44100, 2, 128, false);
-    writeBytes(dir.file("clean.mp3"), clean);
-    std::vector<uint8_t> dirty = clean;
-    const std::vector<uint8_t> junk = randomBytes(65536, 99);
-    dirty.insert(dirty.end(), junk.begin(), junk.end());
-    SoundHandle stream = create("dirty.mp3", dirty);
-    ASSERT_NE(stream, 0u) << "the MPEG audio at the start makes a stream";
+    writeBytes(test.dir.file("clean.mp3"), clean);
+    const std::vector<uint8_t> junk = randomBytes(junkFirst ? 4096 : 65536, 99);
+    std::vector<uint8_t> dirty = junkFirst ? junk : clean;
+    dirty.insert(dirty.end(), junkFirst ? clean.begin() : junk.begin(),
+                 junkFirst ? clean.end() : junk.end());
+    SoundHandle stream = test.create("dirty.mp3", dirty);
+    ASSERT_NE(stream, 0u) << "the MPEG audio in the file makes a stream";
     CollectingDsp dsp;
     ASSERT_NE(soundChannelSetDsp(stream, CollectingDsp::callback, &dsp), 0u);
     ASSERT_NE(soundStart(), 0);
     ASSERT_NE(soundStreamPlay(stream, 0, 0), 0);
-    ASSERT_TRUE(waitUntilInactive(stream)) << "the stream ends at the junk";
-    EXPECT_TRUE(dsp.collected() == referenceDecode(dir.file("clean.mp3")))
+    ASSERT_TRUE(waitUntilInactive(stream)) << "the stream ends";
+    EXPECT_TRUE(dsp.collected() == referenceDecode(test.dir.file("clean.mp3")))
         << "exactly the clean file's sound is played, nothing decoded from the junk";
+}
+
+TEST_F(SoundBadInputTest, JunkAfterTheAudioIsNotPlayed) {
+    expectOnlyTheCleanSound(*this, false);
+}
+
+TEST_F(SoundBadInputTest, JunkBeforeTheAudioIsSkipped) {
+    expectOnlyTheCleanSound(*this, true);
 }
 
 } // namespace
