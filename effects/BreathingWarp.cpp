@@ -11,6 +11,7 @@ BreathingWarpState breathingWarpState;
 
 namespace {
 constexpr int breathLast = 4;
+WaveMemos memos;
 } // namespace
 
 float breathingScale(int dt) {
@@ -42,14 +43,19 @@ void breathingWarp(uint8_t* target, uint8_t* firstImage, int width, int height) 
         const double h = static_cast<float>(height);
         const double amp = s.breathAmp;
         const double phi = s.breathPhase;
+        memos.newCall();
+        auto sourceRow = [&](int y) {
+            return static_cast<int>(k * (y + h / amp * (std::cos(y / h * twoPi + phi) + 1))) %
+                   (height - 1);
+        };
+        auto sourceColumn = [&](int x) {
+            return static_cast<int>(k * (x + w / amp * (std::sin(x / w * twoPi + phi) + 1))) %
+                   (width - 1);
+        };
         for (int i = 0; i < s.breathCount; ++i) {
             const WarpTarget p = drawWarpTarget(width, height);
-            const int sy =
-                static_cast<int>(k * (p.y + h / amp * (std::cos(p.y / h * twoPi + phi) + 1))) %
-                (height - 1);
-            const int sx =
-                static_cast<int>(k * (p.x + w / amp * (std::sin(p.x / w * twoPi + phi) + 1))) %
-                (width - 1);
+            const int sy = memos.rows.get(p.y, sourceRow);
+            const int sx = memos.columns.get(p.x, sourceColumn);
             const uint8_t* src = image + static_cast<int>(sy * w + sx) * 4;
             int c[3];
             mixHalf(src, target + pixelOffset(p.x, p.y, width), c);

@@ -9,6 +9,10 @@
 
 SineSweepState sineSweepState;
 
+namespace {
+WaveMemos memos;
+} // namespace
+
 void sineSweep(uint8_t* buffer, int width, int height) {
     SineSweepState& s = sineSweepState;
     Timer* timer = Timer::instance();
@@ -28,16 +32,22 @@ void sineSweep(uint8_t* buffer, int width, int height) {
     const double w = static_cast<float>(width);
     const double h = static_cast<float>(height);
     const double phi = s.sweepPhase;
+    memos.newCall();
+    auto sourceRow = [&](int y) {
+        const double a = y / h * onePi + phi;
+        return static_cast<int>(y + h * (std::cos(a) + 1 + std::sin(a) + 1)) % (height - 1);
+    };
+    auto sourceColumn = [&](int x) {
+        const double xw = x / w;
+        return static_cast<int>(
+                   x + w * (std::cos(xw * sixPi + phi) + 1 + std::sin(xw * onePi + phi) + 1)) %
+               (width - 1);
+    };
     for (int i = 0; i < 14000; ++i) {
         nextRandom(); // the previous-image draw; with one image it always gives dovari1
         const WarpTarget p = drawWarpTarget(width, height);
-        const double a = p.y / h * onePi + phi;
-        const int sy =
-            static_cast<int>(p.y + h * (std::cos(a) + 1 + std::sin(a) + 1)) % (height - 1);
-        const double xw = p.x / w;
-        const int sx = static_cast<int>(p.x + w * (std::cos(xw * sixPi + phi) + 1 +
-                                                   std::sin(xw * onePi + phi) + 1)) %
-                       (width - 1);
+        const int sy = memos.rows.get(p.y, sourceRow);
+        const int sx = memos.columns.get(p.x, sourceColumn);
         const uint8_t* src = image + static_cast<int>(sy * w + sx) * 4;
         int c[3];
         mixHalf(src, buffer + pixelOffset(p.x, p.y, width), c);

@@ -11,6 +11,8 @@ SineWarpState sineWarpState;
 
 namespace {
 
+WaveMemos memos;
+
 const ImageIndex warpList[] = {dovari7, dovari6, dovari5, dovari4, dovari3, dovari2, dovari1};
 constexpr int warpLast = 6;
 
@@ -54,15 +56,20 @@ void sineWarp(uint8_t* buffer, int width, int height) {
         const double w = static_cast<float>(width);
         const double h = static_cast<float>(height);
         const double phi = s.warpPhase;
+        memos.newCall();
+        auto sourceRow = [&](int y) {
+            return static_cast<int>(y + h * (std::cos(y / h * twoPi + phi) + 1)) % (height - 1);
+        };
+        auto sourceColumn = [&](int x) {
+            return static_cast<int>(x + w * (std::sin(x / w * twoPi + phi) + 1)) % (width - 1);
+        };
         for (int i = 0; i < s.warpCount; ++i) {
             const bool previous =
                 nextRandom() % static_cast<int>(s.warpPrevOdds) == 0 && s.warpIndex != 0;
             const uint8_t* image = imageBuffers[warpList[previous ? s.warpIndex - 1 : s.warpIndex]];
             const WarpTarget p = drawWarpTarget(width, height);
-            const int sy =
-                static_cast<int>(p.y + h * (std::cos(p.y / h * twoPi + phi) + 1)) % (height - 1);
-            const int sx =
-                static_cast<int>(p.x + w * (std::sin(p.x / w * twoPi + phi) + 1)) % (width - 1);
+            const int sy = memos.rows.get(p.y, sourceRow);
+            const int sx = memos.columns.get(p.x, sourceColumn);
             const uint8_t* src = image + static_cast<int>(sy * w + sx) * 4;
             const uint8_t* dst = buffer + pixelOffset(p.x, p.y, width);
             int c[3];

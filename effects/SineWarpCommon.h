@@ -4,6 +4,7 @@
 
 #include "effects/Pictures.h"
 
+#include <algorithm>
 #include <cstdint>
 
 // The double-precision constants of the waves.
@@ -38,3 +39,41 @@ inline void mixHalf(const uint8_t* s, const uint8_t* d, int c[3]) {
     for (int i = 0; i < 3; ++i)
         c[i] = (s[i] + d[i]) / 2;
 }
+
+// Source coordinates already worked out in the current call, by target coordinate. Within one
+// call a source row depends only on the target row and a source column only on the target
+// column, so each is computed once per call with exactly the same arithmetic.
+template <int Size> class WaveMemo {
+  public:
+    // Forgets the previous call's coordinates.
+    void newCall() {
+        if (++generation == 0) {
+            std::fill(stamps, stamps + Size, 0u);
+            generation = 1;
+        }
+    }
+
+    template <class Compute> int get(int i, Compute compute) {
+        if (i < 0 || i >= Size) return compute(i);
+        if (stamps[i] != generation) {
+            values[i] = compute(i);
+            stamps[i] = generation;
+        }
+        return values[i];
+    }
+
+  private:
+    int values[Size] = {};
+    uint32_t stamps[Size] = {};
+    uint32_t generation = 0;
+};
+
+// One memo for source columns, one for source rows.
+struct WaveMemos {
+    WaveMemo<640> columns;
+    WaveMemo<480> rows;
+    void newCall() {
+        columns.newCall();
+        rows.newCall();
+    }
+};

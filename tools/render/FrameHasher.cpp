@@ -51,6 +51,10 @@ void FrameHasher::nextFrame(int) {
         slowestIndex = nextIndex;
     }
 
+    if (!options.digest) {
+        ++nextIndex;
+        return;
+    }
     Job job{nextIndex, videoTicks(static_cast<float>(nextIndex), 31.0f), {}};
     ++nextIndex;
     std::unique_lock<std::mutex> lock(mutex);

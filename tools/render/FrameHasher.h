@@ -19,6 +19,7 @@ struct FrameHasherOptions {
     std::string dumpDirectory; // where --at frames are written as PPM; empty: none
     std::set<long> dumpFrames; // frame indices to dump
     std::FILE* out = stdout;
+    bool digest = true; // false: frames are only counted and timed (benchmarks)
 };
 
 class FrameHasher : public FrameSink {

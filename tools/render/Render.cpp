@@ -1,7 +1,7 @@
 // demo-render: renders the show headless in video-mode time through the program's own start-up
 // and main loop, with a null display and a hashing frame sink in place of the AVI writer.
 //
-//   demo-render [--pack FILE] [--end N] [--every K] [--dump DIR --at K1,K2,...]
+//   demo-render [--pack FILE] [--end N] [--every K] [--dump DIR --at K1,K2,...] [--no-digest]
 #include "app/Application.h"
 #include "app/MainLoop.h"
 #include "engine/Exception.h"
@@ -28,7 +28,7 @@ FrameSink* makeHasher(const std::string&, uint8_t* frameBuffer24, uint32_t*) {
     std::fprintf(stderr,
                  "demo-render: %s\n"
                  "usage: demo-render [--pack FILE] [--end N] [--every K] "
-                 "[--dump DIR --at K1,K2,...]\n",
+                 "[--dump DIR --at K1,K2,...] [--no-digest]\n",
                  problem);
     std::exit(2);
 }
@@ -64,6 +64,10 @@ int main(int argc, char** argv) {
     std::string commandLine = "video noaudio";
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--no-digest") {
+            hasherOptions.digest = false;
+            continue;
+        }
         if (i + 1 >= argc) usage(("missing value after " + option).c_str());
         const char* value = argv[++i];
         if (option == "--pack") {
