@@ -225,3 +225,13 @@ AviWriter::~AviWriter() {
     releaseFile();
     exitAviFile();
 }
+
+FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
+                         SoundHandle* soundStream) {
+    setAviCommandLine(commandLine);
+    setCaptureBufferSize(200000000);
+    const bool withSound = soundStream != nullptr;
+    auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, withSound, 31, 44100, 16);
+    writer->attachFrameBuffer(frameBuffer24, soundStream);
+    return writer;
+}

@@ -2,7 +2,8 @@
 // the captured soundtrack and writes them to an AVI file (640 x 480 at 31 fps, PCM 44,100 Hz
 // 16-bit stereo), with a codec chooser, a progress display and Cancel.
 //
-// How the application drives it (all on the main thread):
+// The application's video sink in one call (see makeAviWriter below), or step by step, all on
+// the main thread:
 //   setAviCommandLine(commandLine);      // lets "codec=NAME" pick the codec without asking
 //   setCaptureBufferSize(200000000);     // bytes of captured sound, before construction
 //   auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, soundOn, 31, 44100, 16);
@@ -21,6 +22,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class AviMuxer;
 class ExportProgress;
@@ -92,3 +94,11 @@ class AviWriter : public FrameSink {
     SoundHandle soundChannel = 0;
     std::unique_ptr<ExportProgress> progress; // from the first frame on
 };
+
+// Video mode's frame sink as the application makes it: the capture buffer of 200,000,000
+// bytes, the codec from the command line's "codec=NAME" word (else the chooser), a writer for
+// "_.avi" (640 x 480, 31 fps, 44,100 Hz 16-bit stereo sound when soundStream is not null) with
+// frameBuffer24 and soundStream attached. Call after the music stream is created and before
+// it starts. The caller owns the result.
+FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
+                         SoundHandle* soundStream);
