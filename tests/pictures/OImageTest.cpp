@@ -1,0 +1,147 @@
+// OImage: decoding of colour and grey JPEGs, the kept top-left of larger pictures, and every kind
+// of bad picture ending in errReadFile with the path as detail.
+#include "storage/OImage.h"
+#include "engine/Exception.h"
+#include "tests/pictures/PicturesTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const std::string path = "data/dovari1.jpg";
+
+// Loads path from a pack holding one file under that name; expects errReadFile with the path.
+void expectReadFileError(const std::vector<uint8_t>& bytes, const char* what) {
+    PackFixture fixture({{path, bytes}});
+    try {
+        OImage image(path, -1, -1);
+        ADD_FAILURE() << what << ": the load should have failed";
+    } catch (const ExceptionType& error) {
+        EXPECT_STREQ(error.getText(), errReadFile.getText()) << what << ": wrong error";
+        EXPECT_EQ(std::string(error.getDetail()), path) << what << ": the detail names the picture";
+    }
+    EXPECT_EQ(std::string(fixture.debug->getLastText()),
+              "{OImage::OImage()}: Reading " + path + "...Failed!")
+        << what << ": the failure is logged on the progress line";
+}
+
+int maxDifference(const uint8_t* a, const uint8_t* b, size_t count) {
+    int worst = 0;
+    for (size_t i = 0; i < count; ++i)
+        worst = std::max(worst, std::abs(a[i] - b[i]));
+    return worst;
+}
+
+} // namespace
+
+TEST(OImageDecoding, ColourPictureDecodesToRgbRowsTopToBottom) {
+    const std::vector<uint8_t> jpeg = colourJpeg(640, 240);
+    PackFixture fixture({{path, jpeg}});
+    OImage image(path, -1, -1);
+    EXPECT_TRUE(image.isConstructed());
+    EXPECT_EQ(image.getWidth(), 640);
+    EXPECT_EQ(image.getHeight(), 240);
+    EXPECT_EQ(image.getFileSize(), static_cast<int32_t>(jpeg.size()));
+    const std::vector<uint8_t> expected = testPattern(640, 240);
+    // Quality 95 at full chroma: every byte lands close to the source, and channel order is
+    // red, green, blue (a swap would be off by up to 255).
+    EXPECT_LE(maxDifference(image.getPixels(), expected.data(), expected.size()), 24)
+        << "decoded pixels follow the source in RGB order";
+    EXPECT_EQ(std::string(fixture.debug->getLastText()), "{OImage::OImage()}: Done.");
+}
+
+TEST(OImageDecoding, GreyPictureGivesEqualChannels) {
+    std::vector<uint8_t> grey(640 * 240);
+    for (size_t i = 0; i < grey.size(); ++i)
+        grey[i] = static_cast<uint8_t>((i % 640) * 255 / 639);
+    PackFixture fixture({{path, encodeJpeg(grey.data(), 640, 240, 1, 90, false)}});
+    OImage image(path, -1, -1);
+    const uint8_t* p = image.getPixels();
+    int unequal = 0;
+    for (int i = 0; i < 640 * 240; ++i)
+        if (p[3 * i] != p[3 * i + 1] || p[3 * i] != p[3 * i + 2]) ++unequal;
+    EXPECT_EQ(unequal, 0) << "a grey JPEG gives red = green = blue";
+    EXPECT_LE(maxDifference(p + 3 * 639, grey.data() + 639, 1), 8) << "the grey level is kept";
+}
+
+TEST(OImageDecoding, LargerPictureKeepsItsTopLeft) {
+    const std::vector<uint8_t> big = testPattern(800, 300);
+    PackFixture fixture({{path, encodeJpeg(big.data(), 800, 300, 3, 95, true)}});
+    OImage image(path, -1, -1);
+    EXPECT_EQ(image.getWidth(), 640);
+    EXPECT_EQ(image.getHeight(), 240);
+    std::vector<uint8_t> topLeft;
+    for (int y = 0; y < 240; ++y)
+        topLeft.insert(topLeft.end(), big.begin() + y * 800 * 3, big.begin() + (y * 800 + 640) * 3);
+    EXPECT_LE(maxDifference(image.getPixels(), topLeft.data(), topLeft.size()), 24)
+        << "the pixel block is the picture's top-left 640 x 240";
+}
+
+TEST(OImageDecoding, FoundByBaseNameAndWithoutCase) {
+    PackFixture fixture({{"DATA/Dovari1.JPG", colourJpeg(640, 240)}});
+    OImage image(path, -1, -1);
+    EXPECT_TRUE(image.isConstructed()) << "the pack lookup folds case";
+}
+
+TEST(OImageBadInput, EveryBadPictureEndsInReadFileError) {
+    const std::vector<uint8_t> good = colourJpeg(640, 240);
+    expectReadFileError(std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2),
+                        "truncated JPEG");
+    expectReadFileError(std::vector<uint8_t>(good.begin(), good.begin() + 300),
+                        "JPEG cut inside its header");
+    std::vector<uint8_t> noise(20000);
+    uint32_t state = 12345;
+    for (uint8_t& b : noise) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(state >> 16);
+    }
+    expectReadFileError(noise, "random bytes");
+    std::vector<uint8_t> noisyJpeg = noise;
+    noisyJpeg[0] = 0xFF, noisyJpeg[1] = 0xD8, noisyJpeg[2] = 0xFF;
+    expectReadFileError(noisyJpeg, "random bytes behind a JPEG start marker");
+    expectReadFileError({}, "zero-length entry");
+    expectReadFileError(
+        {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
+        "PNG signature");
+    std::vector<uint8_t> cmyk(640 * 240 * 4, 100);
+    expectReadFileError(encodeJpeg(cmyk.data(), 640, 240, 4, 90, false), "CMYK JPEG");
+    expectReadFileError(colourJpeg(320, 240), "picture narrower than 640");
+    expectReadFileError(colourJpeg(640, 120), "picture lower than 240");
+}
+
+TEST(OImageBadInput, CorruptScanDataNeverCrashes) {
+    // Flip bytes inside the entropy-coded data: the decoder either fails cleanly or delivers a
+    // picture; either way nothing reads out of bounds (the sanitizer build checks that).
+    const std::vector<uint8_t> good = colourJpeg(640, 240);
+    for (size_t at = good.size() / 4; at < good.size() - 2; at += good.size() / 7) {
+        std::vector<uint8_t> bad = good;
+        for (size_t i = at; i < std::min(bad.size() - 2, at + 64); ++i)
+            bad[i] ^= 0x5A;
+        PackFixture fixture({{path, bad}});
+        try {
+            OImage image(path, -1, -1);
+            EXPECT_NE(image.getPixels(), nullptr);
+        } catch (const ExceptionType& error) {
+            EXPECT_STREQ(error.getText(), errReadFile.getText()) << "corruption at byte " << at;
+        }
+    }
+}
+
+TEST(OImageBadInput, PictureMissingFromPackFailsWithItsPath) {
+    PackFixture fixture({{"data/other.jpg", colourJpeg(640, 240)}});
+    try {
+        OImage image("data/rozerid12.jpg", -1, -1);
+        ADD_FAILURE() << "a picture the pack does not hold cannot load";
+    } catch (const ExceptionType& error) {
+        EXPECT_STREQ(error.getText(), errReadFile.getText());
+        EXPECT_STREQ(error.getDetail(), "data/rozerid12.jpg") << "the detail names the picture";
+    }
+}
+
+TEST(OImageBadInput, NoFileServerFailsLikeAMissingPicture) {
+    setProcessFileServer(nullptr);
+    EXPECT_THROW(OImage(path, -1, -1), ExceptionType);
+}
