@@ -30,6 +30,7 @@ void onInterrupt(int) {
 
 // Runs on a thread of its own, which the process may end while it waits for an answer.
 void askReally() {
+    if (isatty(STDERR_FILENO)) std::fputs("\n", stderr); // below the progress line
     const int answer = messageBox("Really?", "", MB_YESNO | MB_ICONQUESTION, IDYES);
     cancelState.store(answer == IDYES ? Confirmed : Idle);
 }
