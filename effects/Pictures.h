@@ -82,9 +82,12 @@ const uint8_t* multiplyRow(int j);
 // destination(x, y) = weightB * sourceB + weightA * sourceA per channel, through the table.
 void blendPixel(int x, int y, const uint8_t* sourceA, float weightB, const uint8_t* sourceB,
                 float weightA, uint8_t* destination);
-// The same over the picture, pixels 0-637 of each of the 240 rows.
+// The same over the picture, pixels 0-637 of each of the 240 rows (SSE2 where available).
 void blendFrames(const uint8_t* sourceA, float weightB, const uint8_t* sourceB, float weightA,
                  uint8_t* destination);
+// The table-driven pixel-by-pixel blend that blendFrames' fast path must equal.
+void blendFramesPlain(const uint8_t* sourceA, float weightB, const uint8_t* sourceB, float weightA,
+                      uint8_t* destination);
 
 // Byte offset of pixel (x, y) in a buffer of the given row width.
 inline int pixelOffset(int x, int y, int width) {

@@ -109,3 +109,25 @@ TEST(Blit, RowsAreDoubledWithBlackLines) {
             ASSERT_EQ(out[(2 * r + 1) * 2560 + i], 0) << "surface row " << 2 * r + 1 << " is black";
     }
 }
+
+TEST(Blend, FastFramesEqualThePlainTableBlend) {
+    resetPictures();
+    uint32_t state = 99;
+    auto fill = [&](uint8_t* buffer) {
+        for (int i = 0; i < bufferBytes; ++i) {
+            state = state * 1664525u + 1013904223u;
+            buffer[i] = static_cast<uint8_t>(state >> 24);
+        }
+    };
+    fill(imageBuffers[0]);
+    fill(imageBuffers[1]);
+    std::vector<uint8_t> plain(bufferBytes);
+    for (float weight : {0.0f, 0.05f, 0.3333f, 0.5f, 0.77f, 0.999f, 1.0f}) {
+        fill(effectBuffer);
+        std::copy(effectBuffer, effectBuffer + bufferBytes, plain.begin());
+        blendFrames(imageBuffers[0], weight, imageBuffers[1], 1.0f - weight, effectBuffer);
+        blendFramesPlain(imageBuffers[0], weight, imageBuffers[1], 1.0f - weight, plain.data());
+        ASSERT_TRUE(std::equal(plain.begin(), plain.end(), effectBuffer))
+            << "fast blend equals the table blend for weight " << weight;
+    }
+}
