@@ -6,15 +6,14 @@
 #include "tools/make-assets/Soundtrack.h"
 #include "tools/pack/PackFormat.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace {
 
@@ -22,7 +21,8 @@ const char* const usage =
     "usage: make-assets [--seconds N] DIR\n"
     "\n"
     "Writes DIR/_.dat (the sixteen show pictures as 640 x 240 JPEGs in a pack) and\n"
-    "DIR/velmorin.mp3 (the 900-second soundtrack, 44.1 kHz stereo). DIR is created if missing.\n"
+    "DIR/velmorin.mp3 (the 900-second soundtrack, 44.1 kHz stereo). DIR and its parents are\n"
+    "created if missing.\n"
     "--seconds N writes only the first N seconds of the soundtrack (1 to 900).\n";
 
 constexpr int jpegQuality = 92;
@@ -75,9 +75,10 @@ int main(int argc, char** argv) {
         std::cerr << usage;
         return 2;
     }
-    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
-        std::cerr << "make-assets: cannot create " << folder << ": " << std::strerror(errno)
-                  << "\n";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::cerr << "make-assets: cannot create " << folder << ": " << error.message() << "\n";
         return 1;
     }
     try {
