@@ -11,6 +11,7 @@
 #include "engine/Timer.h"
 #include "graphics/Handles.h"
 #include "graphics/PlatformDisplay.h"
+#include "media/AviWriter.h"
 #include "media/FrameSink.h"
 #include "media/Music.h"
 #include "storage/FileServer.h"
@@ -33,7 +34,7 @@ int endTicks = -1;
 namespace {
 
 std::string savedCommandLine;
-VideoSinkMaker videoSinkMaker = nullptr;
+VideoSinkMaker videoSinkMaker = makeAviWriter;
 DebugServer* debugServer = nullptr;
 ExceptionServer* exceptionServer = nullptr;
 FileServer* fileServer = nullptr;
@@ -127,7 +128,7 @@ void setUp() {
     effectBuffer = allocatePictureBuffer();
     attachBlitSurface(surface);
     display->attachSurface(surface);
-    if (soundOn) setUpMusic();
+    if (soundOn) setUpMusic(videoMode); // video mode only captures the music, never plays it
     if (!videoMode) {
         display->open();
     } else {
