@@ -142,7 +142,7 @@ void composeSection(int index, std::vector<NoteEvent>& notes) {
                 int midi = root + 12 + chordTone(chord, i);
                 while (midi > plan.key + 27)
                     midi -= 12;
-                out.add(at(b, 0), length, Instrument::Pad, static_cast<float>(midi), 0.075f,
+                out.add(at(b, 0), length, Instrument::Pad, static_cast<float>(midi), 0.11f,
                         -0.6f + 0.4f * i);
             }
         }
