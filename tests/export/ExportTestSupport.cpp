@@ -80,7 +80,7 @@ std::vector<std::string> decodedFrameMd5s(const std::string& path) {
 }
 
 std::vector<std::string> frameMd5s(const std::vector<std::vector<uint8_t>>& frames) {
-    const std::string raw = scratchPath("frames.raw");
+    const std::string raw = scratchPath("frames-" + std::to_string(getpid()) + ".raw");
     {
         std::ofstream out(raw, std::ios::binary);
         for (const auto& frame : frames)
