@@ -34,8 +34,8 @@ void FrameHasher::finish() {
     }
     changed.notify_all();
     worker.join();
-    if (!pendingLast.empty()) std::fputs(pendingLast.c_str(), options.out);
-    pendingLast.clear();
+    if (lastSkipped.index == nextIndex - 1) printDigest(lastSkipped);
+    lastSkipped.index = -1;
     std::fflush(options.out);
 }
 
@@ -57,6 +57,14 @@ void FrameHasher::nextFrame(int) {
     }
     Job job{nextIndex, videoTicks(static_cast<float>(nextIndex), 31.0f), {}};
     ++nextIndex;
+    job.print = options.every <= 1 || job.index % options.every == 0;
+    if (!job.print) {
+        lastSkipped.index = job.index;
+        lastSkipped.ticks = job.ticks;
+        lastSkipped.frame.resize(frameBytes);
+        std::memcpy(lastSkipped.frame.data(), frameBuffer24, frameBytes);
+        if (options.dumpFrames.count(job.index) == 0) return;
+    }
     std::unique_lock<std::mutex> lock(mutex);
     changed.wait(lock, [this] { return queue.size() < maxQueued; });
     if (!spare.empty()) {
@@ -81,7 +89,7 @@ void FrameHasher::work() {
         lock.unlock();
         changed.notify_all();
 
-        printDigest(job);
+        if (job.print) printDigest(job);
         if (options.dumpFrames.count(job.index) != 0 && !options.dumpDirectory.empty()) dump(job);
 
         lock.lock();
@@ -97,12 +105,7 @@ void FrameHasher::printDigest(const Job& job) {
     for (uint8_t byte : digest)
         at += std::snprintf(line + at, sizeof line - at, "%02x", byte);
     std::snprintf(line + at, sizeof line - at, "\n");
-    if (options.every <= 1 || job.index % options.every == 0) {
-        std::fputs(line, options.out);
-        pendingLast.clear();
-    } else {
-        pendingLast = line;
-    }
+    std::fputs(line, options.out);
 }
 
 void FrameHasher::dump(const Job& job) const {

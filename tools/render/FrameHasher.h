@@ -1,5 +1,6 @@
-// A frame sink that digests every frame on a second thread and prints one line per frame:
-// index, ticks after the frame, lowercase hex MD5 of the 921,600 bytes.
+// A frame sink that digests frames on a second thread and prints one line per frame:
+// index, ticks after the frame, lowercase hex MD5 of the 921,600 bytes. Frames that --every
+// skips are not digested, except the last one.
 #pragma once
 
 #include "media/FrameSink.h"
@@ -45,6 +46,7 @@ class FrameHasher : public FrameSink {
         long index;
         int ticks;
         std::vector<uint8_t> frame;
+        bool print = true; // false for frames that are only dumped
     };
     void work();
     void printDigest(const Job& job);
@@ -62,7 +64,8 @@ class FrameHasher : public FrameSink {
     std::deque<Job> queue;
     std::vector<std::vector<uint8_t>> spare; // frame blocks for reuse
     bool finished = false;
-    std::string pendingLast; // the latest unprinted line, printed at the end
+    Job lastSkipped{
+        -1, 0, {}, true}; // the latest frame --every skipped; digested at the end if last
     std::thread worker;
 
     std::vector<long> perSceneFrames = std::vector<long>(10, 0);
