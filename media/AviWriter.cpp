@@ -129,7 +129,7 @@ void AviWriter::nextFrame(int percent) {
         const int64_t target =
             (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate * blockSize;
         waitForSound();
-        write(captureBuffer() + readPosition, Sound);
+        writeSoundAt(readPosition);
         readPosition = target;
     }
     if (frameSourceKind == 3 && frameSource != nullptr) write(frameSource, VideoFrame);
@@ -172,19 +172,27 @@ void AviWriter::write(const uint8_t* data, int kind) {
         else
             std::memcpy(frame.data(), data, frame.size());
         file->submitFrame(std::move(frame), index);
-    } else if (kind == Sound && soundOn) {
-        const int64_t count = (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate -
-                              samplesWritten; // sample frames
-        if (count <= 0) return;
-        const uint8_t* const base = captureBuffer();
-        const int64_t offset = base != nullptr && data >= base && data <= base + captureBufferSize()
-                                   ? data - base
-                                   : readPosition;
-        std::vector<uint8_t> pcm(static_cast<size_t>(count * blockSize));
-        readCapture(offset, pcm.data(), static_cast<int64_t>(pcm.size()));
-        file->submitSound(std::move(pcm), samplesWritten);
-        samplesWritten += static_cast<int>(count);
+    } else if (kind == Sound) {
+        // Compared as addresses: data may lie anywhere, and only a pointer into the buffer
+        // names an offset in it.
+        const auto at = reinterpret_cast<uintptr_t>(data);
+        const auto base = reinterpret_cast<uintptr_t>(captureBuffer());
+        const bool inside =
+            base != 0 && at >= base && at - base <= static_cast<uintptr_t>(captureBufferSize());
+        writeSoundAt(inside ? static_cast<int64_t>(at - base) : readPosition);
     }
+}
+
+void AviWriter::writeSoundAt(int64_t offset) {
+    checkWorker();
+    if (!soundOn) return;
+    const int64_t count = (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate -
+                          samplesWritten; // sample frames
+    if (count <= 0) return;
+    std::vector<uint8_t> pcm(static_cast<size_t>(count * blockSize));
+    readCapture(offset, pcm.data(), static_cast<int64_t>(pcm.size()));
+    file->submitSound(std::move(pcm), samplesWritten);
+    samplesWritten += static_cast<int>(count);
 }
 
 void AviWriter::flipFrame(const uint8_t* data, uint8_t* target) const {

@@ -77,6 +77,8 @@ class AviWriter : public FrameSink {
     // Copies a top-down frame bottom-up into target (width x height x 3 bytes).
     void flipFrame(const uint8_t* data, uint8_t* target) const;
     void checkWorker() const;
+    // Sound kind: this frame's share of samples from the capture, starting offset bytes in.
+    void writeSoundAt(int64_t offset);
 
     std::unique_ptr<AviMuxer> file; // the file with its video, compressed and sound streams
     int frameRate;                  // frames per second
