@@ -92,6 +92,28 @@ bool enterFullScreen(SDL_Window* window, int32_t width, int32_t height) {
     return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
 }
 
+// A renderer that takes textures in the screen's own format when one exists, so the row
+// converter writes the screen's pixels and nothing converts them again: a 16-bit screen gets
+// exactly the 5-6-5 words (an OpenGL renderer would dither them, and the black rows with
+// them). Otherwise, or when the user names a render driver, SDL's first choice.
+SDL_Renderer* createRenderer(SDL_Window* window) {
+    const Uint32 screenFormat = SDL_GetWindowPixelFormat(window);
+    const char* named = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if ((named == nullptr || *named == '\0') && rowConverterForPixelFormat(screenFormat)) {
+        const int drivers = SDL_GetNumRenderDrivers();
+        for (int index = 0; index < drivers; ++index) {
+            SDL_RendererInfo info;
+            if (SDL_GetRenderDriverInfo(index, &info) != 0) continue;
+            for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+                if (info.texture_formats[i] != screenFormat) continue;
+                if (SDL_Renderer* renderer = SDL_CreateRenderer(window, index, 0)) return renderer;
+                break;
+            }
+        }
+    }
+    return SDL_CreateRenderer(window, -1, 0);
+}
+
 // The texture takes the screen's format when the renderer offers it and a converter exists,
 // else the renderer's first format that has a converter.
 Uint32 chooseTextureFormat(SDL_Window* window, SDL_Renderer* renderer) {
@@ -126,6 +148,10 @@ int openDisplay(DisplayState& display, int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) return 0;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest"); // black line rows stay crisp
     SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "0", SDL_HINT_OVERRIDE);
+    // X11: SDL prefers DirectColor visuals (for gamma ramps, unused here), and on a 16-bit
+    // screen such a window shows every pixel wrong; a TrueColor visual shows them exactly.
+    // A value the user set is kept.
+    setenv("SDL_VIDEO_X11_NODIRECTCOLOR", "1", 0);
     if (!display.video.start()) return 0;
 
     const Uint32 windowFlags = display.windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_BORDERLESS;
@@ -135,7 +161,7 @@ int openDisplay(DisplayState& display, int32_t width, int32_t height) {
     SDL_ShowCursor(SDL_DISABLE);
     if (!display.windowed && !enterFullScreen(display.window.get(), width, height)) return 0;
 
-    display.renderer.reset(SDL_CreateRenderer(display.window.get(), -1, 0));
+    display.renderer.reset(createRenderer(display.window.get()));
     if (!display.renderer) return 0;
     // Scaled to the window with the aspect kept; black bars fill the rest.
     if (SDL_RenderSetLogicalSize(display.renderer.get(), width, height) != 0) return 0;

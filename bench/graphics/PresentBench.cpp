@@ -47,7 +47,7 @@ void present(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(present)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(present)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)

@@ -1,0 +1,115 @@
+#!/bin/sh
+# End-to-end test of the display on a virtual X screen: runs the show in a window at the given
+# screen depth, takes screenshots of the window while it runs until one shows a picture, checks
+# each for the black border and the black line-doubling rows (what every frame has, so any
+# moment will do), sends Escape, dismisses the credits box with Return, and checks exit code 0
+# and the credits on standard error. Given the present benchmark as well, it reports present's
+# cost per frame on the same screen (for information; it never decides the result).
+#
+# usage: screenshot_test.sh DEMO CHECKER PACK DEPTH [PRESENT_BENCH]
+set -u
+demo=$1
+checker=$2
+pack=$3
+depth=$4
+bench=${5:-}
+
+work=$(mktemp -d)
+xvfbPid=
+demoPid=
+
+cleanup() {
+    [ -n "$demoPid" ] && kill "$demoPid" 2>/dev/null
+    [ -n "$xvfbPid" ] && kill "$xvfbPid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL (depth $depth): $*"
+    [ -f "$work/stderr.txt" ] && sed 's/^/  demo stderr: /' "$work/stderr.txt" | head -20
+    exit 1
+}
+
+# A virtual screen on a free display number.
+Xvfb -displayfd 3 -screen 0 "1024x768x$depth" -nolisten tcp 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
+xvfbPid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
+unset SDL_VIDEODRIVER
+
+# The show, in a window, ending by itself after 3000 ticks (42 s) should Escape go astray.
+cp "$pack" "$work/_.dat" || fail "no pack file $pack"
+(cd "$work" && exec "$demo" windowed end=3000 noaudio >"$work/stdout.txt" 2>"$work/stderr.txt") &
+demoPid=$!
+
+window=
+for _ in $(seq 100); do
+    for candidate in $(xdotool search --onlyvisible --pid "$demoPid" 2>/dev/null); do
+        if xwininfo -id "$candidate" | grep -q "Width: 640" &&
+            xwininfo -id "$candidate" | grep -q "Height: 480"; then
+            window=$candidate
+        fi
+    done
+    [ -n "$window" ] && break
+    kill -0 "$demoPid" 2>/dev/null || fail "the show ended before its window appeared"
+    sleep 0.2
+done
+[ -n "$window" ] || fail "no 640 x 480 window appeared"
+xwininfo -id "$window" | grep -q "Depth: $depth" || fail "the window is not $depth bits deep"
+xdotool windowfocus "$window" 2>/dev/null
+
+# Screenshots until the picture is lit (the show starts black); every one must be well formed.
+shown=no
+for shot in $(seq 80); do
+    # What the screen shows: the root window cut to the show's window. (The window may have
+    # a DirectColor visual whose own colour map a window dump would apply.)
+    left=$(xwininfo -id "$window" | sed -n 's/.*Absolute upper-left X: *//p')
+    top=$(xwininfo -id "$window" | sed -n 's/.*Absolute upper-left Y: *//p')
+    xwd -silent -root -out "$work/shot.xwd" || fail "xwd failed"
+    convert "$work/shot.xwd" -crop "640x480+$left+$top" +repage -depth 8 "ppm:$work/shot.ppm" ||
+        fail "convert failed"
+    "$checker" "$work/shot.ppm" >"$work/check.txt"
+    case $? in
+    0) shown=yes; break ;;
+    2) ;;
+    *) cp "$work/shot.ppm" "/tmp/screenshot-depth$depth.ppm"
+       fail "screenshot $shot is malformed (kept in /tmp/screenshot-depth$depth.ppm)" ;;
+    esac
+    sleep 0.5
+done
+[ "$shown" = yes ] || fail "the window stayed black"
+echo "depth $depth: $(cat "$work/check.txt")"
+
+# Escape ends the show; the credits box that follows is a real dialog, dismissed with Return.
+xdotool key Escape 2>/dev/null
+for _ in $(seq 30); do grep -q "created by" "$work/stderr.txt" && break; sleep 0.1; done
+grep -q "created by" "$work/stderr.txt" || xdotool key --window "$window" Escape 2>/dev/null
+for _ in $(seq 100); do
+    kill -0 "$demoPid" 2>/dev/null || break
+    if grep -q "created by" "$work/stderr.txt"; then
+        for box in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+            [ "$box" = "$window" ] && continue
+            xwininfo -id "$box" | grep -q "the root window" && continue
+            xdotool key --window "$box" Return 2>/dev/null
+        done
+    fi
+    sleep 0.2
+done
+kill -0 "$demoPid" 2>/dev/null && fail "the show did not end after Escape and Return"
+wait "$demoPid"
+code=$?
+demoPid=
+[ "$code" -eq 0 ] || fail "exit code $code, expected 0"
+grep -q "created by" "$work/stderr.txt" || fail "no credits on standard error"
+grep -q "Sorry." "$work/stderr.txt" && fail "the show reported an error"
+echo "depth $depth: Escape ended the show with code 0 and the credits"
+
+if [ -n "$bench" ] && [ -x "$bench" ]; then
+    "$bench" --benchmark_min_time=1 2>/dev/null | grep "^present" |
+        sed "s/^/depth $depth, cost per frame (wall, CPU): /"
+fi
+exit 0
