@@ -2,7 +2,8 @@
 # Builds the project twice (RelWithDebInfo in build/, AddressSanitizer + UBSan in build-asan/)
 # and runs every test in both; fails when either build or either test run fails.
 #
-# Missing Debian packages are installed first (apt-get, through sudo when not root).
+# Missing Debian packages (tools/packages.txt) are installed first (apt-get, through sudo when
+# not root).
 # Environment: JOBS (parallel compile jobs, default: the number of cores), BUILD_DIR and
 # ASAN_BUILD_DIR (build directories, defaults build and build-asan).
 set -euo pipefail
@@ -13,30 +14,7 @@ jobs="${JOBS:-$(nproc)}"
 build_dir="${BUILD_DIR:-build}"
 asan_build_dir="${ASAN_BUILD_DIR:-build-asan}"
 
-packages=(cmake make g++ pkg-config clang-format
-          libsdl2-dev libmpg123-dev libjpeg62-turbo-dev libmp3lame-dev
-          libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-          xvfb xdotool ffmpeg x11-apps imagemagick libgtest-dev libbenchmark-dev)
-
-install_missing_packages() {
-    local missing=()
-    local package
-    for package in "${packages[@]}"; do
-        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-            missing+=("$package")
-        fi
-    done
-    if [ "${#missing[@]}" -eq 0 ]; then
-        return
-    fi
-    echo "Installing missing packages: ${missing[*]}"
-    local sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo=(sudo)
-    fi
-    "${sudo[@]}" apt-get update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-}
+tools/install-packages.sh
 
 # build_and_test DIR [CMAKE OPTIONS...]: configures, builds and runs ctest; returns its status.
 build_and_test() {
@@ -48,10 +26,6 @@ build_and_test() {
     echo "=== $dir: tests"
     (cd "$dir" && ctest --output-on-failure -j2)
 }
-
-if command -v dpkg-query >/dev/null; then
-    install_missing_packages
-fi
 
 normal_status=0
 build_and_test "$build_dir" || normal_status=$?
