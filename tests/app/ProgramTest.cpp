@@ -1,0 +1,112 @@
+// The built program as a user runs it, headless (SDL's dummy drivers): in a folder of its own,
+// with or without the pack and the soundtrack, checking what it prints and its exit code.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string err; // standard error
+};
+
+int count(const std::string& text, const std::string& word) {
+    int n = 0;
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++n;
+    return n;
+}
+
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("demo-program-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    void copyAsset(const std::string& name) {
+        fs::copy_file(fs::path(DEMO_TEST_ASSETS) / name, folder / name);
+    }
+
+    // Runs the program in the folder with the given arguments; a run that outlasts a minute
+    // is killed (and fails the test through its exit code).
+    Outcome run(const std::string& arguments) {
+        const std::string command =
+            "cd '" + folder.string() +
+            "' && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 60 '" +
+            std::string(DEMO_PROGRAM) + "' " + arguments + " </dev/null >stdout.txt 2>stderr.txt";
+        const int status = std::system(command.c_str());
+        Outcome result;
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream in(folder / "stderr.txt");
+        std::stringstream text;
+        text << in.rdbuf();
+        result.err = text.str();
+        return result;
+    }
+
+    fs::path folder;
+};
+
+TEST_F(Program, WithoutThePackItSaysSorryAndShowsTheCreditsOnce) {
+    const Outcome result = run("noaudio");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(count(result.err, "Sorry."), 1) << result.err;
+    EXPECT_EQ(count(result.err, "created by ~north of nowhere~"), 1) << result.err;
+    // The credits come last, after the failure.
+    EXPECT_LT(result.err.find("Sorry."), result.err.find("created by")) << result.err;
+}
+
+TEST_F(Program, AJunkPackEndsInSorry) {
+    std::mt19937 random(7);
+    std::ofstream pack(folder / "_.dat", std::ios::binary);
+    for (int i = 0; i < 5000; ++i)
+        pack.put(static_cast<char>(random()));
+    pack.close();
+    const Outcome result = run("noaudio");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(count(result.err, "Sorry."), 1) << result.err;
+    EXPECT_EQ(count(result.err, "created by"), 1) << result.err;
+}
+
+TEST_F(Program, AMissingSoundtrackWithSoundOnEndsInSorry) {
+    copyAsset("_.dat");
+    const Outcome result = run("end=100");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(count(result.err, "Sorry."), 1) << result.err;
+    EXPECT_EQ(count(result.err, "created by"), 1) << result.err;
+}
+
+TEST_F(Program, WithASoundOffWordItRunsSilentWithoutTheSoundtrack) {
+    copyAsset("_.dat");
+    const Outcome result = run("NoAudio end=150");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(count(result.err, "Sorry."), 0) << result.err;
+    EXPECT_EQ(count(result.err, "created by"), 1) << result.err;
+}
+
+TEST_F(Program, WithTheSoundtrackItPlaysToTheGivenEnd) {
+    copyAsset("_.dat");
+    copyAsset("velmorin.mp3");
+    const Outcome result = run("end=150");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(count(result.err, "Sorry."), 0) << result.err;
+    EXPECT_EQ(count(result.err, "created by"), 1) << result.err;
+}
+
+} // namespace
