@@ -115,13 +115,17 @@ void prepareData(const std::string& packName) {
     prepareImages();
 }
 
-void setUp() {
+void storeDisplaySettings() {
     Settings* settings = Settings::instance();
     settings->setInt(xRes, 640);
     settings->setInt(yRes, 480);
     settings->setInt(bpp, 32);
     settings->setInt(platformFirst, 1);
     settings->setInt(platformSecond, 1);
+}
+
+void setUp() {
+    storeDisplaySettings();
 
     display = new Display("");
     surface = new Surface();

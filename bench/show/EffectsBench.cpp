@@ -1,11 +1,11 @@
 // Each effect at its heaviest work per frame, on pictures full of structure.
+#include "app/Application.h"
 #include "app/MainLoop.h"
 #include "effects/BrightenBlur.h"
 #include "effects/FadeToBlack.h"
 #include "effects/Pictures.h"
 #include "effects/PixelCrawl.h"
 #include "effects/SineWarps.h"
-#include "engine/Settings.h"
 #include "engine/Timer.h"
 #include "graphics/Handles.h"
 
@@ -100,12 +100,7 @@ BENCHMARK(BM_FadeToBlack);
 
 void BM_BlitDoubled(benchmark::State& state) {
     preparePictures();
-    Settings* settings = Settings::instance();
-    settings->setInt(xRes, 640);
-    settings->setInt(yRes, 480);
-    settings->setInt(bpp, 32);
-    settings->setInt(platformFirst, 1);
-    settings->setInt(platformSecond, 1);
+    storeDisplaySettings();
     static Surface surface;
     attachBlitSurface(&surface);
     for (auto _ : state)

@@ -33,12 +33,7 @@ class TestDisplay : public DisplayDevice {
 };
 
 void makeHandles() {
-    Settings* settings = Settings::instance();
-    settings->setInt(xRes, 640);
-    settings->setInt(yRes, 480);
-    settings->setInt(bpp, 32);
-    settings->setInt(platformFirst, 1);
-    settings->setInt(platformSecond, 1);
+    storeDisplaySettings();
     if (display == nullptr) display = new Display("");
     if (surface == nullptr) surface = new Surface();
     attachBlitSurface(surface);

@@ -2,7 +2,7 @@
 // line-doubled copy.
 #include "ShowFixture.h"
 
-#include "engine/Settings.h"
+#include "app/Application.h"
 #include "graphics/Handles.h"
 
 #include <gtest/gtest.h>
@@ -89,12 +89,7 @@ TEST(Keying, GreenAbove150BecomesBlackAndTheRightEdgeIsSmeared) {
 
 TEST(Blit, RowsAreDoubledWithBlackLines) {
     resetPictures();
-    Settings* settings = Settings::instance();
-    settings->setInt(xRes, 640);
-    settings->setInt(yRes, 480);
-    settings->setInt(bpp, 32);
-    settings->setInt(platformFirst, 1);
-    settings->setInt(platformSecond, 1);
+    storeDisplaySettings();
     Surface surface;
     std::memset(surface.getPixels(), 0xAB, bufferBytes);
     for (int i = 0; i < bufferBytes; ++i)
