@@ -6,13 +6,17 @@
 # and the credits on standard error. Given the present benchmark as well, it reports present's
 # cost per frame on the same screen (for information; it never decides the result).
 #
-# usage: screenshot_test.sh DEMO CHECKER PACK DEPTH [PRESENT_BENCH]
+# Then a probe shows one known random picture in the same window: the screenshot must equal it
+# pixel for pixel at depth 24, and through the 5-6-5 converter at depth 16.
+#
+# usage: screenshot_test.sh DEMO CHECKER PROBE PACK DEPTH [PRESENT_BENCH]
 set -u
 demo=$1
 checker=$2
-pack=$3
-depth=$4
-bench=${5:-}
+probe=$3
+pack=$4
+depth=$5
+bench=${6:-}
 
 work=$(mktemp -d)
 xvfbPid=
@@ -46,32 +50,38 @@ cp "$pack" "$work/_.dat" || fail "no pack file $pack"
 (cd "$work" && exec "$demo" windowed end=3000 noaudio >"$work/stdout.txt" 2>"$work/stderr.txt") &
 demoPid=$!
 
-window=
-for _ in $(seq 100); do
-    for candidate in $(xdotool search --onlyvisible --pid "$demoPid" 2>/dev/null); do
-        if xwininfo -id "$candidate" | grep -q "Width: 640" &&
-            xwininfo -id "$candidate" | grep -q "Height: 480"; then
-            window=$candidate
-        fi
+# findWindow PID: sets window to the 640 x 480 window of that process, focused.
+findWindow() {
+    window=
+    for _ in $(seq 100); do
+        for candidate in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+            if xwininfo -id "$candidate" | grep -q "Width: 640" &&
+                xwininfo -id "$candidate" | grep -q "Height: 480"; then
+                window=$candidate
+            fi
+        done
+        [ -n "$window" ] && break
+        kill -0 "$1" 2>/dev/null || fail "the program ended before its window appeared"
+        sleep 0.2
     done
-    [ -n "$window" ] && break
-    kill -0 "$demoPid" 2>/dev/null || fail "the show ended before its window appeared"
-    sleep 0.2
-done
-[ -n "$window" ] || fail "no 640 x 480 window appeared"
-xwininfo -id "$window" | grep -q "Depth: $depth" || fail "the window is not $depth bits deep"
-xdotool windowfocus "$window" 2>/dev/null
+    [ -n "$window" ] || fail "no 640 x 480 window appeared"
+    xwininfo -id "$window" | grep -q "Depth: $depth" || fail "the window is not $depth bits deep"
+    xdotool windowfocus "$window" 2>/dev/null
+}
+
+# screenshot FILE: the window's pixels as the X server holds them, as a PPM. (A dump of the
+# root window is no good here: at depth 16 Xvfb hands it out mislabelled as 24 bits.)
+screenshot() {
+    xwd -silent -id "$window" -out "$work/shot.xwd" || fail "xwd failed"
+    convert "$work/shot.xwd" -depth 8 "ppm:$1" || fail "convert failed"
+}
+
+findWindow "$demoPid"
 
 # Screenshots until the picture is lit (the show starts black); every one must be well formed.
 shown=no
 for shot in $(seq 80); do
-    # What the screen shows: the root window cut to the show's window. (The window may have
-    # a DirectColor visual whose own colour map a window dump would apply.)
-    left=$(xwininfo -id "$window" | sed -n 's/.*Absolute upper-left X: *//p')
-    top=$(xwininfo -id "$window" | sed -n 's/.*Absolute upper-left Y: *//p')
-    xwd -silent -root -out "$work/shot.xwd" || fail "xwd failed"
-    convert "$work/shot.xwd" -crop "640x480+$left+$top" +repage -depth 8 "ppm:$work/shot.ppm" ||
-        fail "convert failed"
+    screenshot "$work/shot.ppm"
     "$checker" "$work/shot.ppm" >"$work/check.txt"
     case $? in
     0) shown=yes; break ;;
@@ -107,6 +117,33 @@ demoPid=
 grep -q "created by" "$work/stderr.txt" || fail "no credits on standard error"
 grep -q "Sorry." "$work/stderr.txt" && fail "the show reported an error"
 echo "depth $depth: Escape ended the show with code 0 and the credits"
+
+# The known picture, exactly.
+(cd "$work" && exec "$probe" "$work/expected.ppm" >"$work/stderr.txt" 2>&1) &
+demoPid=$!
+findWindow "$demoPid"
+exact=no
+for _ in $(seq 20); do
+    sleep 0.3
+    screenshot "$work/probe.ppm"
+    if "$checker" --expect "$work/expected.ppm" "$depth" "$work/probe.ppm" >"$work/check.txt" \
+        2>"$work/check-err.txt"; then
+        exact=yes
+        break
+    fi
+done
+if [ "$exact" != yes ]; then
+    cp "$work/probe.ppm" "/tmp/probe-depth$depth.ppm"
+    fail "the known picture is not shown as sent: $(cat "$work/check-err.txt") (kept in /tmp/probe-depth$depth.ppm)"
+fi
+echo "depth $depth: known picture: $(cat "$work/check.txt")"
+xdotool key --window "$window" Escape 2>/dev/null
+for _ in $(seq 50); do kill -0 "$demoPid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$demoPid" 2>/dev/null && fail "the probe did not end on Escape"
+wait "$demoPid"
+code=$?
+demoPid=
+[ "$code" -eq 0 ] || fail "the probe ended with code $code on Escape, expected 0"
 
 if [ -n "$bench" ] && [ -x "$bench" ]; then
     "$bench" --benchmark_min_time=1 2>/dev/null | grep "^present" |
