@@ -38,7 +38,8 @@ class FrameHasher : public FrameSink {
     // Frames and seconds spent per scene (by the scene index after each frame).
     const std::vector<long>& sceneFrames() const { return perSceneFrames; }
     const std::vector<double>& sceneSeconds() const { return perSceneSeconds; }
-    double slowestFrameSeconds() const { return slowest; }
+    double slowestFrameSeconds() const { return slowest; } // of the frames after the first
+    double firstFrameSeconds() const { return first; }
     long slowestFrameIndex() const { return slowestIndex; }
 
   private:
@@ -71,6 +72,7 @@ class FrameHasher : public FrameSink {
     std::vector<long> perSceneFrames = std::vector<long>(10, 0);
     std::vector<double> perSceneSeconds = std::vector<double>(10, 0.0);
     double lastStamp = 0.0;
+    double first = 0.0;
     double slowest = 0.0;
     long slowestIndex = -1;
 };

@@ -53,7 +53,9 @@ void reportSpeed(double seconds) {
             std::fprintf(stderr, "  %-8s %6ld frames %8.2f s %8.1f frames per second\n", names[i],
                          n, s, s > 0 ? n / s : 0.0);
     }
-    std::fprintf(stderr, "slowest frame: %ld, %.2f ms\n", hasher->slowestFrameIndex(),
+    std::fprintf(stderr, "first frame (with the start-up after the sink): %.2f ms\n",
+                 hasher->firstFrameSeconds() * 1000.0);
+    std::fprintf(stderr, "slowest later frame: %ld, %.2f ms\n", hasher->slowestFrameIndex(),
                  hasher->slowestFrameSeconds() * 1000.0);
 }
 
