@@ -31,11 +31,22 @@ std::string output(const std::string& command, int* status = nullptr) {
     return text;
 }
 
-// A fresh working directory holding the reference pack.
+// The default pack, generated once per test (tests may run side by side).
+const std::string& testPack() {
+    static const std::string pack = [] {
+        const std::string dir = std::string(DEMO_BINARY_DIR) + "/tests/export/scratch/assets-" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        output("'" MAKE_ASSETS "' --seconds 1 '" + dir + "' >/dev/null 2>&1");
+        return dir + "/_.dat";
+    }();
+    return pack;
+}
+
+// A fresh working directory holding the default pack.
 std::string showDirectory(const std::string& name) {
     const std::string dir = std::string(DEMO_BINARY_DIR) + "/tests/export/scratch/" + name;
-    output("rm -rf '" + dir + "' && mkdir -p '" + dir +
-           "' && ln -s '" DEMO_REFERENCE_DIR "/_.dat' '" + dir + "/_.dat'");
+    output("rm -rf '" + dir + "' && mkdir -p '" + dir + "' && ln -s '" + testPack() + "' '" + dir +
+           "/_.dat'");
     return dir;
 }
 
@@ -95,8 +106,8 @@ TEST(ExportShow, FramesOfTheFileAreTheRenderersFrames) {
     const std::string dir = showDirectory("show-frames");
     ASSERT_EQ(exportShow(dir, "video codec=ffv1 end=120 noaudio"), 0)
         << "the export ends normally with code 0";
-    const std::vector<std::string> rendered = lastColumn(
-        output("'" DEMO_RENDER "' --pack '" DEMO_REFERENCE_DIR "/_.dat' --end 120 2>/dev/null"));
+    const std::vector<std::string> rendered =
+        lastColumn(output("'" DEMO_RENDER "' --pack '" + testPack() + "' --end 120 2>/dev/null"));
     const std::vector<std::string> written = lastColumn(
         output("ffmpeg -v error -i '" + dir + "/_.avi' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
     ASSERT_GT(rendered.size(), 50u) << "demo-render hashed the frames up to tick 120";
