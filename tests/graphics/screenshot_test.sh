@@ -69,11 +69,14 @@ findWindow() {
     xdotool windowfocus "$window" 2>/dev/null
 }
 
-# screenshot FILE: the window's pixels as the X server holds them, as a PPM. (A dump of the
-# root window is no good here: at depth 16 Xvfb hands it out mislabelled as 24 bits.)
+# screenshot PID FILE: the pixels of that process's window as the X server holds them, as a
+# PPM; fails when the window went away meanwhile (SDL may replace a new window by another one
+# when it sets up its renderer). (A dump of the root window is no good here: at depth 16 Xvfb
+# hands it out mislabelled as 24 bits.)
 screenshot() {
-    xwd -silent -id "$window" -out "$work/shot.xwd" || fail "xwd failed"
-    convert "$work/shot.xwd" -depth 8 "ppm:$1" || fail "convert failed"
+    findWindow "$1"
+    xwd -silent -id "$window" -out "$work/shot.xwd" 2>/dev/null &&
+        convert "$work/shot.xwd" -depth 8 "ppm:$2"
 }
 
 findWindow "$demoPid"
@@ -81,7 +84,8 @@ findWindow "$demoPid"
 # Screenshots until the picture is lit (the show starts black); every one must be well formed.
 shown=no
 for shot in $(seq 80); do
-    screenshot "$work/shot.ppm"
+    [ "$shot" -gt 1 ] && sleep 0.5
+    screenshot "$demoPid" "$work/shot.ppm" || continue
     "$checker" "$work/shot.ppm" >"$work/check.txt"
     case $? in
     0) shown=yes; break ;;
@@ -89,7 +93,6 @@ for shot in $(seq 80); do
     *) cp "$work/shot.ppm" "/tmp/screenshot-depth$depth.ppm"
        fail "screenshot $shot is malformed (kept in /tmp/screenshot-depth$depth.ppm)" ;;
     esac
-    sleep 0.5
 done
 [ "$shown" = yes ] || fail "the window stayed black"
 echo "depth $depth: $(cat "$work/check.txt")"
@@ -125,7 +128,7 @@ findWindow "$demoPid"
 exact=no
 for _ in $(seq 20); do
     sleep 0.3
-    screenshot "$work/probe.ppm"
+    screenshot "$demoPid" "$work/probe.ppm" || continue
     if "$checker" --expect "$work/expected.ppm" "$depth" "$work/probe.ppm" >"$work/check.txt" \
         2>"$work/check-err.txt"; then
         exact=yes

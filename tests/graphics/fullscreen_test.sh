@@ -1,0 +1,79 @@
+#!/bin/sh
+# Full-screen on a screen without a 640 x 480 mode: a virtual 1280 x 720 X screen with a window
+# manager. The show must cover the whole screen, its picture scaled to the screen's height
+# (960 x 720 in the middle) with black bars of 160 columns at the sides; Escape and Return on
+# the credits box end it with exit code 0.
+#
+# usage: fullscreen_test.sh DEMO PACK
+set -u
+demo=$1
+pack=$2
+
+work=$(mktemp -d)
+xvfbPid=
+wmPid=
+demoPid=
+cleanup() {
+    [ -n "$demoPid" ] && kill "$demoPid" 2>/dev/null
+    [ -n "$wmPid" ] && kill "$wmPid" 2>/dev/null
+    [ -n "$xvfbPid" ] && kill "$xvfbPid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL (full-screen): $*"
+    [ -f "$work/stderr.txt" ] && sed 's/^/  demo stderr: /' "$work/stderr.txt" | head -20
+    exit 1
+}
+
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfbPid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
+unset SDL_VIDEODRIVER
+openbox >/dev/null 2>&1 &
+wmPid=$!
+sleep 1
+
+cp "$pack" "$work/_.dat" || fail "no pack file $pack"
+(cd "$work" && exec "$demo" end=3000 noaudio >"$work/stdout.txt" 2>"$work/stderr.txt") &
+demoPid=$!
+
+# maximum LEFT TOP WIDTH HEIGHT: the brightest value (0 to 1) in that part of the screen.
+maximum() {
+    convert "$work/root.xwd" -crop "${3}x${4}+$1+$2" +repage -format '%[fx:maxima]' info:
+}
+
+covered=no
+for _ in $(seq 120); do
+    sleep 0.5
+    kill -0 "$demoPid" 2>/dev/null || fail "the show ended early"
+    xwd -silent -root -out "$work/root.xwd" || fail "xwd failed"
+    left=$(maximum 0 0 160 720)
+    right=$(maximum 1120 0 160 720)
+    [ "$left" = 0 ] && [ "$right" = 0 ] || fail "the bars are not black ($left, $right)"
+    # The show starts black and its light spreads out from the middle: wait for light in the
+    # parts that only a picture scaled to the full height reaches (an unscaled one, centred,
+    # would leave them black).
+    top=$(maximum 172 12 936 108)
+    side=$(maximum 172 12 148 696)
+    if [ "$top" != 0 ] && [ "$side" != 0 ]; then covered=yes; break; fi
+done
+[ "$covered" = yes ] || fail "the picture does not fill the screen's height"
+echo "full-screen: bars black, the picture fills the height"
+
+xdotool key Escape
+for _ in $(seq 100); do
+    kill -0 "$demoPid" 2>/dev/null || break
+    grep -q "created by" "$work/stderr.txt" && xdotool key Return
+    sleep 0.2
+done
+kill -0 "$demoPid" 2>/dev/null && fail "the show did not end after Escape and Return"
+wait "$demoPid"
+code=$?
+demoPid=
+[ "$code" -eq 0 ] || fail "exit code $code, expected 0"
+grep -q "created by" "$work/stderr.txt" || fail "no credits on standard error"
+echo "full-screen: Escape ended the show with code 0 and the credits"
