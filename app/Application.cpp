@@ -7,7 +7,6 @@
 #include "engine/DebugServer.h"
 #include "engine/Exception.h"
 #include "engine/MessageBox.h"
-#include "engine/Settings.h"
 #include "engine/Timer.h"
 #include "graphics/Handles.h"
 #include "graphics/PlatformDisplay.h"
@@ -113,15 +112,6 @@ void prepareData(const std::string& packName) {
     fileServer->open(packName);
     preloadImages();
     prepareImages();
-}
-
-void storeDisplaySettings() {
-    Settings* settings = Settings::instance();
-    settings->setInt(xRes, 640);
-    settings->setInt(yRes, 480);
-    settings->setInt(bpp, 32);
-    settings->setInt(platformFirst, 1);
-    settings->setInt(platformSecond, 1);
 }
 
 void setUp() {

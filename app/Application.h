@@ -29,8 +29,6 @@ void readCommandLine(const std::string& commandLine);
 void createServers();
 // Out-of-memory handler, projection tables, the pack, the sixteen pictures.
 void prepareData(const std::string& packName);
-// The show's display in the settings: 640 x 480, 32 bits, the one platform.
-void storeDisplaySettings();
 void setUp();
 void tearDown();
 // Starts the clock and makes the two steps before the first frame.

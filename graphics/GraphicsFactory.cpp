@@ -111,3 +111,12 @@ int32_t Surface::getBottom() {
 int32_t Surface::getBpp() {
     return device->getBpp();
 }
+
+void storeDisplaySettings() {
+    Settings* settings = Settings::instance();
+    settings->setInt(xRes, 640);
+    settings->setInt(yRes, 480);
+    settings->setInt(bpp, 32);
+    settings->setInt(platformFirst, 1);
+    settings->setInt(platformSecond, 1);
+}

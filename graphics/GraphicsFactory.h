@@ -36,6 +36,9 @@ class SurfaceDevice {
     virtual int32_t getBpp() = 0;
 };
 
+// The show's display in the settings: 640 x 480, 32 bits, the one platform.
+void storeDisplaySettings();
+
 class GraphicsFactory {
   public:
     // The process-wide factory, built on first use from settings keys 4 and 5 (both 1);

@@ -1,6 +1,5 @@
 // The per-frame cost of present: event pump, conversion into the locked texture, copy and
 // present, in a 640 x 480 window (or full-screen with the argument --fullscreen).
-#include "engine/Settings.h"
 #include "graphics/Handles.h"
 #include "graphics/SdlDisplay.h"
 
@@ -15,12 +14,7 @@ namespace {
 bool fullScreen = false;
 
 void present(benchmark::State& state) {
-    Settings* settings = Settings::instance();
-    settings->setInt(xRes, 640);
-    settings->setInt(yRes, 480);
-    settings->setInt(bpp, 32);
-    settings->setInt(platformFirst, 1);
-    settings->setInt(platformSecond, 1);
+    storeDisplaySettings();
     setDisplayWindowed(!fullScreen);
     Display display("");
     Surface surface;

@@ -1,5 +1,4 @@
 // Each effect at its heaviest work per frame, on pictures full of structure.
-#include "app/Application.h"
 #include "app/MainLoop.h"
 #include "effects/BrightenBlur.h"
 #include "effects/FadeToBlack.h"

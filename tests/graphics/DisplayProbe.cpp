@@ -3,7 +3,6 @@
 // surface words as R, G, B) so that a screenshot can be compared with it pixel for pixel.
 //
 // usage: display-probe EXPECTED.ppm
-#include "engine/Settings.h"
 #include "graphics/Handles.h"
 #include "graphics/SdlDisplay.h"
 
@@ -18,12 +17,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s EXPECTED.ppm\n", argv[0]);
         return 1;
     }
-    Settings* settings = Settings::instance();
-    settings->setInt(xRes, 640);
-    settings->setInt(yRes, 480);
-    settings->setInt(bpp, 32);
-    settings->setInt(platformFirst, 1);
-    settings->setInt(platformSecond, 1);
+    storeDisplaySettings();
     setDisplayWindowed(true);
 
     // Random colours cover every bit of every channel, so a converter that drops, shifts or

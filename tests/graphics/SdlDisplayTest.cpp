@@ -3,7 +3,6 @@
 // of SDL pixel formats onto the row converters.
 #include "graphics/SdlDisplay.h"
 
-#include "engine/Settings.h"
 #include "graphics/Handles.h"
 
 #include <SDL.h>
@@ -20,15 +19,6 @@ namespace {
 
 constexpr int width = 640;
 constexpr int height = 480;
-
-void storeDisplaySettings() {
-    Settings* settings = Settings::instance();
-    settings->setInt(xRes, width);
-    settings->setInt(yRes, height);
-    settings->setInt(bpp, 32);
-    settings->setInt(platformFirst, 1);
-    settings->setInt(platformSecond, 1);
-}
 
 SDL_Window* displayWindow() {
     return static_cast<SDL_Window*>(getDisplayWindow());

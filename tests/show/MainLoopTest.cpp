@@ -5,7 +5,6 @@
 #include "app/CommandLine.h"
 #include "app/MainLoop.h"
 #include "app/Scenes.h"
-#include "engine/Settings.h"
 #include "graphics/Handles.h"
 #include "graphics/PlatformDisplay.h"
 

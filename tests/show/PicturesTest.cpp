@@ -2,7 +2,6 @@
 // line-doubled copy.
 #include "ShowFixture.h"
 
-#include "app/Application.h"
 #include "graphics/Handles.h"
 
 #include <gtest/gtest.h>
