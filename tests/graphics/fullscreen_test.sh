@@ -9,32 +9,11 @@ set -u
 demo=$1
 pack=$2
 
-work=$(mktemp -d)
-xvfbPid=
-wmPid=
-demoPid=
-cleanup() {
-    [ -n "$demoPid" ] && kill "$demoPid" 2>/dev/null
-    [ -n "$wmPid" ] && kill "$wmPid" 2>/dev/null
-    [ -n "$xvfbPid" ] && kill "$xvfbPid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL (full-screen): $*"
-    [ -f "$work/stderr.txt" ] && sed 's/^/  demo stderr: /' "$work/stderr.txt" | head -20
-    exit 1
-}
-
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfbPid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-unset SDL_VIDEODRIVER
+label=full-screen
+. "$(dirname "$0")/virtual-screen.sh"
+startScreen 1280x720x24
 openbox >/dev/null 2>&1 &
-wmPid=$!
+helperPid=$!
 sleep 1
 
 cp "$pack" "$work/_.dat" || fail "no pack file $pack"

@@ -18,32 +18,9 @@ pack=$4
 depth=$5
 bench=${6:-}
 
-work=$(mktemp -d)
-xvfbPid=
-demoPid=
-
-cleanup() {
-    [ -n "$demoPid" ] && kill "$demoPid" 2>/dev/null
-    [ -n "$xvfbPid" ] && kill "$xvfbPid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL (depth $depth): $*"
-    [ -f "$work/stderr.txt" ] && sed 's/^/  demo stderr: /' "$work/stderr.txt" | head -20
-    exit 1
-}
-
-# A virtual screen on a free display number.
-Xvfb -displayfd 3 -screen 0 "1024x768x$depth" -nolisten tcp 3>"$work/display" \
-    >"$work/xvfb.log" 2>&1 &
-xvfbPid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-DISPLAY=:$(cat "$work/display")
-export DISPLAY
-unset SDL_VIDEODRIVER
+label="depth $depth"
+. "$(dirname "$0")/virtual-screen.sh"
+startScreen "1024x768x$depth"
 
 # The show, in a window, ending by itself after 3000 ticks (42 s) should Escape go astray.
 cp "$pack" "$work/_.dat" || fail "no pack file $pack"

@@ -1,0 +1,36 @@
+# Shared by the end-to-end display tests (sourced): a scratch folder, a virtual X screen on a
+# free display number, and clean-up of everything they started.
+#
+#   label=...            names the test in failure lines
+#   startScreen WxHxD    starts Xvfb and exports DISPLAY
+#   demoPid=...          a program to kill on the way out
+#   fail TEXT            reports, shows the program's standard error, exits 1
+
+work=$(mktemp -d)
+xvfbPid=
+helperPid=
+demoPid=
+
+cleanup() {
+    [ -n "$demoPid" ] && kill "$demoPid" 2>/dev/null
+    [ -n "$helperPid" ] && kill "$helperPid" 2>/dev/null
+    [ -n "$xvfbPid" ] && kill "$xvfbPid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL ($label): $*"
+    [ -f "$work/stderr.txt" ] && sed 's/^/  demo stderr: /' "$work/stderr.txt" | head -20
+    exit 1
+}
+
+startScreen() {
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+    xvfbPid=$!
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || fail "Xvfb did not start"
+    DISPLAY=:$(cat "$work/display")
+    export DISPLAY
+    unset SDL_VIDEODRIVER
+}
