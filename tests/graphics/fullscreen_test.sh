@@ -14,7 +14,13 @@ label=full-screen
 startScreen 1280x720x24
 openbox >/dev/null 2>&1 &
 helperPid=$!
-sleep 1
+# Full-screen asks the window manager: wait until it has announced itself.
+for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+    sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" ||
+    fail "the window manager did not start"
 
 cp "$pack" "$work/_.dat" || fail "no pack file $pack"
 (cd "$work" && exec "$demo" end=3000 noaudio >"$work/stdout.txt" 2>"$work/stderr.txt") &
@@ -43,6 +49,9 @@ done
 [ "$covered" = yes ] || fail "the picture does not fill the screen's height"
 echo "full-screen: bars black, the picture fills the height"
 
+for window in $(xdotool search --onlyvisible --pid "$demoPid" 2>/dev/null); do
+    xdotool windowfocus "$window" 2>/dev/null
+done
 xdotool key Escape
 for _ in $(seq 100); do
     kill -0 "$demoPid" 2>/dev/null || break
