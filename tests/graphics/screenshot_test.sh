@@ -89,14 +89,7 @@ for _ in $(seq 100); do
     fi
     sleep 0.2
 done
-kill -0 "$demoPid" 2>/dev/null && fail "the show did not end after Escape and Return"
-wait "$demoPid"
-code=$?
-demoPid=
-[ "$code" -eq 0 ] || fail "exit code $code, expected 0"
-grep -q "created by" "$work/stderr.txt" || fail "no credits on standard error"
-grep -q "Sorry." "$work/stderr.txt" && fail "the show reported an error"
-echo "depth $depth: Escape ended the show with code 0 and the credits"
+checkShowEnded
 
 # The known picture, exactly.
 (cd "$work" && exec "$probe" "$work/expected.ppm" >"$work/stderr.txt" 2>&1) &

@@ -5,6 +5,7 @@
 #   startScreen WxHxD    starts Xvfb and exports DISPLAY
 #   demoPid=...          a program to kill on the way out
 #   fail TEXT            reports, shows the program's standard error, exits 1
+#   checkShowEnded       after Escape: the show ended with code 0 and its credits
 
 work=$(mktemp -d)
 xvfbPid=
@@ -33,4 +34,15 @@ startScreen() {
     DISPLAY=:$(cat "$work/display")
     export DISPLAY
     unset SDL_VIDEODRIVER
+}
+
+checkShowEnded() {
+    kill -0 "$demoPid" 2>/dev/null && fail "the show did not end after Escape and Return"
+    wait "$demoPid"
+    code=$?
+    demoPid=
+    [ "$code" -eq 0 ] || fail "exit code $code, expected 0"
+    grep -q "created by" "$work/stderr.txt" || fail "no credits on standard error"
+    grep -q "Sorry." "$work/stderr.txt" && fail "the show reported an error"
+    echo "$label: Escape ended the show with code 0 and the credits"
 }
