@@ -34,7 +34,12 @@ void FrameHasher::finish() {
     }
     changed.notify_all();
     worker.join();
-    if (lastSkipped.index == nextIndex - 1) printDigest(lastSkipped);
+    // The last frame is always printed. When --every skipped it, the frame buffer still holds
+    // it: the show writes the buffer only right before handing the sink a frame.
+    if (lastSkipped.index >= 0 && lastSkipped.index == nextIndex - 1) {
+        lastSkipped.frame.assign(frameBuffer24, frameBuffer24 + frameBytes);
+        printDigest(lastSkipped);
+    }
     lastSkipped.index = -1;
     std::fflush(options.out);
 }
@@ -65,8 +70,6 @@ void FrameHasher::nextFrame(int) {
     if (!job.print) {
         lastSkipped.index = job.index;
         lastSkipped.ticks = job.ticks;
-        lastSkipped.frame.resize(frameBytes);
-        std::memcpy(lastSkipped.frame.data(), frameBuffer24, frameBytes);
         if (options.dumpFrames.count(job.index) == 0) return;
     }
     std::unique_lock<std::mutex> lock(mutex);

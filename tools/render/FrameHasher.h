@@ -65,8 +65,7 @@ class FrameHasher : public FrameSink {
     std::deque<Job> queue;
     std::vector<std::vector<uint8_t>> spare; // frame blocks for reuse
     bool finished = false;
-    Job lastSkipped{
-        -1, 0, {}, true}; // the latest frame --every skipped; digested at the end if last
+    Job lastSkipped{-1, 0, {}, true}; // the latest frame --every skipped (index and ticks)
     std::thread worker;
 
     std::vector<long> perSceneFrames = std::vector<long>(10, 0);
