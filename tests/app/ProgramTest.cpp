@@ -60,14 +60,19 @@ class Program : public ::testing::Test {
         return result;
     }
 
+    // Exit code 0, "Sorry." as often as expected, and the credits exactly once.
+    static void expectEnd(const Outcome& result, int sorries) {
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(count(result.err, "Sorry."), sorries) << result.err;
+        EXPECT_EQ(count(result.err, "created by ~north of nowhere~"), 1) << result.err;
+    }
+
     fs::path folder;
 };
 
 TEST_F(Program, WithoutThePackItSaysSorryAndShowsTheCreditsOnce) {
     const Outcome result = run("noaudio");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(count(result.err, "Sorry."), 1) << result.err;
-    EXPECT_EQ(count(result.err, "created by ~north of nowhere~"), 1) << result.err;
+    expectEnd(result, 1);
     // The credits come last, after the failure.
     EXPECT_LT(result.err.find("Sorry."), result.err.find("created by")) << result.err;
 }
@@ -78,35 +83,23 @@ TEST_F(Program, AJunkPackEndsInSorry) {
     for (int i = 0; i < 5000; ++i)
         pack.put(static_cast<char>(random()));
     pack.close();
-    const Outcome result = run("noaudio");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(count(result.err, "Sorry."), 1) << result.err;
-    EXPECT_EQ(count(result.err, "created by"), 1) << result.err;
+    expectEnd(run("noaudio"), 1);
 }
 
 TEST_F(Program, AMissingSoundtrackWithSoundOnEndsInSorry) {
     copyAsset("_.dat");
-    const Outcome result = run("end=100");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(count(result.err, "Sorry."), 1) << result.err;
-    EXPECT_EQ(count(result.err, "created by"), 1) << result.err;
+    expectEnd(run("end=100"), 1);
 }
 
 TEST_F(Program, WithASoundOffWordItRunsSilentWithoutTheSoundtrack) {
     copyAsset("_.dat");
-    const Outcome result = run("NoAudio end=150");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(count(result.err, "Sorry."), 0) << result.err;
-    EXPECT_EQ(count(result.err, "created by"), 1) << result.err;
+    expectEnd(run("NoAudio end=150"), 0);
 }
 
 TEST_F(Program, WithTheSoundtrackItPlaysToTheGivenEnd) {
     copyAsset("_.dat");
     copyAsset("velmorin.mp3");
-    const Outcome result = run("end=150");
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(count(result.err, "Sorry."), 0) << result.err;
-    EXPECT_EQ(count(result.err, "created by"), 1) << result.err;
+    expectEnd(run("end=150"), 0);
 }
 
 } // namespace
