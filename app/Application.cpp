@@ -3,7 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "app/MainLoop.h"
-#include "effects/Pictures.h"
+#include "app/Show.h"
 #include "engine/DebugServer.h"
 #include "engine/Exception.h"
 #include "engine/MessageBox.h"
@@ -29,6 +29,7 @@ uint8_t* frameBuffer24 = nullptr;
 FrameSink* aviWriter = nullptr;
 float videoFrameRate = 31.0f;
 int endTicks = -1;
+Show* show = nullptr;
 
 namespace {
 
@@ -106,12 +107,17 @@ void createServers() {
     setProcessFileServer(fileServer);
 }
 
-void prepareData(const std::string& packName) {
+void openPack(const std::string& packName) {
     installOutOfMemoryHandler();
     { OTable table(65535, 640, 480, 32, 45.0f); }
     fileServer->open(packName);
-    preloadImages();
-    prepareImages();
+}
+
+void prepareData(const std::string& packName) {
+    openPack(packName);
+    delete show;
+    show = new Show;
+    show->loadPictures();
 }
 
 void setUp() {
@@ -119,8 +125,6 @@ void setUp() {
 
     display = new Display("");
     surface = new Surface();
-    effectBuffer = allocatePictureBuffer();
-    attachBlitSurface(surface);
     display->attachSurface(surface);
     if (soundOn) setUpMusic(videoMode); // video mode only captures the music, never plays it
     if (!videoMode) {
@@ -143,6 +147,8 @@ void tearDown() {
     surface = nullptr;
     delete display;
     display = nullptr;
+    delete show;
+    show = nullptr;
 }
 
 void startClock() {
@@ -194,7 +200,7 @@ int demoMain(const std::string& commandLine) {
         prepareData("_.dat");
         setUp();
         startClock();
-        runMainLoop();
+        runMainLoop(*show);
         shutDown();
     } catch (...) {
         explainFailure();

@@ -7,6 +7,7 @@
 class Display;
 class Surface;
 class FrameSink;
+class Show;
 
 extern bool videoMode;         // off-line export instead of real-time playback
 extern bool soundOn;           // the music is loaded and played
@@ -16,6 +17,7 @@ extern uint8_t* frameBuffer24; // video mode: 640 x 480 x 3 bytes, blue green re
 extern FrameSink* aviWriter;   // video mode: owned; deleted by whichever shut-down path is first
 extern float videoFrameRate;   // frames per second of the export
 extern int endTicks;           // end=N: the loop leaves once the clock reaches N; -1 = never
+extern Show* show;             // owned; made by prepareData, deleted by tearDown
 
 // Makes video mode's frame sink over the 24-bit frame buffer: by default the AVI writer. A
 // headless tool puts its own in its place. soundStream is null when sound is off.
@@ -27,7 +29,9 @@ void setVideoSinkMaker(VideoSinkMaker maker);
 void readCommandLine(const std::string& commandLine);
 // Creates the debug, exception and file servers; a failure shows its box and exits with 3.
 void createServers();
-// Out-of-memory handler, projection tables, the pack, the sixteen pictures.
+// Out-of-memory handler, projection tables, the pack.
+void openPack(const std::string& packName);
+// openPack, then the show with its sixteen pictures.
 void prepareData(const std::string& packName);
 void setUp();
 void tearDown();

@@ -2,7 +2,7 @@
 #include "app/MainLoop.h"
 
 #include "app/Application.h"
-#include "app/Scenes.h"
+#include "app/Show.h"
 #include "engine/TickCount.h"
 #include "engine/Timer.h"
 #include "graphics/Handles.h"
@@ -10,7 +10,6 @@
 
 #include <cstring>
 
-int sceneIndex = 0;
 float videoFrameCount = 0.0f;
 
 namespace {
@@ -66,13 +65,17 @@ int videoProgress(int ticks) {
     return static_cast<int>(ticks * static_cast<double>(1.5649452e-5f) * 100.0);
 }
 
-void runMainLoop() {
+FrameTime frameTime(Timer& timer) {
+    return {timer.getTicks(), timer.getTickDelta(), timer.getTimeDelta()};
+}
+
+void runMainLoop(Show& show) {
     Timer* timer = Timer::instance();
     for (;;) {
         if (display->quitRequested()) break;
-        if (sceneIndex < 0 || sceneIndex > 8) break;
+        if (show.finished()) break;
         if (endTicks >= 0 && timer->getTicks() >= endTicks) break;
-        sceneIndex = runScene(sceneIndex);
+        show.step(frameTime(*timer), {surface->getPixels(), 640 * 4});
         drawBorder(surface->getPixels());
         display->present();
         if (!videoMode) {

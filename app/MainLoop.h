@@ -1,13 +1,20 @@
 // The main loop: one frame per pass, paced in real time or written as a video frame.
 #pragma once
 
+#include "effects/Effect.h"
+
 #include <cstdint>
 
-extern int sceneIndex;        // the scene routine to run this frame
+class Show;
+class Timer;
+
 extern float videoFrameCount; // frames written in video mode so far
 
-// Runs frames until the scenes are over, the display asks to quit, or end= is reached.
-void runMainLoop();
+// Steps show one frame per pass until it is over, the display asks to quit, or end= is reached.
+void runMainLoop(Show& show);
+
+// The clock's readings for the frame about to be drawn.
+FrameTime frameTime(Timer& timer);
 
 // Blacks rows 0-7 and 472-479 and pixels 0-6 and 633-639 of every row of the surface.
 void drawBorder(uint8_t* pixels);

@@ -2,27 +2,20 @@
 // that grows as its divisor falls, scaled about four fifths towards the top-left corner.
 #include "effects/SineWarps.h"
 
-#include "effects/SineWarpCommon.h"
-#include "engine/Timer.h"
-
 #include <cmath>
-
-BreathingWarpState breathingWarpState;
 
 namespace {
 constexpr int breathLast = 4;
-WaveMemos memos;
 } // namespace
 
 float breathingScale(int dt) {
     return static_cast<float>((std::cos(dt * 0.001) + 1) * 0.5 * static_cast<double>(0.55f) + 0.25);
 }
 
-void breathingWarp(uint8_t* target, uint8_t* firstImage, int width, int height) {
-    BreathingWarpState& s = breathingWarpState;
-    Timer* timer = Timer::instance();
-    const int dt = timer->getTickDelta();
-    const int dms = timer->getTimeDelta();
+void breathingWarp(BreathingWarpState& s, EffectContext& e, uint8_t* target,
+                   const uint8_t* firstImage, int width, int height) {
+    const int dt = e.time.tickDelta;
+    const int dms = e.time.timeDelta;
 
     if (s.breathClock > 2000) {
         if (s.breathIndex < breathLast) ++s.breathIndex;
@@ -35,32 +28,24 @@ void breathingWarp(uint8_t* target, uint8_t* firstImage, int width, int height) 
     if (s.breathAmp < 10) s.breathAmp = 10;
     const double k = breathingScale(dt);
 
-    if (s.breathCount > 0) {
-        const uint8_t* list[] = {firstImage, imageBuffers[rozerid9], imageBuffers[rozerid10],
-                                 imageBuffers[rozerid11], imageBuffers[rozerid12]};
-        const uint8_t* image = list[s.breathIndex];
-        const double w = static_cast<float>(width);
-        const double h = static_cast<float>(height);
-        const double amp = s.breathAmp;
-        const double phi = s.breathPhase;
-        memos.newCall();
-        auto sourceRow = [&](int y) {
+    uint8_t* const* images = e.pictures.imageBuffers;
+    const uint8_t* list[] = {firstImage, images[rozerid9], images[rozerid10], images[rozerid11],
+                             images[rozerid12]};
+    const uint8_t* image = list[s.breathIndex];
+    const double w = static_cast<float>(width);
+    const double h = static_cast<float>(height);
+    const double amp = s.breathAmp;
+    const double phi = s.breathPhase;
+    paintWarped(
+        e.random, s.memos, s.breathCount, target, width, height, [&] { return image; },
+        [&](int y) {
             return static_cast<int>(k * (y + h / amp * (std::cos(y / h * twoPi + phi) + 1))) %
                    (height - 1);
-        };
-        auto sourceColumn = [&](int x) {
+        },
+        [&](int x) {
             return static_cast<int>(k * (x + w / amp * (std::sin(x / w * twoPi + phi) + 1))) %
                    (width - 1);
-        };
-        for (int i = 0; i < s.breathCount; ++i) {
-            const WarpTarget p = drawWarpTarget(width, height);
-            const int sy = memos.rows.get(p.y, sourceRow);
-            const int sx = memos.columns.get(p.x, sourceColumn);
-            const uint8_t* src = image + static_cast<int>(sy * w + sx) * 4;
-            int c[3];
-            mixHalf(src, target + pixelOffset(p.x, p.y, width), c);
-            writeWarped(target, p.x, p.y, width, height, c);
-        }
-    }
+        },
+        [](const uint8_t* src, const uint8_t* dst, int c[3]) { mixHalf(src, dst, c); });
     s.breathPhase = static_cast<float>(s.breathPhase + dt * 0.005);
 }

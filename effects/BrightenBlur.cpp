@@ -4,10 +4,10 @@
 
 #include "effects/Stencil.h"
 
-void brightenBlur(uint8_t* buffer, int width, int height) {
+void brightenBlur(EffectContext& e, uint8_t* buffer, int width, int height) {
     const int rowBytes = width * 4;
     for (int i = 0; i < 50000; ++i) {
-        const StencilPixel p = drawStencilTarget(buffer, width, height);
+        const StencilPixel p = drawStencilTarget(e.random, buffer, width, height);
         int out[3];
         for (int c = 0; c < 3; ++c) {
             const int v = neighbourSum(p.target, c, rowBytes) / 3 + 1;

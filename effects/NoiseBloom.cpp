@@ -4,15 +4,11 @@
 #include "effects/NoiseBloom.h"
 
 #include "effects/Pictures.h"
-#include "engine/Timer.h"
 
-NoiseBloomState noiseBloomState;
-
-void noiseBloom(uint8_t* buffer, int width, int height) {
-    NoiseBloomState& s = noiseBloomState;
-    Timer* timer = Timer::instance();
-    const int t = timer->getTicks();
-    const int dt = timer->getTickDelta();
+void noiseBloom(NoiseBloomState& s, EffectContext& e, uint8_t* buffer, int width, int height) {
+    RandomSequence& random = e.random;
+    const int t = e.time.ticks;
+    const int dt = e.time.tickDelta;
 
     if (s.bloomGain > 120) s.bloomGain = 120;
     s.bloomGain = static_cast<float>(s.bloomGain + dt * (t < 9550 ? 0.0095 : 1.0));
@@ -21,11 +17,11 @@ void noiseBloom(uint8_t* buffer, int width, int height) {
     if (t > 9000) s.imageOdds += dt;
     if (t > 10000) s.bloomCount = static_cast<int>(s.bloomCount - dt * 0.5);
 
-    const uint8_t* image = imageBuffers[dovari2];
+    const uint8_t* image = e.pictures.imageBuffers[dovari2];
     const int rowBytes = width * 4;
     for (int i = 0; i < s.bloomCount; ++i) {
-        const int x = nextRandom() % width;
-        const int y = nextRandom() % height;
+        const int x = random.nextRandom() % width;
+        const int y = random.nextRandom() % height;
         int d = x > 320 ? x - 320 : 320 - x;
         if (d == 0) d = 1;
         const int lim = static_cast<int>(320.0 / d * static_cast<double>(s.bloomGain));
@@ -34,10 +30,10 @@ void noiseBloom(uint8_t* buffer, int width, int height) {
         if (m < 1) m = 1;
 
         int n;
-        if (t > 9000 && nextRandom() % s.imageOdds >= 700)
+        if (t > 9000 && random.nextRandom() % s.imageOdds >= 700)
             n = 4 * image[pixelOffset(x, y + 2, width)];
         else
-            n = nextRandom() % m;
+            n = random.nextRandom() % m;
 
         uint8_t* target = buffer + pixelOffset(x, y + 1, width);
         int sum[3];

@@ -1,6 +1,8 @@
 // Scene 0: light blooms out of the black picture from the vertical centre line.
 #pragma once
 
+#include "effects/Effect.h"
+
 #include <cstdint>
 
 struct NoiseBloomState {
@@ -10,6 +12,5 @@ struct NoiseBloomState {
     int bloomCount = 2080;      // pixels changed per call
     float bloomFade = 1.0f;     // factor on blue and green after tick 9,000
 };
-extern NoiseBloomState noiseBloomState;
 
-void noiseBloom(uint8_t* buffer, int width, int height);
+void noiseBloom(NoiseBloomState& s, EffectContext& e, uint8_t* buffer, int width, int height);

@@ -1,11 +1,13 @@
 // Scene 3: the picture softens into a grainy haze.
 #pragma once
 
+#include "effects/Effect.h"
+
 #include <cstdint>
 
 struct NoisyBlurState {
     float noiseRange = 85.0f; // the random term is drawn from 0 ... trunc(noiseRange) - 1
 };
-extern NoisyBlurState noisyBlurState;
 
-void noisyBlur(int count, uint8_t* buffer, int width, int height);
+void noisyBlur(NoisyBlurState& s, EffectContext& e, int count, uint8_t* buffer, int width,
+               int height);

@@ -1,7 +1,6 @@
 // Picture buffers, image preparation, the line-doubled copy and the shared pixel helpers.
 #include "effects/Pictures.h"
 
-#include "graphics/Handles.h"
 #include "storage/OImage.h"
 
 #include <cstring>
@@ -10,30 +9,19 @@
 #include <emmintrin.h>
 #endif
 
-const char* const imagePaths[imageCount] = {
-    "data/dovari1.jpg",  "data/dovari2.jpg",   "data/dovari3.jpg",   "data/dovari4.jpg",
-    "data/dovari5.jpg",  "data/dovari6.jpg",   "data/dovari7.jpg",   "data/dovari8.jpg",
-    "data/rozerid1.jpg", "data/rozerid2.jpg",  "data/rozerid3.jpg",  "data/rozerid8.jpg",
-    "data/rozerid9.jpg", "data/rozerid10.jpg", "data/rozerid11.jpg", "data/rozerid12.jpg",
-};
-
-uint8_t* effectBuffer = nullptr;
-uint8_t* imageBuffers[imageCount] = {};
-uint8_t* workBuffer = nullptr;
-OImage* images[imageCount] = {};
-
 namespace {
 
-Surface* blitSurface = nullptr;
-uint32_t randomState = 1;
-uint8_t* multiplyTable = nullptr; // 256 x 256, entry (j, k) at j * 256 + k
+// 256 x 256 entries, entry (j, k) at j * 256 + k; built once per process, read only after.
+struct MultiplyTable {
+    MultiplyTable();
+    uint8_t entries[256 * 256];
+};
 
-void buildMultiplyTable() {
-    multiplyTable = new uint8_t[256 * 256];
+MultiplyTable::MultiplyTable() {
     const double c = 0.003921569f; // the float nearest 1/255
     for (int j = 0; j < 256; ++j)
         for (int k = 0; k < 256; ++k)
-            multiplyTable[j * 256 + k] = static_cast<uint8_t>(static_cast<int>(k * (j * c)));
+            entries[j * 256 + k] = static_cast<uint8_t>(static_cast<int>(k * (j * c)));
 }
 
 // Keys one row of the rozerid1 buffer: a green background (green above 150) becomes black,
@@ -49,21 +37,25 @@ void keyRow(uint8_t* buffer, int y) {
 
 } // namespace
 
-uint8_t* allocatePictureBuffer() {
-    uint8_t* buffer = new uint8_t[bufferBytes];
-    std::memset(buffer, 0, bufferBytes);
-    return buffer;
+Pictures::Pictures() {
+    for (auto& buffer : storage) {
+        buffer.reset(new uint8_t[bufferBytes]);
+        std::memset(buffer.get(), 0, bufferBytes);
+    }
+    effectBuffer = storage[0].get();
+    for (int i = 0; i < imageCount; ++i)
+        imageBuffers[i] = storage[1 + i].get();
+    workBuffer = storage[1 + imageCount].get();
 }
 
-void preloadImages() {
+Pictures::~Pictures() = default;
+
+void Pictures::preloadImages() {
     for (int i = 0; i < imageCount; ++i)
-        images[i] = new OImage(imagePaths[i], -1, -1);
-    for (int i = 0; i < imageCount; ++i)
-        imageBuffers[i] = allocatePictureBuffer();
-    workBuffer = allocatePictureBuffer();
+        images[i].reset(new OImage(imagePaths[i], -1, -1));
 }
 
-void prepareImages() {
+void Pictures::prepareImages() {
     for (int i = 0; i < imageCount; ++i)
         convert24To32(images[i]->getPixels(), imageBuffers[i], pictureWidth, pictureHeight);
     keyPicture(imageBuffers[rozerid1]);
@@ -83,16 +75,11 @@ void convert24To32(const uint8_t* source, uint8_t* destination, int width, int h
     }
 }
 
-void attachBlitSurface(Surface* surface) {
-    blitSurface = surface;
-}
-
-void blitDoubled(const uint8_t* source) {
-    uint8_t* target = blitSurface->getPixels();
+void blitDoubled(const uint8_t* source, uint8_t* surface, int pitch) {
     constexpr int rowBytes = pictureWidth * 4;
     for (int r = 0; r < pictureHeight; ++r) {
-        std::memcpy(target + 2 * r * rowBytes, source + r * rowBytes, rowBytes);
-        std::memset(target + (2 * r + 1) * rowBytes, 0, rowBytes);
+        std::memcpy(surface + 2 * r * static_cast<size_t>(pitch), source + r * rowBytes, rowBytes);
+        std::memset(surface + (2 * r + 1) * static_cast<size_t>(pitch), 0, rowBytes);
     }
 }
 
@@ -124,18 +111,9 @@ void copyRows(const uint8_t* source, uint8_t* destination, int width, int height
         std::memcpy(destination + r * rowBytes, source + r * rowBytes, rowBytes);
 }
 
-int nextRandom() {
-    randomState = randomState * 214013u + 2531011u;
-    return static_cast<int>((randomState >> 16) & 0x7FFF);
-}
-
-void resetRandom() {
-    randomState = 1;
-}
-
 const uint8_t* multiplyRow(int j) {
-    if (multiplyTable == nullptr) buildMultiplyTable();
-    return multiplyTable + j * 256;
+    static const MultiplyTable table; // thread-safe first use: shows may run on any thread
+    return table.entries + j * 256;
 }
 
 void blendPixel(int x, int y, const uint8_t* sourceA, float weightB, const uint8_t* sourceB,

@@ -7,52 +7,40 @@
 // Nothing here checks bounds: the full-height allocation makes those reaches safe.
 #pragma once
 
-#include <cstdint>
+#include "effects/Effect.h"
+#include "storage/PictureTable.h"
 
-class Surface;
+#include <cstdint>
+#include <memory>
+
 class OImage;
 
-constexpr int pictureWidth = 640;
-constexpr int pictureHeight = 240;
 constexpr int bufferPixels = 640 * 480;
 constexpr int bufferBytes = bufferPixels * 4; // 1,228,800
 
-// Image buffers by the file they were filled from.
-enum ImageIndex : int {
-    dovari1,
-    dovari2,
-    dovari3,
-    dovari4,
-    dovari5,
-    dovari6,
-    dovari7,
-    dovari8,
-    rozerid1,
-    rozerid2,
-    rozerid3,
-    rozerid8,
-    rozerid9,
-    rozerid10,
-    rozerid11,
-    rozerid12,
-    imageCount
+// The picture buffers of one show, each bufferBytes, zero-filled when made, freed with the
+// object; and the decoded pictures they are prepared from.
+class Pictures {
+  public:
+    Pictures();
+    ~Pictures();
+    Pictures(const Pictures&) = delete;
+    Pictures& operator=(const Pictures&) = delete;
+
+    // Loads the sixteen images from the process's pack; throws as OImage does.
+    void preloadImages();
+    // Converts the images into their buffers and keys the rozerid1 buffer.
+    void prepareImages();
+
+    uint8_t* effectBuffer = nullptr;            // what the scenes draw and blitDoubled shows
+    uint8_t* imageBuffers[imageCount] = {};     // filled by prepareImages, drawn into by scenes
+    uint8_t* workBuffer = nullptr;              // target of the breathing warp
+    std::unique_ptr<OImage> images[imageCount]; // the decoded pictures, kept for the show's life
+
+  private:
+    std::unique_ptr<uint8_t[]> storage[imageCount + 2];
 };
 
-// Pack paths of the sixteen images, in table order.
-extern const char* const imagePaths[imageCount];
-
-extern uint8_t* effectBuffer;             // what the scenes draw and blitDoubled shows
-extern uint8_t* imageBuffers[imageCount]; // filled by prepareImages, drawn into by later scenes
-extern uint8_t* workBuffer;               // target of the breathing warp
-extern OImage* images[imageCount];        // the decoded pictures, kept for the run
-
-// A zero-filled picture buffer (never freed).
-uint8_t* allocatePictureBuffer();
-
-// Loads the sixteen images, then allocates the image buffers and workBuffer.
-void preloadImages();
-// Converts the images into their buffers and keys the rozerid1 buffer.
-void prepareImages();
 // Keys a picture row by row: a green background (green above 150) becomes black, and the last
 // ten columns become a smear of column 629 into black.
 void keyPicture(uint8_t* buffer);
@@ -60,21 +48,15 @@ void keyPicture(uint8_t* buffer);
 // Pixels of 3 bytes (red, green, blue) to pixels of 4 (blue, green, red; byte 3 untouched).
 void convert24To32(const uint8_t* source, uint8_t* destination, int width, int height);
 
-// The surface blitDoubled copies into (not owned).
-void attachBlitSurface(Surface* surface);
-// Picture row r to surface row 2r, surface row 2r + 1 black, for r = 0..239.
-void blitDoubled(const uint8_t* source);
+// Picture row r to surface row 2r, surface row 2r + 1 black, for r = 0..239; surface rows are
+// pitch bytes apart (at least 2,560).
+void blitDoubled(const uint8_t* source, uint8_t* surface, int pitch);
 
 // Five-point average of pixel (x, y) with its four neighbours (row 1 when y < 2).
 void blur5(uint8_t* buffer, int x, int y, int width, int height);
 uint8_t clamp8(int v);
 void copyPixels(uint8_t* destination, const uint8_t* source, int width, int height);
 void copyRows(const uint8_t* source, uint8_t* destination, int width, int height);
-
-// The one random sequence: s = s * 214013 + 2531011, returning (s >> 16) & 0x7FFF; seed 1.
-int nextRandom();
-// Restarts the sequence at seed 1 (tests and tools that render from the start).
-void resetRandom();
 
 // Row j of the table of trunc(k * (j * c)), c the float nearest 1/255: floor(j * k / 255).
 const uint8_t* multiplyRow(int j);

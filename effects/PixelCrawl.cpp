@@ -4,27 +4,26 @@
 
 #include "effects/Pictures.h"
 
-PixelCrawlState pixelCrawlState;
-
-void pixelCrawl(int count, uint8_t* canvas, const uint8_t* reference, int width, int height) {
-    bool& blendOn = pixelCrawlState.crawlBlendOn;
+void pixelCrawl(PixelCrawlState& s, RandomSequence& random, int count, uint8_t* canvas,
+                const uint8_t* reference, int width, int height) {
+    bool& blendOn = s.crawlBlendOn;
     for (int i = 0; i < count; ++i) {
-        const int x = nextRandom() % (width - 10) + 5;
-        const int y = nextRandom() % (height - 10) + 5;
+        const int x = random.nextRandom() % (width - 10) + 5;
+        const int y = random.nextRandom() % (height - 10) + 5;
         const uint8_t* from = canvas + pixelOffset(x, y, width);
         const uint8_t colour[3] = {from[0], from[1], from[2]};
-        if (nextRandom() % 2 == 1) blendOn = true;
+        if (random.nextRandom() % 2 == 1) blendOn = true;
 
         int tx = x;
         int ty = y;
         if (blendOn) {
-            if (nextRandom() % 2 == 1) {
-                tx = x + nextRandom() % 4 - 1;
-                ty = y + nextRandom() % 4 - 1;
+            if (random.nextRandom() % 2 == 1) {
+                tx = x + random.nextRandom() % 4 - 1;
+                ty = y + random.nextRandom() % 4 - 1;
             }
         } else {
-            tx = x + nextRandom() % 10 - 5;
-            ty = y + nextRandom() % 10 - 5;
+            tx = x + random.nextRandom() % 10 - 5;
+            ty = y + random.nextRandom() % 10 - 5;
         }
         uint8_t* to = canvas + pixelOffset(tx, ty, width);
         to[0] = colour[0];

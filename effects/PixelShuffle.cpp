@@ -6,12 +6,12 @@
 
 #include <cstring>
 
-void pixelShuffle(int step, uint8_t* canvas, int width, int height) {
+void pixelShuffle(RandomSequence& random, int step, uint8_t* canvas, int width, int height) {
     for (int i = 0; i < 10000; ++i) {
-        const int x = nextRandom() % (width - 10) + 5;
-        const int y = nextRandom() % (height - 10) + 5;
-        const int sx = x + nextRandom() % 3 - step;
-        const int sy = y + nextRandom() % 3 - step;
+        const int x = random.nextRandom() % (width - 10) + 5;
+        const int y = random.nextRandom() % (height - 10) + 5;
+        const int sx = x + random.nextRandom() % 3 - step;
+        const int sy = y + random.nextRandom() % 3 - step;
         std::memmove(canvas + pixelOffset(x, y, width), canvas + pixelOffset(sx, sy, width), 4);
     }
 }

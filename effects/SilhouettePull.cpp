@@ -4,11 +4,11 @@
 
 #include "effects/Stencil.h"
 
-void silhouettePull(uint8_t* buffer, int width, int height) {
-    const uint8_t* key = imageBuffers[rozerid1];
+void silhouettePull(EffectContext& e, uint8_t* buffer, int width, int height) {
+    const uint8_t* key = e.pictures.imageBuffers[rozerid1];
     const int rowBytes = width * 4;
     for (int i = 0; i < 3000; ++i) {
-        const StencilPixel p = drawStencilTarget(buffer, width, height);
+        const StencilPixel p = drawStencilTarget(e.random, buffer, width, height);
         const uint8_t* k = key + pixelOffset(p.x, p.y + 2, width);
         int out[3];
         for (int c = 0; c < 3; ++c)

@@ -1,5 +1,6 @@
-// What the three sine warps share: drawing a target that stays clear of row 0, and writing the
-// mixed colour followed by the five-point blur.
+// What the three sine warps share: the loop that paints random targets from an image seen
+// through a wave, the target draw that stays clear of row 0, the half-and-half mix, and the
+// memo of the wave's source coordinates.
 #pragma once
 
 #include "effects/Pictures.h"
@@ -17,9 +18,9 @@ struct WarpTarget {
 };
 
 // x = r mod width, y = r mod height raised to 2 (two draws).
-inline WarpTarget drawWarpTarget(int width, int height) {
-    const int x = nextRandom() % width;
-    int y = nextRandom() % height;
+inline WarpTarget drawWarpTarget(RandomSequence& random, int width, int height) {
+    const int x = random.nextRandom() % width;
+    int y = random.nextRandom() % height;
     if (y < 2) y = 2;
     return {x, y};
 }
@@ -77,3 +78,25 @@ struct WaveMemos {
         rows.newCall();
     }
 };
+
+// The loop of every sine warp: for i = 0, 1, ... while i < count, chooseImage() picks the image
+// (making its own draws first), a target (x, y) is drawn, the image is read at the wave's
+// (sourceColumn(x), sourceRow(y)), mix(source, destination, colour) gives the colour (making
+// its own draws after the target's), and writeWarped stores and blurs it.
+template <class ChooseImage, class SourceRow, class SourceColumn, class Mix>
+void paintWarped(RandomSequence& random, WaveMemos& memos, float count, uint8_t* buffer, int width,
+                 int height, ChooseImage chooseImage, SourceRow sourceRow,
+                 SourceColumn sourceColumn, Mix mix) {
+    const double w = static_cast<float>(width);
+    memos.newCall();
+    for (int i = 0; i < count; ++i) {
+        const uint8_t* image = chooseImage();
+        const WarpTarget p = drawWarpTarget(random, width, height);
+        const int sy = memos.rows.get(p.y, sourceRow);
+        const int sx = memos.columns.get(p.x, sourceColumn);
+        const uint8_t* src = image + static_cast<int>(sy * w + sx) * 4;
+        int c[3];
+        mix(src, buffer + pixelOffset(p.x, p.y, width), c);
+        writeWarped(buffer, p.x, p.y, width, height, c);
+    }
+}

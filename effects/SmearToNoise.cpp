@@ -3,32 +3,29 @@
 #include "effects/SmearToNoise.h"
 
 #include "effects/Pictures.h"
-#include "engine/Timer.h"
 
-SmearToNoiseState smearToNoiseState;
-
-void smearToNoise(uint8_t* buffer, int width, int height) {
-    SmearToNoiseState& s = smearToNoiseState;
-    Timer* timer = Timer::instance();
-    const int t = timer->getTicks();
-    const int dt = timer->getTickDelta();
+void smearToNoise(SmearToNoiseState& s, EffectContext& e, uint8_t* buffer, int width, int height) {
+    RandomSequence& random = e.random;
+    const int t = e.time.ticks;
+    const int dt = e.time.tickDelta;
 
     s.smearNoiseLevel = static_cast<float>(s.smearNoiseLevel - dt * 0.049);
     if (s.smearNoiseLevel < 70) s.smearNoiseLevel = 70;
     if (t > 22500) s.noiseShare += static_cast<float>(dt);
     s.smearSpread = static_cast<float>(s.smearSpread + dt * 0.008);
 
-    const uint8_t* image = imageBuffers[dovari8];
+    const uint8_t* image = e.pictures.imageBuffers[dovari8];
     const int rowBytes = width * 4;
     for (int i = 0; i < 5000; ++i) {
-        const int x = nextRandom() % width;
-        const int ty = nextRandom() % height + 1;
+        const int x = random.nextRandom() % width;
+        const int ty = random.nextRandom() % height + 1;
         int sy = ty;
-        if (s.smearSpread >= 1) sy = (nextRandom() % static_cast<int>(s.smearSpread) + ty) % height;
+        if (s.smearSpread >= 1)
+            sy = (random.nextRandom() % static_cast<int>(s.smearSpread) + ty) % height;
 
         int src[3];
-        if (nextRandom() % 1000 < s.noiseShare) {
-            const int g = nextRandom() % static_cast<int>(s.smearNoiseLevel);
+        if (random.nextRandom() % 1000 < s.noiseShare) {
+            const int g = random.nextRandom() % static_cast<int>(s.smearNoiseLevel);
             src[0] = src[1] = src[2] = g;
         } else {
             const uint8_t* p = image + pixelOffset(x, sy + 1, width);

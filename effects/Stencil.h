@@ -12,9 +12,10 @@ struct StencilPixel {
 };
 
 // Draws x = r mod width and y = r mod height, in that order.
-inline StencilPixel drawStencilTarget(uint8_t* buffer, int width, int height) {
-    const int x = nextRandom() % width;
-    const int y = nextRandom() % height;
+inline StencilPixel drawStencilTarget(RandomSequence& random, uint8_t* buffer, int width,
+                                      int height) {
+    const int x = random.nextRandom() % width;
+    const int y = random.nextRandom() % height;
     return {buffer + pixelOffset(x, y + 1, width), x, y};
 }
 

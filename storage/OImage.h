@@ -1,6 +1,8 @@
 // OImage: one JPEG picture from the FileServer, decoded into 3-byte RGB pixels.
 #pragma once
 
+#include "storage/PictureTable.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,11 +11,9 @@ class ExceptionType;
 
 class OImage {
   public:
-    // Every picture of the show is this size. A JPEG smaller than this cannot be used (the image
-    // preparation reads exactly this many pixels); of a larger one only the top-left
-    // pictureWidth x pictureHeight pixels are kept.
-    static constexpr int pictureWidth = 640;  // pixels
-    static constexpr int pictureHeight = 240; // pixels
+    // Every picture of the show is pictureWidth x pictureHeight (storage/PictureTable.h). A JPEG
+    // smaller than this cannot be used (the image preparation reads exactly this many pixels);
+    // of a larger one only the top-left pictureWidth x pictureHeight pixels are kept.
 
     // Loads path from the process's FileServer. width and height -1 mean the picture's own.
     // Throws errImageReader when the JPEG library cannot be initialised, errReadFile (detail =

@@ -1,12 +1,8 @@
 // Each effect at its heaviest work per frame, on pictures full of structure.
 #include "app/MainLoop.h"
+#include "app/Show.h"
 #include "effects/BrightenBlur.h"
-#include "effects/FadeToBlack.h"
-#include "effects/Pictures.h"
-#include "effects/PixelCrawl.h"
-#include "effects/SineWarps.h"
 #include "engine/Timer.h"
-#include "graphics/Handles.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,12 +10,23 @@
 
 namespace {
 
+// One show whose pictures are noise, at tick 40,002 with a tick delta of 2.
+Show* show = nullptr;
+uint8_t* effectBuffer = nullptr;
+uint8_t* const* imageBuffers = nullptr;
+uint8_t* workBuffer = nullptr;
+FrameTime time;
+
+EffectContext context() {
+    return {show->random, time, show->pictures};
+}
+
 void preparePictures() {
-    if (effectBuffer != nullptr) return;
-    effectBuffer = allocatePictureBuffer();
-    for (auto& buffer : imageBuffers)
-        buffer = allocatePictureBuffer();
-    workBuffer = allocatePictureBuffer();
+    if (show != nullptr) return;
+    show = new Show;
+    effectBuffer = show->pictures.effectBuffer;
+    imageBuffers = show->pictures.imageBuffers;
+    workBuffer = show->pictures.workBuffer;
     uint32_t state = 7;
     auto fill = [&](uint8_t* buffer) {
         for (int i = 0; i < bufferBytes; ++i) {
@@ -29,27 +36,31 @@ void preparePictures() {
     };
     fill(effectBuffer);
     fill(workBuffer);
-    for (auto* buffer : imageBuffers)
-        fill(buffer);
-    Timer::instance()->start();
-    Timer::instance()->setTicks(40000);
-    Timer::instance()->setTicks(40002);
+    for (int i = 0; i < imageCount; ++i)
+        fill(imageBuffers[i]);
+    Timer timer;
+    timer.start();
+    timer.setTicks(40000);
+    timer.setTicks(40002);
+    time = frameTime(timer);
 }
 
 void BM_SineSweep(benchmark::State& state) {
     preparePictures();
+    EffectContext e = context();
     for (auto _ : state)
-        sineSweep(effectBuffer, 640, 240);
+        sineSweep(show->effects.sineSweep, e, effectBuffer, 640, 240);
     state.SetItemsProcessed(state.iterations() * 14000);
 }
 BENCHMARK(BM_SineSweep);
 
 void BM_BreathingWarp(benchmark::State& state) {
     preparePictures();
-    breathingWarpState.breathCount = 11000;
+    EffectContext e = context();
+    BreathingWarpState& s = show->effects.breathingWarp;
     for (auto _ : state) {
-        breathingWarpState.breathCount = 11000;
-        breathingWarp(workBuffer, imageBuffers[rozerid8], 640, 240);
+        s.breathCount = 11000;
+        breathingWarp(s, e, workBuffer, imageBuffers[rozerid8], 640, 240);
     }
     state.SetItemsProcessed(state.iterations() * 11000);
 }
@@ -57,9 +68,11 @@ BENCHMARK(BM_BreathingWarp);
 
 void BM_SineWarp(benchmark::State& state) {
     preparePictures();
+    EffectContext e = context();
+    SineWarpState& s = show->effects.sineWarp;
     for (auto _ : state) {
-        sineWarpState.warpCount = 8000;
-        sineWarp(effectBuffer, 640, 240);
+        s.warpCount = 8000;
+        sineWarp(s, e, effectBuffer, 640, 240);
     }
     state.SetItemsProcessed(state.iterations() * 8000);
 }
@@ -68,15 +81,17 @@ BENCHMARK(BM_SineWarp);
 void BM_PixelCrawl(benchmark::State& state) {
     preparePictures();
     for (auto _ : state)
-        pixelCrawl(20000, imageBuffers[rozerid1], imageBuffers[rozerid3], 640, 240);
+        pixelCrawl(show->effects.pixelCrawl, show->random, 20000, imageBuffers[rozerid1],
+                   imageBuffers[rozerid3], 640, 240);
     state.SetItemsProcessed(state.iterations() * 20000);
 }
 BENCHMARK(BM_PixelCrawl);
 
 void BM_BrightenBlur(benchmark::State& state) {
     preparePictures();
+    EffectContext e = context();
     for (auto _ : state)
-        brightenBlur(effectBuffer, 640, 240);
+        brightenBlur(e, effectBuffer, 640, 240);
     state.SetItemsProcessed(state.iterations() * 50000);
 }
 BENCHMARK(BM_BrightenBlur);
@@ -91,19 +106,19 @@ BENCHMARK(BM_BlendFrames);
 void BM_FadeToBlack(benchmark::State& state) {
     preparePictures();
     for (auto _ : state) {
-        fadeToBlackState.fadeLevel = 0.9f;
-        fadeToBlack();
+        show->effects.fadeToBlack.fadeLevel = 0.9f;
+        fadeToBlack(show->effects.fadeToBlack, time, effectBuffer);
     }
 }
 BENCHMARK(BM_FadeToBlack);
 
 void BM_BlitDoubled(benchmark::State& state) {
     preparePictures();
-    storeDisplaySettings();
-    static Surface surface;
-    attachBlitSurface(&surface);
-    for (auto _ : state)
-        blitDoubled(effectBuffer);
+    std::vector<uint8_t> surface(640 * 480 * 4);
+    for (auto _ : state) {
+        blitDoubled(effectBuffer, surface.data(), 640 * 4);
+        benchmark::DoNotOptimize(surface.data());
+    }
 }
 BENCHMARK(BM_BlitDoubled);
 

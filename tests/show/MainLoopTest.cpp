@@ -4,11 +4,13 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/MainLoop.h"
-#include "app/Scenes.h"
 #include "graphics/Handles.h"
 #include "graphics/PlatformDisplay.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -35,7 +37,6 @@ void makeHandles() {
     storeDisplaySettings();
     if (display == nullptr) display = new Display("");
     if (surface == nullptr) surface = new Surface();
-    attachBlitSurface(surface);
 }
 
 } // namespace
@@ -73,49 +74,88 @@ TEST(VideoClock, TicksAndProgressOfTheFrames) {
 }
 
 TEST(Scenes, EachSceneHandsOnAtItsEndTickWithoutDrawing) {
-    resetPictures();
-    makeHandles();
+    auto show = freshShow();
+    std::vector<uint8_t> pixels(bufferBytes);
+    const FrameTarget target{pixels.data(), 2560};
     for (int scene = 0; scene < sceneCount; ++scene) {
-        setClock(sceneEndTicks[scene], 2);
-        std::memset(surface->getPixels(), 0x5A, bufferBytes);
-        EXPECT_EQ(runScene(scene), scene + 1) << "scene " << scene << " at its end tick";
-        EXPECT_EQ(surface->getPixels()[1000], 0x5A) << "scene " << scene << " did not draw";
+        std::fill(pixels.begin(), pixels.end(), 0x5A);
+        EXPECT_EQ(show->runScene(scene, clockAt(sceneEndTicks[scene], 2), target), scene + 1)
+            << "scene " << scene << " at its end tick";
+        EXPECT_EQ(pixels[1000], 0x5A) << "scene " << scene << " did not draw";
     }
-    setClock(12499, 2);
-    EXPECT_EQ(scene0(), 0) << "scene 0 still runs at 12,499";
-    EXPECT_EQ(surface->getPixels()[2560], 0) << "and draws (row 1 is a black line)";
+    EXPECT_EQ(show->runScene(0, clockAt(12499, 2), target), 0) << "scene 0 still runs at 12,499";
+    EXPECT_EQ(pixels[2560], 0) << "and draws (row 1 is a black line)";
+    EXPECT_EQ(show->runScene(sceneCount, clockAt(0, 0), target), sceneCount)
+        << "an index past the last scene runs nothing and stays ended";
+    EXPECT_EQ(show->runScene(-1, clockAt(0, 0), target), sceneCount) << "so does a negative one";
 }
 
 TEST(Scenes, SceneFiveSavesItsPictureOnce) {
-    resetPictures();
-    makeHandles();
-    sceneState = {};
-    fillPicture(effectBuffer, 1, 2, 3);
-    setClock(42500, 2);
-    EXPECT_EQ(scene5(), 6) << "scene 5 ends";
-    EXPECT_EQ(pixelAt(imageBuffers[rozerid1], 10, 10)[2], 3) << "picture saved as the canvas";
-    fillPicture(effectBuffer, 9, 9, 9);
-    EXPECT_EQ(scene5(), 6) << "scene 5 ends again";
-    EXPECT_EQ(pixelAt(imageBuffers[rozerid1], 10, 10)[2], 3) << "saved only once";
+    auto show = freshShow();
+    Pictures& pictures = show->pictures;
+    fillPicture(pictures.effectBuffer, 1, 2, 3);
+    EXPECT_EQ(show->runScene(5, clockAt(42500, 2), {}), 6) << "scene 5 ends";
+    EXPECT_EQ(pixelAt(pictures.imageBuffers[rozerid1], 10, 10)[2], 3)
+        << "picture saved as the canvas";
+    fillPicture(pictures.effectBuffer, 9, 9, 9);
+    EXPECT_EQ(show->runScene(5, clockAt(42500, 2), {}), 6) << "scene 5 ends again";
+    EXPECT_EQ(pixelAt(pictures.imageBuffers[rozerid1], 10, 10)[2], 3) << "saved only once";
+}
+
+TEST(Show, StepFollowsTheScenesAndEndsAfterTheLast) {
+    auto show = freshShow();
+    std::vector<uint8_t> pixels(bufferBytes, 0x5A);
+    EXPECT_TRUE(show->step(clockAt(0, 0), {pixels.data(), 2560})) << "the first frame goes on";
+    EXPECT_EQ(show->sceneIndex, 0) << "still scene 0";
+    EXPECT_EQ(pixels[2560], 0) << "the first frame was drawn (row 1 is a black line)";
+    for (int scene = 0; scene < sceneCount - 1; ++scene) {
+        EXPECT_TRUE(show->step(clockAt(sceneEndTicks[scene], 2), {}))
+            << "scene " << scene << " hands on";
+        EXPECT_EQ(show->sceneIndex, scene + 1) << "to scene " << scene + 1;
+    }
+    EXPECT_FALSE(show->finished()) << "not over before the last end tick";
+    EXPECT_FALSE(show->step(clockAt(sceneEndTicks[sceneCount - 1], 2), {}))
+        << "the last scene's end tick ends the show";
+    EXPECT_TRUE(show->finished()) << "and the show says so";
+    EXPECT_FALSE(show->step(clockAt(sceneEndTicks[sceneCount - 1] + 2, 2), {}))
+        << "stepping an ended show does nothing and reports the end again";
+}
+
+TEST(Show, StepWithoutTargetThenDrawGivesTheDrawnFrame) {
+    // A player that skips ahead steps without a surface, then draws the picture once.
+    auto drawn = freshShow();
+    auto skipped = freshShow();
+    fillPicture(drawn->pictures.effectBuffer, 50, 60, 70);
+    fillPicture(skipped->pictures.effectBuffer, 50, 60, 70);
+    std::vector<uint8_t> shown(bufferBytes), late(bufferBytes, 0xEE);
+    for (int t = 0; t <= 40; t += 2) {
+        drawn->step(clockAt(t, 2), {shown.data(), 2560});
+        skipped->step(clockAt(t, 2), {});
+    }
+    skipped->drawPicture({late.data(), 2560});
+    EXPECT_TRUE(shown == late) << "the late drawing equals the frame drawn while stepping";
+    EXPECT_EQ(shown[1], 60) << "the picture was drawn (green of row 0, pixel 0)";
 }
 
 TEST(MainLoop, QuitRequestEndsTheLoopBeforeTheNextScene) {
-    resetPictures();
+    auto show = freshShow();
     makeHandles();
     videoMode = true;
     frameBuffer24 = new uint8_t[640 * 480 * 3];
-    sceneIndex = 0;
     videoFrameCount = 0.0f;
     presentedFrames = 0;
     quitAfterFrames = 3;
-    setClock(0, 0);
-    runMainLoop();
+    Timer* timer = Timer::instance();
+    timer->start();
+    timer->setTicks(0);
+    timer->setTicks(0);
+    runMainLoop(*show);
     EXPECT_EQ(presentedFrames, 3) << "three frames, then the quit request";
     EXPECT_EQ(Timer::instance()->getTicks(), 4) << "the clock followed the video frames";
     quitAfterFrames = -1;
 
     endTicks = 20;
-    runMainLoop();
+    runMainLoop(*show);
     EXPECT_GE(Timer::instance()->getTicks(), 20) << "end= stops the loop at its tick";
     EXPECT_EQ(presentedFrames, 10) << "frames 3 to 9 bring the clock to 20";
     endTicks = -1;

@@ -2,19 +2,22 @@
 // line-doubled copy.
 #include "ShowFixture.h"
 
-#include "graphics/Handles.h"
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 TEST(Random, FirstDrawsOfTheSequence) {
-    resetRandom();
-    EXPECT_EQ(nextRandom(), 41) << "first draw";
-    EXPECT_EQ(nextRandom(), 18467) << "second draw";
-    EXPECT_EQ(nextRandom(), 6334) << "third draw";
+    RandomSequence random;
+    EXPECT_EQ(random.nextRandom(), 41) << "first draw";
+    EXPECT_EQ(random.nextRandom(), 18467) << "second draw";
+    EXPECT_EQ(random.nextRandom(), 6334) << "third draw";
     for (int i = 0; i < 100000; ++i) {
-        const int r = nextRandom();
+        const int r = random.nextRandom();
         ASSERT_TRUE(r >= 0 && r <= 32767) << "draw " << i << " out of range: " << r;
     }
+    random.resetRandom();
+    EXPECT_EQ(random.nextRandom(), 41) << "the reset sequence starts again at seed 1";
 }
 
 TEST(MultiplyTable, EntriesAreFloorOfProductOver255) {
@@ -27,54 +30,54 @@ TEST(MultiplyTable, EntriesAreFloorOfProductOver255) {
 }
 
 TEST(Blend, PixelOfTwoWhitesGives254) {
-    resetPictures();
-    fillPicture(imageBuffers[0], 255, 255, 255);
-    fillPicture(imageBuffers[1], 255, 255, 255);
-    blendPixel(10, 20, imageBuffers[0], 0.05f, imageBuffers[1], 0.95f, effectBuffer);
-    const uint8_t* p = pixelAt(effectBuffer, 10, 20);
+    ShowBench b;
+    fillPicture(b.imageBuffers[0], 255, 255, 255);
+    fillPicture(b.imageBuffers[1], 255, 255, 255);
+    blendPixel(10, 20, b.imageBuffers[0], 0.05f, b.imageBuffers[1], 0.95f, b.effectBuffer);
+    const uint8_t* p = pixelAt(b.effectBuffer, 10, 20);
     EXPECT_EQ(p[0], 254) << "12 + 242 in blue";
     EXPECT_EQ(p[2], 254) << "12 + 242 in red";
     EXPECT_EQ(p[3], 0) << "byte 3 is not written";
-    EXPECT_EQ(pixelAt(effectBuffer, 11, 20)[0], 0) << "only the one pixel changes";
+    EXPECT_EQ(pixelAt(b.effectBuffer, 11, 20)[0], 0) << "only the one pixel changes";
 }
 
 TEST(Blend, FramesCopySourceBAndLeaveTheLastTwoColumns) {
-    resetPictures();
+    ShowBench b;
     for (int i = 0; i < bufferBytes; ++i)
-        imageBuffers[1][i] = static_cast<uint8_t>(i * 7);
-    fillPicture(effectBuffer, 1, 2, 3);
-    blendFrames(imageBuffers[0], 1.0f, imageBuffers[1], 0.0f, effectBuffer);
+        b.imageBuffers[1][i] = static_cast<uint8_t>(i * 7);
+    fillPicture(b.effectBuffer, 1, 2, 3);
+    blendFrames(b.imageBuffers[0], 1.0f, b.imageBuffers[1], 0.0f, b.effectBuffer);
     for (int y = 0; y < pictureHeight; ++y) {
         for (int x = 0; x < 638; ++x)
             for (int c = 0; c < 3; ++c)
-                ASSERT_EQ(pixelAt(effectBuffer, x, y)[c], pixelAt(imageBuffers[1], x, y)[c])
+                ASSERT_EQ(pixelAt(b.effectBuffer, x, y)[c], pixelAt(b.imageBuffers[1], x, y)[c])
                     << "column " << x << " row " << y << " is source B";
-        EXPECT_EQ(pixelAt(effectBuffer, 638, y)[0], 1) << "column 638 untouched, row " << y;
-        EXPECT_EQ(pixelAt(effectBuffer, 639, y)[2], 3) << "column 639 untouched, row " << y;
+        EXPECT_EQ(pixelAt(b.effectBuffer, 638, y)[0], 1) << "column 638 untouched, row " << y;
+        EXPECT_EQ(pixelAt(b.effectBuffer, 639, y)[2], 3) << "column 639 untouched, row " << y;
     }
-    EXPECT_EQ(pixelAt(effectBuffer, 0, 240)[0], 1) << "row 240 untouched";
+    EXPECT_EQ(pixelAt(b.effectBuffer, 0, 240)[0], 1) << "row 240 untouched";
 }
 
 TEST(Blur, RowZeroWorksOnRowOne) {
-    resetPictures();
+    ShowBench b;
     for (int i = 0; i < bufferBytes; ++i)
-        effectBuffer[i] = static_cast<uint8_t>(i * 13 + 5);
-    std::vector<uint8_t> copy(effectBuffer, effectBuffer + bufferBytes);
-    blur5(effectBuffer, 100, 0, pictureWidth, pictureHeight);
-    std::vector<uint8_t> afterZero(effectBuffer, effectBuffer + bufferBytes);
-    std::copy(copy.begin(), copy.end(), effectBuffer);
-    blur5(effectBuffer, 100, 1, pictureWidth, pictureHeight);
-    EXPECT_TRUE(std::equal(afterZero.begin(), afterZero.end(), effectBuffer))
+        b.effectBuffer[i] = static_cast<uint8_t>(i * 13 + 5);
+    std::vector<uint8_t> copy(b.effectBuffer, b.effectBuffer + bufferBytes);
+    blur5(b.effectBuffer, 100, 0, pictureWidth, pictureHeight);
+    std::vector<uint8_t> afterZero(b.effectBuffer, b.effectBuffer + bufferBytes);
+    std::copy(copy.begin(), copy.end(), b.effectBuffer);
+    blur5(b.effectBuffer, 100, 1, pictureWidth, pictureHeight);
+    EXPECT_TRUE(std::equal(afterZero.begin(), afterZero.end(), b.effectBuffer))
         << "blur at y = 0 equals blur at y = 1";
     const uint8_t* o = copy.data() + pixelOffset(100, 1, 640);
-    EXPECT_EQ(pixelAt(effectBuffer, 100, 1)[1],
+    EXPECT_EQ(pixelAt(b.effectBuffer, 100, 1)[1],
               (o[1] + o[-3] + o[5] + o[1 - 2560] + o[1 + 2560]) / 5)
         << "green is the five-point average";
 }
 
 TEST(Keying, GreenAbove150BecomesBlackAndTheRightEdgeIsSmeared) {
-    resetPictures();
-    uint8_t* picture = imageBuffers[rozerid1];
+    ShowBench b;
+    uint8_t* picture = b.imageBuffers[rozerid1];
     fillPicture(picture, 40, 150, 200);
     pixelAt(picture, 100, 50)[1] = 151;
     keyPicture(picture);
@@ -87,25 +90,36 @@ TEST(Keying, GreenAbove150BecomesBlackAndTheRightEdgeIsSmeared) {
 }
 
 TEST(Blit, RowsAreDoubledWithBlackLines) {
-    resetPictures();
-    storeDisplaySettings();
-    Surface surface;
-    std::memset(surface.getPixels(), 0xAB, bufferBytes);
+    ShowBench b;
+    std::vector<uint8_t> surface(bufferBytes, 0xAB);
     for (int i = 0; i < bufferBytes; ++i)
-        effectBuffer[i] = static_cast<uint8_t>(i * 31 + 1);
-    attachBlitSurface(&surface);
-    blitDoubled(effectBuffer);
-    const uint8_t* out = surface.getPixels();
+        b.effectBuffer[i] = static_cast<uint8_t>(i * 31 + 1);
+    blitDoubled(b.effectBuffer, surface.data(), 2560);
+    const uint8_t* out = surface.data();
     for (int r = 0; r < 240; ++r) {
-        ASSERT_EQ(std::memcmp(out + 2 * r * 2560, effectBuffer + r * 2560, 2560), 0)
+        ASSERT_EQ(std::memcmp(out + 2 * r * 2560, b.effectBuffer + r * 2560, 2560), 0)
             << "surface row " << 2 * r << " is picture row " << r;
         for (int i = 0; i < 2560; ++i)
             ASSERT_EQ(out[(2 * r + 1) * 2560 + i], 0) << "surface row " << 2 * r + 1 << " is black";
     }
 }
 
+TEST(Blit, WiderPitchLeavesTheRowEndsAlone) {
+    ShowBench b;
+    constexpr int pitch = 2560 + 36; // nine spare pixels after each row
+    std::vector<uint8_t> surface(static_cast<size_t>(pitch) * 480, 0xCD);
+    fillPicture(b.effectBuffer, 1, 2, 3);
+    blitDoubled(b.effectBuffer, surface.data(), pitch);
+    for (int row = 0; row < 480; ++row) {
+        const uint8_t* line = surface.data() + static_cast<size_t>(row) * pitch;
+        ASSERT_EQ(line[2558], row % 2 == 0 ? 3 : 0) << "last pixel of surface row " << row;
+        for (int i = 2560; i < pitch; ++i)
+            ASSERT_EQ(line[i], 0xCD) << "spare byte " << i - 2560 << " of surface row " << row;
+    }
+}
+
 TEST(Blend, FastFramesEqualThePlainTableBlend) {
-    resetPictures();
+    ShowBench b;
     uint32_t state = 99;
     auto fill = [&](uint8_t* buffer) {
         for (int i = 0; i < bufferBytes; ++i) {
@@ -113,15 +127,15 @@ TEST(Blend, FastFramesEqualThePlainTableBlend) {
             buffer[i] = static_cast<uint8_t>(state >> 24);
         }
     };
-    fill(imageBuffers[0]);
-    fill(imageBuffers[1]);
+    fill(b.imageBuffers[0]);
+    fill(b.imageBuffers[1]);
     std::vector<uint8_t> plain(bufferBytes);
     for (float weight : {0.0f, 0.05f, 0.3333f, 0.5f, 0.77f, 0.999f, 1.0f}) {
-        fill(effectBuffer);
-        std::copy(effectBuffer, effectBuffer + bufferBytes, plain.begin());
-        blendFrames(imageBuffers[0], weight, imageBuffers[1], 1.0f - weight, effectBuffer);
-        blendFramesPlain(imageBuffers[0], weight, imageBuffers[1], 1.0f - weight, plain.data());
-        ASSERT_TRUE(std::equal(plain.begin(), plain.end(), effectBuffer))
+        fill(b.effectBuffer);
+        std::copy(b.effectBuffer, b.effectBuffer + bufferBytes, plain.begin());
+        blendFrames(b.imageBuffers[0], weight, b.imageBuffers[1], 1.0f - weight, b.effectBuffer);
+        blendFramesPlain(b.imageBuffers[0], weight, b.imageBuffers[1], 1.0f - weight, plain.data());
+        ASSERT_TRUE(std::equal(plain.begin(), plain.end(), b.effectBuffer))
             << "fast blend equals the table blend for weight " << weight;
     }
 }

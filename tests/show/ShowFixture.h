@@ -1,35 +1,39 @@
-// Shared set-up for the show's tests: picture buffers, a clock set to a chosen tick and delta,
-// and fresh effect state.
+// Shared set-up for the show's tests: a fresh show (black pictures, random sequence at its
+// start), a chosen clock reading, and pixel access.
 #pragma once
 
-#include "effects/Pictures.h"
+#include "app/MainLoop.h"
+#include "app/Show.h"
 #include "engine/Timer.h"
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
-// Allocates the picture buffers once per process and zeroes them for each test.
-inline void resetPictures() {
-    if (effectBuffer == nullptr) {
-        effectBuffer = allocatePictureBuffer();
-        for (auto& buffer : imageBuffers)
-            buffer = allocatePictureBuffer();
-        workBuffer = allocatePictureBuffer();
-    }
-    std::memset(effectBuffer, 0, bufferBytes);
-    for (auto* buffer : imageBuffers)
-        std::memset(buffer, 0, bufferBytes);
-    std::memset(workBuffer, 0, bufferBytes);
-    resetRandom();
+// A show at its first frame with black pictures. Shows are large: tests keep them on the heap.
+inline std::unique_ptr<Show> freshShow() {
+    return std::make_unique<Show>();
 }
 
-// The clock reads t ticks with a tick delta of dt (frame-driven, as in video mode).
-inline void setClock(int t, int dt) {
-    Timer* timer = Timer::instance();
-    timer->start();
-    timer->setTicks(t - dt);
-    timer->setTicks(t);
+// The readings of a clock that stepped from tick t - dt to tick t (frame-driven, as in video
+// mode).
+inline FrameTime clockAt(int t, int dt) {
+    Timer timer;
+    timer.start();
+    timer.setTicks(t - dt);
+    timer.setTicks(t);
+    return frameTime(timer);
 }
+
+// A fresh show and the context its effects get at a clock reading.
+struct ShowBench {
+    std::unique_ptr<Show> show = freshShow();
+    Pictures& pictures = show->pictures;
+    uint8_t* effectBuffer = pictures.effectBuffer;
+    uint8_t* const* imageBuffers = pictures.imageBuffers;
+    EffectContext at(int t, int dt) { return {show->random, clockAt(t, dt), pictures}; }
+    int nextRandom() { return show->random.nextRandom(); }
+};
 
 inline uint8_t* pixelAt(uint8_t* buffer, int x, int y) {
     return buffer + pixelOffset(x, y, pictureWidth);

@@ -2,6 +2,7 @@
 #include "tools/render/FrameHasher.h"
 
 #include "app/MainLoop.h"
+#include "app/Show.h"
 
 #include <chrono>
 #include <cstring>
@@ -17,8 +18,9 @@ double now() {
 }
 } // namespace
 
-FrameHasher::FrameHasher(const uint8_t* frameBuffer24, FrameHasherOptions options)
-    : frameBuffer24(frameBuffer24), options(std::move(options)), worker([this] { work(); }) {
+FrameHasher::FrameHasher(const uint8_t* frameBuffer24, FrameHasherOptions options, const Show* show)
+    : frameBuffer24(frameBuffer24), show(show), options(std::move(options)),
+      worker([this] { work(); }) {
     lastStamp = now();
 }
 
@@ -48,7 +50,8 @@ void FrameHasher::nextFrame(int) {
     const double stamp = now();
     const double spent = stamp - lastStamp;
     lastStamp = stamp;
-    const int scene = sceneIndex >= 0 && sceneIndex < 10 ? sceneIndex : 9;
+    const int index = show != nullptr ? show->sceneIndex : 9;
+    const int scene = index >= 0 && index < 10 ? index : 9;
     perSceneFrames[scene] += 1;
     perSceneSeconds[scene] += spent;
     // The first frame also pays for the start-up after the sink was made (the picture

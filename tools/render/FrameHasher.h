@@ -5,6 +5,8 @@
 
 #include "media/FrameSink.h"
 
+class Show;
+
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
@@ -25,7 +27,9 @@ struct FrameHasherOptions {
 
 class FrameHasher : public FrameSink {
   public:
-    FrameHasher(const uint8_t* frameBuffer24, FrameHasherOptions options);
+    // show (not owned, may be null) is the show whose frames arrive: its scene index after each
+    // frame files the frame's time under that scene.
+    FrameHasher(const uint8_t* frameBuffer24, FrameHasherOptions options, const Show* show);
     ~FrameHasher() override; // finishes if not done yet
     FrameHasher(const FrameHasher&) = delete;
     FrameHasher& operator=(const FrameHasher&) = delete;
@@ -57,6 +61,7 @@ class FrameHasher : public FrameSink {
     static constexpr size_t maxQueued = 8;
 
     const uint8_t* frameBuffer24;
+    const Show* show;
     FrameHasherOptions options;
     long nextIndex = 0;
 

@@ -1,9 +1,11 @@
-// demo-render: renders the show headless in video-mode time through the program's own start-up
-// and main loop, with a null display and a hashing frame sink in place of the AVI writer.
+// demo-render: renders a show of its own headless in video-mode time through the program's
+// start-up and main loop, with a null display and a hashing frame sink in place of the AVI
+// writer.
 //
 //   demo-render [--pack FILE] [--end N] [--every K] [--dump DIR --at K1,K2,...] [--no-digest]
 #include "app/Application.h"
 #include "app/MainLoop.h"
+#include "app/Show.h"
 #include "engine/Exception.h"
 #include "tools/render/FrameHasher.h"
 
@@ -18,9 +20,10 @@ namespace {
 
 FrameHasherOptions hasherOptions;
 FrameHasher* hasher = nullptr;
+Show* renderedShow = nullptr;
 
 FrameSink* makeHasher(const std::string&, uint8_t* frameBuffer24, uint32_t*) {
-    hasher = new FrameHasher(frameBuffer24, hasherOptions);
+    hasher = new FrameHasher(frameBuffer24, hasherOptions, renderedShow);
     return hasher;
 }
 
@@ -95,10 +98,13 @@ int main(int argc, char** argv) {
         readCommandLine(commandLine);
         setVideoSinkMaker(makeHasher);
         createServers();
-        prepareData(pack);
+        openPack(pack);
+        Show own;
+        own.loadPictures();
+        renderedShow = &own;
         setUp();
         startClock();
-        runMainLoop();
+        runMainLoop(own);
         FrameHasher* finished = hasher;
         aviWriter = nullptr; // reported below, then deleted
         shutDown();
@@ -107,6 +113,7 @@ int main(int argc, char** argv) {
         finished->finish();
         reportSpeed(seconds);
         delete finished;
+        renderedShow = nullptr;
     } catch (ExceptionSpace::Exception* e) {
         std::fprintf(stderr, "demo-render: %s\n", e->getMessage().c_str());
         return 1;
