@@ -1,20 +1,18 @@
 // The sixteen generated show pictures, 640 x 240 each.
 #pragma once
 
+#include "storage/PictureTable.h"
 #include "tools/make-assets/Canvas.h"
 
 #include <string>
 #include <vector>
-
-constexpr int pictureWidth = 640;  // pixels
-constexpr int pictureHeight = 240; // pixels
 
 struct NamedPicture {
     std::string name; // the path inside the pack, e.g. "data/dovari1.jpg"
     Canvas (*draw)();
 };
 
-// In the show's image-table order: dovari1-8, rozerid1-3, rozerid8-12.
+// In the show's image-table order (imagePaths): dovari1-8, rozerid1-3, rozerid8-12.
 const std::vector<NamedPicture>& showPictures();
 
 // The dovari set: landscapes, plasma, patterns, lettering.

@@ -198,15 +198,17 @@ Canvas drawAurora() {
 }
 
 const std::vector<NamedPicture>& showPictures() {
-    static const std::vector<NamedPicture> pictures = {
-        {"data/dovari1.jpg", &drawMountainDawn}, {"data/dovari2.jpg", &drawPlasma},
-        {"data/dovari3.jpg", &drawNeonGrid},     {"data/dovari4.jpg", &drawLettering},
-        {"data/dovari5.jpg", &drawTunnel},       {"data/dovari6.jpg", &drawNightCity},
-        {"data/dovari7.jpg", &drawStainedGlass}, {"data/dovari8.jpg", &drawDunes},
-        {"data/rozerid1.jpg", &drawFigure},      {"data/rozerid2.jpg", &drawFire},
-        {"data/rozerid3.jpg", &drawOcean},       {"data/rozerid8.jpg", &drawMarble},
-        {"data/rozerid9.jpg", &drawMandala},     {"data/rozerid10.jpg", &drawNebula},
-        {"data/rozerid11.jpg", &drawCircuit},    {"data/rozerid12.jpg", &drawAurora},
-    };
+    static const std::vector<NamedPicture> pictures = [] {
+        Canvas (*const draw[imageCount])() = {
+            &drawMountainDawn, &drawPlasma,    &drawNeonGrid,     &drawLettering,
+            &drawTunnel,       &drawNightCity, &drawStainedGlass, &drawDunes,
+            &drawFigure,       &drawFire,      &drawOcean,        &drawMarble,
+            &drawMandala,      &drawNebula,    &drawCircuit,      &drawAurora,
+        };
+        std::vector<NamedPicture> list;
+        for (int i = 0; i < imageCount; ++i)
+            list.push_back({imagePaths[i], draw[i]});
+        return list;
+    }();
     return pictures;
 }

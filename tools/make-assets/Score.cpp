@@ -119,8 +119,8 @@ class Writer {
 
 void composeSection(int index, std::vector<NoteEvent>& notes) {
     const SectionPlan& plan = plans()[static_cast<size_t>(index)];
-    const int64_t start = frameOfTick(sectionTicks[index]);
-    const int64_t end = frameOfTick(sectionTicks[index + 1]);
+    const int64_t start = frameOfTick(sectionTick(index));
+    const int64_t end = frameOfTick(sectionTick(index + 1));
     Writer out(notes, end);
     Random random(1000 + static_cast<uint64_t>(index));
     const double beat = 60.0 / plan.bpm * soundtrackRate; // frames
@@ -224,7 +224,7 @@ std::vector<NoteEvent> composeScore() {
 float masterLevel(int64_t frame) {
     const double t = static_cast<double>(frame) / soundtrackRate;
     const double total =
-        static_cast<double>(frameOfTick(sectionTicks[sectionCount])) / soundtrackRate;
+        static_cast<double>(frameOfTick(sectionTick(sectionCount))) / soundtrackRate;
     const double fadeIn = std::min(t / 6.0, 1.0);
     const double fadeOut = std::clamp((total - t) / 40.0, 0.0, 1.0);
     return static_cast<float>(fadeIn * fadeOut);

@@ -2,14 +2,18 @@
 // tempo, key, chord progression and band, turned into a list of notes.
 #pragma once
 
+#include "app/SceneTable.h"
 #include "tools/make-assets/Synth.h"
 
 #include <cstdint>
 #include <vector>
 
-// Scene starts in show ticks (1/71 s): the section boundaries, and the end of the show.
-constexpr int sectionTicks[] = {0, 12500, 19000, 25000, 27000, 41000, 42500, 47000, 59000, 63900};
-constexpr int sectionCount = 9;
+constexpr int sectionCount = sceneCount;
+
+// Start tick (1/71 s) of section index, 0 ... sectionCount; sectionCount gives the show's end.
+constexpr int sectionTick(int index) {
+    return index == 0 ? 0 : sceneEndTicks[index - 1];
+}
 
 // Frame (at soundtrackRate) of a show tick.
 int64_t frameOfTick(int64_t tick);
