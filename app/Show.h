@@ -4,11 +4,15 @@
 // of a show run alone.
 //
 // Driving a show: make it, call loadPictures once (it reads the process's open pack), then
-// call step once per frame with that frame's clock readings until it returns false:
+// call step once per frame with that frame's clock readings until it returns false; the frame
+// of that last step is shown too:
 //
 //     Show show;
 //     show.loadPictures();
-//     while (show.step(clockReadings(), {surfacePixels, pitch})) present();
+//     for (bool more = true; more;) {
+//         more = show.step(clockReadings(), {surfacePixels, pitch});
+//         present();
+//     }
 //
 // - A browser main loop makes one step per callback; a show keeps nothing on the stack.
 // - A player that skips ahead steps with a null target (nothing is drawn, every effect still

@@ -54,8 +54,8 @@ void FrameHasher::nextFrame(int) {
     const int scene = index >= 0 && index < 10 ? index : 9;
     perSceneFrames[scene] += 1;
     perSceneSeconds[scene] += spent;
-    // The first frame also pays for the start-up after the sink was made (the picture
-    // preload); it is reported on its own.
+    // The first frame also pays for the start-up after the sink was made (the music set-up
+    // and the clock's start); it is reported on its own.
     if (nextIndex == 0) {
         first = spent;
     } else if (spent > slowest) {
