@@ -1,6 +1,8 @@
 // The AVI file over libavformat's AVI muxer: streams, encoder set-up and the encoding worker.
 #include "media/AviMuxer.h"
 
+#include "engine/BoundedQueue.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -8,10 +10,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -37,7 +37,7 @@ struct ScalerCloser {
 };
 
 struct Job {
-    enum Kind { Frame, Sound, End } kind;
+    enum Kind { Frame, Sound } kind;
     std::vector<uint8_t> data;
     int64_t position; // frame index, or first sample frame
 };
@@ -85,9 +85,8 @@ struct AviMuxer::State {
     bool finished = false;
 
     std::thread worker;
-    mutable std::mutex lock; // guards jobs, spareBlocks and error
-    std::condition_variable jobReady, slotFree;
-    std::deque<Job> jobs;
+    BoundedQueue<Job> jobs{queueCapacity};
+    mutable std::mutex lock; // guards spareBlocks and error
     std::vector<std::vector<uint8_t>> spareBlocks;
     AviMuxerError error;
 
@@ -148,17 +147,10 @@ struct AviMuxer::State {
         return mux(packet.get(), sound, AVRational{1, sampleRate});
     }
 
+    // Until finish closes the queue and everything queued is written.
     void runWorker() {
-        for (;;) {
-            Job job;
-            {
-                std::unique_lock<std::mutex> hold(lock);
-                jobReady.wait(hold, [this] { return !jobs.empty(); });
-                job = std::move(jobs.front());
-                jobs.pop_front();
-            }
-            slotFree.notify_one();
-            if (job.kind == Job::End) return;
+        Job job;
+        while (jobs.pop(job)) {
             if (!hasFailed()) {
                 if (job.kind == Job::Frame) {
                     const int result = writeFrame(job);
@@ -175,14 +167,7 @@ struct AviMuxer::State {
         }
     }
 
-    void submit(Job job) {
-        {
-            std::unique_lock<std::mutex> hold(lock);
-            slotFree.wait(hold, [this] { return jobs.size() < queueCapacity; });
-            jobs.push_back(std::move(job));
-        }
-        jobReady.notify_one();
-    }
+    void submit(Job job) { jobs.push(std::move(job)); }
 };
 
 AviMuxer::AviMuxer() : state(new State) {
@@ -338,7 +323,7 @@ int AviMuxer::finish(AviMuxerError& error) {
     if (s.finished) return failed(error) ? error.code : 0;
     s.finished = true;
     if (s.worker.joinable()) {
-        s.submit(Job{Job::End, {}, 0});
+        s.jobs.close();
         s.worker.join();
     }
     if (s.headerWritten) {

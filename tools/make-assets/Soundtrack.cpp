@@ -2,16 +2,15 @@
 // result with libmp3lame.
 #include "tools/make-assets/Soundtrack.h"
 
+#include "engine/BoundedQueue.h"
+
 #include "tools/make-assets/Score.h"
 #include "tools/make-assets/Synth.h"
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -57,39 +56,6 @@ float limit(float x) {
     const float shaped = 0.7f + 0.3f * over / (1.0f + over);
     return x < 0 ? -shaped : shaped;
 }
-
-// Blocks of samples handed from the rendering thread to the encoder, at most `capacity` waiting.
-class BlockQueue {
-  public:
-    void push(std::vector<int16_t> block) {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return blocks.size() < capacity; });
-        blocks.push_back(std::move(block));
-        changed.notify_all();
-    }
-    void finish() {
-        std::lock_guard<std::mutex> lock(mutex);
-        finished = true;
-        changed.notify_all();
-    }
-    // False once the renderer has finished and every block is taken.
-    bool pop(std::vector<int16_t>& block) {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return !blocks.empty() || finished; });
-        if (blocks.empty()) return false;
-        block = std::move(blocks.front());
-        blocks.pop_front();
-        changed.notify_all();
-        return true;
-    }
-
-  private:
-    static constexpr size_t capacity = 64;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<std::vector<int16_t>> blocks;
-    bool finished = false;
-};
 
 struct LameDeleter {
     void operator()(lame_global_flags* flags) const { lame_close(flags); }
@@ -152,7 +118,7 @@ void writeSoundtrack(const std::string& path, int seconds) {
 
     // The music is rendered on a second thread while this one encodes; the blocks are encoded
     // in order, so the file does not depend on the timing.
-    BlockQueue queue;
+    BoundedQueue<std::vector<int16_t>> queue(64); // blocks of samples waiting for the encoder
     bool rendered = true;
     std::thread renderer([&queue, &rendered, seconds] {
         try {
@@ -162,7 +128,7 @@ void writeSoundtrack(const std::string& path, int seconds) {
         } catch (...) {
             rendered = false; // read after join
         }
-        queue.finish();
+        queue.close();
     });
     std::vector<unsigned char> mp3(blockFrames * 5 / 4 + 7200);
     bool ok = true;

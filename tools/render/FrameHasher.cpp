@@ -28,13 +28,9 @@ FrameHasher::~FrameHasher() {
     finish();
 }
 
-void FrameHasher::finish() {
-    if (!worker.joinable()) return;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        finished = true;
-    }
-    changed.notify_all();
+int FrameHasher::finish() {
+    if (!worker.joinable()) return 0;
+    queue.close();
     worker.join();
     // The last frame is always printed. When --every skipped it, the frame buffer still holds
     // it: the show writes the buffer only right before handing the sink a frame.
@@ -44,6 +40,7 @@ void FrameHasher::finish() {
     }
     lastSkipped.index = -1;
     std::fflush(options.out);
+    return 0;
 }
 
 void FrameHasher::nextFrame(int) {
@@ -75,34 +72,24 @@ void FrameHasher::nextFrame(int) {
         lastSkipped.ticks = job.ticks;
         if (options.dumpFrames.count(job.index) == 0) return;
     }
-    std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return queue.size() < maxQueued; });
-    if (!spare.empty()) {
-        job.frame = std::move(spare.back());
-        spare.pop_back();
-    } else {
-        job.frame.resize(frameBytes);
+    {
+        std::lock_guard<std::mutex> lock(spareLock);
+        if (!spare.empty()) {
+            job.frame = std::move(spare.back());
+            spare.pop_back();
+        }
     }
+    job.frame.resize(frameBytes);
     std::memcpy(job.frame.data(), frameBuffer24, frameBytes);
-    queue.push_back(std::move(job));
-    lock.unlock();
-    changed.notify_all();
+    queue.push(std::move(job));
 }
 
 void FrameHasher::work() {
-    for (;;) {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [this] { return finished || !queue.empty(); });
-        if (queue.empty()) return;
-        Job job = std::move(queue.front());
-        queue.pop_front();
-        lock.unlock();
-        changed.notify_all();
-
+    Job job{};
+    while (queue.pop(job)) {
         if (job.print) printDigest(job);
         if (options.dumpFrames.count(job.index) != 0 && !options.dumpDirectory.empty()) dump(job);
-
-        lock.lock();
+        std::lock_guard<std::mutex> lock(spareLock);
         spare.push_back(std::move(job.frame));
     }
 }

@@ -3,14 +3,13 @@
 // skips are not digested, except the last one.
 #pragma once
 
+#include "engine/BoundedQueue.h"
 #include "media/FrameSink.h"
 
 class Show;
 
-#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <set>
 #include <string>
@@ -36,7 +35,8 @@ class FrameHasher : public FrameSink {
 
     void nextFrame(int progress) override;
     // Digests what is queued, prints the last frame if --every skipped it, joins the worker.
-    void finish();
+    // Returns 0.
+    int finish() override;
 
     long framesWritten() const { return nextIndex; }
     // Frames and seconds spent per scene (by the scene index after each frame).
@@ -65,12 +65,10 @@ class FrameHasher : public FrameSink {
     FrameHasherOptions options;
     long nextIndex = 0;
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::deque<Job> queue;
+    BoundedQueue<Job> queue{maxQueued};
+    std::mutex spareLock;                    // guards spare
     std::vector<std::vector<uint8_t>> spare; // frame blocks for reuse
-    bool finished = false;
-    Job lastSkipped{-1, 0, {}, true}; // the latest frame --every skipped (index and ticks)
+    Job lastSkipped{-1, 0, {}, true};        // the latest frame --every skipped (index and ticks)
     std::thread worker;
 
     std::vector<long> perSceneFrames = std::vector<long>(10, 0);
