@@ -2,16 +2,15 @@
 // text directory after its marker) or, while no pack is open, from the disk.
 #pragma once
 
+#include "storage/PackFormat.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 class DebugServer;
 
-// The in-memory form of a pack's directory.
-//
-// Pack layout: any bytes, the 45-byte marker, one separator byte, the directory (entries
-// "name@size@", closed by one more "@"), then the files back to back in directory order.
+// The in-memory form of a pack's directory (the layout is in storage/PackFormat.h).
 //
 // Bad packs: faults in the directory's shape (more than maxEntries entries, a name longer than
 // maxNameLength bytes, a directory or size field that runs into the end of the pack, a pack too
@@ -21,8 +20,8 @@ class DebugServer;
 // reaching past the pack's end) is still listed, and readFile returns null for it.
 class PackDirectory {
   public:
-    static constexpr int maxEntries = 1024;
-    static constexpr int maxNameLength = 511;
+    static constexpr int maxEntries = packformat::maxEntries;
+    static constexpr int maxNameLength = packformat::maxNameLength;
     static constexpr int noOffset = -1; // entry starts outside what 32-bit offsets can address
 
     PackDirectory();
@@ -75,7 +74,6 @@ class FileServer {
         void clear();
 
         std::string name;
-        int32_t nameCapacity = 0; // longest name the name buffer has held
         int32_t size = 0;         // bytes
         uint8_t* bytes = nullptr; // owned, size bytes
         bool loaded = false;

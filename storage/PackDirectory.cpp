@@ -1,5 +1,6 @@
 // The pack directory: finds the marker, reads the "name@size@" entries and serves file bytes.
 #include "storage/FileServer.h"
+#include "storage/PackFormat.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -9,16 +10,10 @@
 
 namespace {
 
-constexpr char marker[] = "@@ZembrilBundleToolMarkerSignatureBlock2001xx";
-constexpr long markerLength = 45;
-static_assert(sizeof marker - 1 == markerLength, "the marker is 45 bytes");
-
 constexpr int statusOpen = -1;
 constexpr int statusSeek = -2;
 constexpr int statusEmpty = -3;
 constexpr int statusShortRead = -4;
-constexpr int statusNoMarker = -5;
-constexpr int statusMalformed = -6;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -43,7 +38,7 @@ bool isCSpace(uint8_t c) {
 // Reads a decimal number at data[p] the way a 32-bit string-to-long conversion does: leading
 // white space, an optional sign, digits; out-of-range values stick at the 32-bit limits. Stops
 // at end; never reads past it.
-int32_t readSize(const uint8_t* data, long p, long end) {
+int32_t readSize(const uint8_t* data, size_t p, size_t end) {
     while (p < end && isCSpace(data[p]))
         ++p;
     bool negative = false;
@@ -63,12 +58,79 @@ int32_t readSize(const uint8_t* data, long p, long end) {
 }
 
 // Position of the first '@' at or after p, or end.
-long findAt(const uint8_t* data, long p, long end) {
-    const void* hit = std::memchr(data + p, '@', static_cast<size_t>(end - p));
-    return hit != nullptr ? static_cast<const uint8_t*>(hit) - data : end;
+size_t findAt(const uint8_t* data, size_t p, size_t end) {
+    const void* hit = std::memchr(data + p, '@', end - p);
+    return hit != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - data) : end;
+}
+
+int refuse(int status, const char* why, std::string* reason) {
+    if (reason != nullptr) *reason = why;
+    return status;
 }
 
 } // namespace
+
+namespace packformat {
+
+int parseDirectory(const uint8_t* bytes, size_t n, std::vector<Entry>& entries,
+                   std::string* reason) {
+    entries.clear();
+    // The marker search does not step back after a partial match: the byte that broke it is
+    // not tried as the first byte of a new match.
+    size_t i = 0;
+    for (size_t m = 0; m < markerLength; ++i) {
+        if (i >= n) return refuse(statusNoMarker, "no pack marker found", reason);
+        m = (bytes[i] == static_cast<uint8_t>(marker[m])) ? m + 1 : 0;
+    }
+    if (i >= n) return refuse(statusNoMarker, "the pack ends at its marker", reason);
+
+    size_t p = i + 1; // past the separator byte
+    int ats = 0;      // '@' bytes in a row since the last name
+    bool sizeExpected = false;
+    std::string name; // the name whose size comes next; a name without one is no entry
+    while (p < n) {
+        if (bytes[p] == '@') {
+            ++p;
+            if (++ats == 2) {
+                // The files follow the directory's closing "@".
+                int64_t position = static_cast<int64_t>(p);
+                for (Entry& entry : entries) {
+                    entry.offset = position;
+                    position += entry.size;
+                }
+                return 0;
+            }
+        } else if (sizeExpected) {
+            const size_t close = findAt(bytes, p, n);
+            if (close >= n) break; // the size field runs into the end
+            entries.push_back(Entry{std::move(name), readSize(bytes, p, close), 0});
+            sizeExpected = false;
+            p = close + 1;
+        } else {
+            ats = 0;
+            const size_t close = findAt(bytes, p, n);
+            if (close >= n) break; // the name runs into the end
+            if (close - p > static_cast<size_t>(maxNameLength))
+                return refuse(statusMalformed, "a name longer than 511 bytes", reason);
+            if (entries.size() >= static_cast<size_t>(maxEntries))
+                return refuse(statusMalformed, "more than 1024 entries", reason);
+            name.assign(reinterpret_cast<const char*>(bytes + p), close - p);
+            sizeExpected = true;
+            p = close; // the '@' after the name is counted above
+        }
+    }
+    return refuse(statusMalformed, "the directory runs into the end of the pack", reason);
+}
+
+bool nameAnswers(const std::string& storedName, const std::string& request) {
+    const std::string stored = lowerAscii(storedName);
+    const std::string wanted = lowerAscii(request);
+    if (stored == wanted) return true;
+    const size_t slash = stored.rfind('/');
+    return slash != std::string::npos && stored.compare(slash + 1, std::string::npos, wanted) == 0;
+}
+
+} // namespace packformat
 
 PackDirectory::PackDirectory() : sizes(maxEntries, 0), offsets(maxEntries, 0), names(maxEntries) {}
 
@@ -85,77 +147,34 @@ int PackDirectory::parse(const std::string& name) {
     if (std::fseek(pack.get(), 0, SEEK_SET) != 0) return statusSeek;
     if (n <= 0) return statusEmpty;
     // Offsets are 32-bit: a longer pack cannot be addressed.
-    if (n > std::numeric_limits<int32_t>::max()) return statusMalformed;
+    if (n > std::numeric_limits<int32_t>::max()) return packformat::statusMalformed;
 
     std::unique_ptr<uint8_t[]> data(new uint8_t[static_cast<size_t>(n)]);
     const size_t got = std::fread(data.get(), 1, static_cast<size_t>(n), pack.get());
     if (got < static_cast<size_t>(n)) {
+        // The count of bytes that did arrive goes to standard output: the one console line
+        // that tells a pack cut short while reading from a damaged one.
         std::printf("%zu\n", got);
         return statusShortRead;
     }
-    const uint8_t* bytes = data.get();
-
-    // The marker search does not step back after a partial match: the byte that broke it is
-    // not tried as the first byte of a new match.
-    long i = 0;
-    for (long m = 0; m < markerLength; ++i) {
-        if (i >= n) return statusNoMarker;
-        m = (bytes[i] == static_cast<uint8_t>(marker[m])) ? m + 1 : 0;
-    }
-    if (i >= n) return statusNoMarker;
-
-    long p = i + 1; // past the separator byte
-    int ats = 0;    // '@' bytes in a row since the last name
-    bool sizeExpected = false;
-    long directoryEnd = -1;
-    while (p < n) {
-        if (bytes[p] == '@') {
-            ++p;
-            if (++ats == 2) {
-                directoryEnd = p;
-                break;
-            }
-        } else if (sizeExpected) {
-            const long close = findAt(bytes, p, n);
-            if (close >= n) return statusMalformed; // size field runs into the end
-            sizes[count] = readSize(bytes, p, close);
-            ++count;
-            sizeExpected = false;
-            p = close + 1;
-        } else {
-            ats = 0;
-            const long close = findAt(bytes, p, n);
-            if (close >= n) return statusMalformed; // name runs into the end
-            if (close - p > maxNameLength) return statusMalformed;
-            if (count >= maxEntries) return statusMalformed;
-            names[count].assign(reinterpret_cast<const char*>(bytes + p),
-                                static_cast<size_t>(close - p));
-            sizeExpected = true;
-            p = close; // the '@' after the name is counted above
-        }
-    }
-    if (directoryEnd < 0) return statusMalformed; // no closing "@" before the end
-
-    // Running sum in 64 bits: an entry whose start no longer fits a 32-bit offset gets
-    // noOffset and cannot be read.
-    int64_t position = directoryEnd;
+    std::vector<packformat::Entry> entries;
+    const int status = packformat::parseDirectory(data.get(), static_cast<size_t>(n), entries);
+    if (status != 0) return status;
+    count = static_cast<int32_t>(entries.size());
+    // An entry whose start no longer fits a 32-bit offset gets noOffset and cannot be read.
     for (int k = 0; k < count; ++k) {
+        const int64_t position = entries[k].offset;
         const bool fits = position >= 0 && position <= std::numeric_limits<int32_t>::max();
+        names[k] = std::move(entries[k].name);
+        sizes[k] = entries[k].size;
         offsets[k] = fits ? static_cast<int32_t>(position) : noOffset;
-        position += sizes[k];
     }
     return 0;
 }
 
 int PackDirectory::find(const std::string& name) const {
-    const std::string wanted = lowerAscii(name);
-    for (int k = 0; k < count; ++k) {
-        const std::string stored = lowerAscii(names[k]);
-        if (stored == wanted) return k;
-        const size_t slash = stored.rfind('/');
-        if (slash != std::string::npos && stored.compare(slash + 1, std::string::npos, wanted) == 0)
-            return k;
-    }
+    for (int k = 0; k < count; ++k)
+        if (packformat::nameAnswers(names[k], name)) return k;
     return -1;
 }
 
