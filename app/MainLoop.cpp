@@ -6,6 +6,7 @@
 #include "engine/TickCount.h"
 #include "engine/Timer.h"
 #include "graphics/Handles.h"
+#include "graphics/RowConverters.h"
 #include "media/FrameSink.h"
 
 #include <cstring>
@@ -40,22 +41,6 @@ void paceFrame() {
     lastFrameCount = getTickCount();
 }
 
-void copyTo24(const uint8_t* surfacePixels, uint8_t* frame24) {
-    // Four pixels at a time: two 8-byte loads give four words 0x00RRGGBB, whose low three
-    // bytes are closed up into twelve bytes (little-endian throughout).
-    constexpr int pixels = 640 * 480;
-    for (int i = 0; i < pixels; i += 4, surfacePixels += 16, frame24 += 12) {
-        uint64_t a, b;
-        std::memcpy(&a, surfacePixels, 8);
-        std::memcpy(&b, surfacePixels + 8, 8);
-        const uint64_t low = (a & 0xFFFFFFu) | ((a >> 8) & 0xFFFFFF000000u) | (b << 48);
-        const uint32_t high = static_cast<uint32_t>((b >> 16) & 0xFFu) |
-                              static_cast<uint32_t>((b >> 24) & 0xFFFFFF00u);
-        std::memcpy(frame24, &low, 8);
-        std::memcpy(frame24 + 8, &high, 4);
-    }
-}
-
 int videoTicks(float frameCount, float frameRate) {
     return static_cast<int>(71.0 / static_cast<double>(frameRate) *
                             static_cast<double>(frameCount));
@@ -83,7 +68,9 @@ void runMainLoop(Show& show) {
             timer->update();
             continue;
         }
-        copyTo24(surface->getPixels(), frameBuffer24);
+        // The surface's 640 x 480 rows have no padding, nor have the frame's: one long row.
+        convertRowTo24(reinterpret_cast<const uint32_t*>(surface->getPixels()), frameBuffer24,
+                       640 * 480);
         const int ticks = videoTicks(videoFrameCount, videoFrameRate);
         const int progress = videoProgress(ticks);
         if (aviWriter != nullptr) aviWriter->nextFrame(progress);

@@ -20,8 +20,6 @@ FrameTime frameTime(Timer& timer);
 void drawBorder(uint8_t* pixels);
 // Normal mode: busy-waits for the end of the 32 ms frame slot (25 ms inside scene 4).
 void paceFrame();
-// Bytes 0, 1, 2 of each 4-byte surface pixel, 480 rows of 640.
-void copyTo24(const uint8_t* surfacePixels, uint8_t* frame24);
 
 // The ticks after video frame count, and the progress in percent for those ticks.
 int videoTicks(float frameCount, float frameRate);

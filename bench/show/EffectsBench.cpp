@@ -122,16 +122,6 @@ void BM_BlitDoubled(benchmark::State& state) {
 }
 BENCHMARK(BM_BlitDoubled);
 
-void BM_FrameCopyTo24(benchmark::State& state) {
-    std::vector<uint8_t> surfacePixels(640 * 480 * 4, 0x5A);
-    std::vector<uint8_t> frame(640 * 480 * 3);
-    for (auto _ : state) {
-        copyTo24(surfacePixels.data(), frame.data());
-        benchmark::DoNotOptimize(frame.data());
-    }
-}
-BENCHMARK(BM_FrameCopyTo24);
-
 } // namespace
 
 BENCHMARK_MAIN();
