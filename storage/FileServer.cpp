@@ -70,9 +70,6 @@ uint8_t* FileServer::File::getBytes() const {
 void FileServer::File::load(const std::string& fileName, DebugServer* log) {
     clear();
     name = fileName;
-    if (static_cast<int64_t>(fileName.size()) > nameCapacity)
-        nameCapacity = static_cast<int32_t>(
-            std::min<size_t>(fileName.size(), std::numeric_limits<int32_t>::max()));
 
     // Read-only access is all a load needs, so files without write permission load too.
     std::string line = "{FileServer::File}: Opening file " + name + "...";

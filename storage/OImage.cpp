@@ -13,7 +13,6 @@ namespace {
 // Shared by every picture of the process.
 std::unique_ptr<JpegDecoder> decoder; // the decoder record, set up while the usage count is 0
 int32_t usageCount = 0;               // pictures loaded successfully so far
-int lastStatus = 0;                   // result of the last decoder call, 0 = success
 
 void log(const std::string& text, int8_t level) {
     if (DebugServer* server = processDebugServer()) server->log(text.c_str(), level);
@@ -49,8 +48,7 @@ void OImage::load(const std::string& requestedPath, int32_t w, int32_t h) {
     if (usageCount == 0) {
         log("{OImage::OImage()}: Usage count equals zero - allocating shared data...", 5);
         decoder.reset(new (std::nothrow) JpegDecoder);
-        lastStatus = decoder ? decoder->initialise() : 1;
-        if (lastStatus != 0) {
+        if (!decoder || decoder->initialise() != 0) {
             decoder.reset();
             fail(progress, errImageReader, false);
         }
@@ -68,10 +66,10 @@ void OImage::load(const std::string& requestedPath, int32_t w, int32_t h) {
     fileSize = files != nullptr ? files->getFileSize(path) : -1;
 
     JpegDecoder::Header header;
-    lastStatus = fileBytes != nullptr && fileSize > 0
-                     ? decoder->readHeader(fileBytes, static_cast<size_t>(fileSize), header)
-                     : 1;
-    if (lastStatus != 0) fail(progress, errReadFile, true);
+    const bool headerRead =
+        fileBytes != nullptr && fileSize > 0 &&
+        decoder->readHeader(fileBytes, static_cast<size_t>(fileSize), header) == 0;
+    if (!headerRead) fail(progress, errReadFile, true);
     // The image preparation reads exactly pictureWidth x pictureHeight pixels: a smaller picture
     // would be read past its end.
     if (header.width < pictureWidth || header.height < pictureHeight)
@@ -85,9 +83,9 @@ void OImage::load(const std::string& requestedPath, int32_t w, int32_t h) {
     if (!pixels) throw ExceptionType(errOutOfMemory);
 
     // Grey and colour JPEGs decode to RGB; any other channel count (CMYK) fails here.
-    lastStatus = decoder->decode(fileBytes, static_cast<size_t>(fileSize), pixels.get(),
-                                 pictureWidth, pictureHeight);
-    if (lastStatus != 0) fail(progress, errReadFile, true);
+    if (decoder->decode(fileBytes, static_cast<size_t>(fileSize), pixels.get(), pictureWidth,
+                        pictureHeight) != 0)
+        fail(progress, errReadFile, true);
 
     progress += "Done! (" + std::to_string(fileSize) + " bytes read.)";
     log(progress, 6);
