@@ -7,12 +7,11 @@
 #include "engine/DebugServer.h"
 #include "engine/Exception.h"
 #include "engine/MessageBox.h"
+#include "engine/ProgramExit.h"
 #include "engine/Timer.h"
 #include "graphics/Handles.h"
 #include "graphics/PlatformDisplay.h"
-#include "media/AviWriter.h"
 #include "media/FrameSink.h"
-#include "media/Music.h"
 #include "storage/FileServer.h"
 #include "storage/OTable.h"
 
@@ -33,26 +32,33 @@ Show* show = nullptr;
 
 namespace {
 
+void noMusicSetUp(bool) {}
+void noMusicStart(const char*) {}
+void noMusicStop() {}
+
 std::string savedCommandLine;
-VideoSinkMaker videoSinkMaker = makeAviWriter;
+VideoSinkMaker videoSinkMaker = nullptr;
+MusicPlayer music{noMusicSetUp, noMusicStart, noMusicStop, nullptr};
 DebugServer* debugServer = nullptr;
 ExceptionServer* exceptionServer = nullptr;
 FileServer* fileServer = nullptr;
 
-void deleteWriter() {
-    if (videoMode && aviWriter != nullptr) {
-        delete aviWriter;
-        aviWriter = nullptr;
-    }
+// Completes and deletes the writer; 0, or the exit code of a failure it has already shown.
+int deleteWriter() {
+    if (!videoMode || aviWriter == nullptr) return 0;
+    const int status = aviWriter->finish();
+    delete aviWriter;
+    aviWriter = nullptr;
+    return status;
 }
 
 void stopMusicIfOn() {
-    if (soundOn) stopMusic();
+    if (soundOn) music.stop();
 }
 
 [[noreturn]] void serviceFailed(const char* text) {
     messageBox(text, "Fatal error!", MB_ICONERROR);
-    std::exit(3);
+    throw ProgramExit(3);
 }
 
 // Tells the user on standard error why the run failed, where the failure says so.
@@ -74,6 +80,10 @@ void explainFailure() {
 
 void setVideoSinkMaker(VideoSinkMaker maker) {
     videoSinkMaker = maker;
+}
+
+void setMusicPlayer(const MusicPlayer& player) {
+    music = player;
 }
 
 void readCommandLine(const std::string& commandLine) {
@@ -126,7 +136,7 @@ void setUp() {
     display = new Display("");
     surface = new Surface();
     display->attachSurface(surface);
-    if (soundOn) setUpMusic(videoMode); // video mode only captures the music, never plays it
+    if (soundOn) music.setUp(videoMode); // video mode only captures the music, never plays it
     if (!videoMode) {
         display->open();
     } else {
@@ -135,9 +145,9 @@ void setUp() {
         hideDisplayWindow(getDisplayWindow());
         if (videoSinkMaker != nullptr)
             aviWriter =
-                videoSinkMaker(savedCommandLine, frameBuffer24, soundOn ? &musicStream : nullptr);
+                videoSinkMaker(savedCommandLine, frameBuffer24, soundOn ? music.stream : nullptr);
     }
-    if (soundOn) startMusic("data/velmorin(prv).mp3");
+    if (soundOn) music.start("data/velmorin(prv).mp3");
 }
 
 void tearDown() {
@@ -164,7 +174,9 @@ void startClock() {
 }
 
 void shutDown() {
-    deleteWriter();
+    // A writer that fails to complete its file has shown why; the run then ends with its code.
+    const int writerStatus = deleteWriter();
+    if (writerStatus != 0) throw ProgramExit(writerStatus);
     display->close();
     Timer::instance()->stop();
     display->close();
@@ -202,11 +214,15 @@ int demoMain(const std::string& commandLine) {
         startClock();
         runMainLoop(*show);
         shutDown();
+    } catch (const ProgramExit& end) {
+        // Its box has been shown; the exit routine finishes the rest.
+        return end.exitCode();
     } catch (...) {
         explainFailure();
-        deleteWriter();
+        const int writerStatus = deleteWriter();
         if (display != nullptr) display->close();
         tearDown();
+        if (writerStatus != 0) return writerStatus;
         messageBox("Sorry.", "", MB_ICONWARNING);
     }
     return 0;

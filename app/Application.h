@@ -19,15 +19,36 @@ extern float videoFrameRate;   // frames per second of the export
 extern int endTicks;           // end=N: the loop leaves once the clock reaches N; -1 = never
 extern Show* show;             // owned; made by prepareData, deleted by tearDown
 
-// Makes video mode's frame sink over the 24-bit frame buffer: by default the AVI writer. A
-// headless tool puts its own in its place. soundStream is null when sound is off.
+// What the show takes from the platform is chosen by the program's main before demoMain:
+// the display (graphics/PlatformDisplay.h), the message-box dialog (engine/MessageBox.h), the
+// soundtrack and video mode's frame sink (below). Without a choice the show runs silent and
+// headless, and video mode renders its frames without handing them on.
+
+// Makes video mode's frame sink over the 24-bit frame buffer (the AVI writer for the program,
+// a hasher for the headless renderer). soundStream is null when sound is off. A sink that
+// cannot be made shows why and throws ProgramExit.
 using VideoSinkMaker = FrameSink* (*)(const std::string& commandLine, uint8_t* frameBuffer24,
                                       uint32_t* soundStream);
 void setVideoSinkMaker(VideoSinkMaker maker);
 
-// Reads video mode, sound and this port's extra words (end=, windowed) from the command line.
+// The soundtrack as the start-up and the exit routine drive it.
+struct MusicPlayer {
+    // Prepares the stream; captureOnly (video mode) decodes without playing. Throws the
+    // integer 0 (no sound output) or 1 (no soundtrack).
+    void (*setUp)(bool captureOnly);
+    // Starts playing (throws the integer 2); name is not used.
+    void (*start)(const char* name);
+    // Stops and releases everything; harmless when repeated or when nothing was set up.
+    void (*stop)();
+    // The stream handle setUp creates, handed to the video sink for its sound capture.
+    uint32_t* stream;
+};
+void setMusicPlayer(const MusicPlayer& player);
+
+// Reads video mode, sound and the words end= and windowed from the command line.
 void readCommandLine(const std::string& commandLine);
-// Creates the debug, exception and file servers; a failure shows its box and exits with 3.
+// Creates the debug, exception and file servers; a failure shows its box and throws
+// ProgramExit with code 3.
 void createServers();
 // Out-of-memory handler, projection tables, the pack.
 void openPack(const std::string& packName);
@@ -44,5 +65,8 @@ void shutDown();
 int onProcessExit();
 const char* creditsText();
 
-// The whole program for a command line; returns 0.
+// The whole program for a command line. Returns the exit code: 0 for a normal end, "Sorry.",
+// Escape or a closed window, a confirmed Cancel or a declined question; 1 after a fatal engine
+// or export error; 3 when a service could not be created. The exit routine, registered here,
+// runs when the process ends after main returns that code.
 int demoMain(const std::string& commandLine);

@@ -2,18 +2,12 @@
 #include "engine/DebugServer.h"
 
 #include "engine/MessageBox.h"
+#include "engine/ProgramExit.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 DebugServer::DebugServer(int8_t threshold, uint8_t mode) : threshold(threshold), mode(mode) {
-    captionText = new (std::nothrow) char[1024];
-    if (captionText == nullptr)
-        messageBox("Error - out of memory!", "Fatal error!", MB_ICONERROR);
-    else
-        std::strcpy(captionText, "Fatal error!");
-    ready = 1;
     if (mode == 1) {
         logFile = std::fopen("debug.log", "w+");
         if (logFile == nullptr) fatal("Error - Can't create log-file! Aborting...");
@@ -22,7 +16,6 @@ DebugServer::DebugServer(int8_t threshold, uint8_t mode) : threshold(threshold),
 
 DebugServer::~DebugServer() {
     delete[] lastText;
-    delete[] captionText;
     if (logFile != nullptr) std::fclose(logFile);
 }
 
@@ -51,10 +44,5 @@ void DebugServer::log(const char* text, int8_t level) {
 
 void DebugServer::fatal(const char* message) {
     messageBox(message, "Fatal error!", MB_ICONERROR);
-    std::exit(1);
-}
-
-ExceptionServer::ExceptionServer(DebugServer* debugServer) : debugServer(debugServer) {
-    (void)this->debugServer;
-    (void)flag;
+    throw ProgramExit(1);
 }

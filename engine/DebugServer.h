@@ -18,7 +18,8 @@ class DebugServer {
     // end and flushes at once.
     void log(const char* text, int8_t level);
 
-    // Shows message under "Fatal error!" and ends the process with exit code 1.
+    // Shows message under "Fatal error!" and ends the program with exit code 1 (throws
+    // ProgramExit, which the entry routine turns into that code).
     [[noreturn]] static void fatal(const char* message);
 
     const char* getLastText() const { return lastText; }
@@ -27,19 +28,18 @@ class DebugServer {
   private:
     int8_t threshold;
     uint8_t mode;
-    char* lastText = nullptr;    // copy of the most recent line; null until the first log
-    char* captionText = nullptr; // "Fatal error!", never read
-    uint32_t lastTextSize = 0;   // length the lastText buffer was allocated for
+    char* lastText = nullptr;  // copy of the most recent line; null until the first log
+    uint32_t lastTextSize = 0; // length the lastText buffer was allocated for
     std::FILE* logFile = nullptr;
-    uint8_t ready = 0;
 };
 
-// Holds the debug server; nothing more.
+// Holds the debug server; nothing more. The start-up creates one as the second of its three
+// services (a failure to do so ends the program with code 3), and nothing reads it after that.
 class ExceptionServer {
   public:
-    explicit ExceptionServer(DebugServer* debugServer);
+    explicit ExceptionServer(DebugServer* debugServer) : debugServer(debugServer) {}
+    DebugServer* getDebugServer() const { return debugServer; }
 
   private:
     DebugServer* debugServer; // not owned
-    bool flag = false;
 };

@@ -1,5 +1,4 @@
-// The null display: shows nothing, never asks to quit. Headless tools link it in place of
-// the SDL display.
+// The null display (shows nothing, never asks to quit) and the choice of display platform.
 #include "graphics/PlatformDisplay.h"
 
 namespace {
@@ -14,16 +13,40 @@ class NullDisplay : public DisplayDevice {
     int present() override { return 1; }
 };
 
+DisplayDevice* createNullDisplay(const std::string& title) {
+    return new NullDisplay(title);
+}
+void* noWindow() {
+    return nullptr;
+}
+void hideNoWindow(void*) {}
+void ignoreWindowed(bool) {}
+
+const DisplayPlatform nullPlatform{createNullDisplay, noWindow, hideNoWindow, ignoreWindowed};
+DisplayPlatform installed = nullPlatform;
+
 } // namespace
 
+const DisplayPlatform& nullDisplayPlatform() {
+    return nullPlatform;
+}
+
+void setDisplayPlatform(const DisplayPlatform& platform) {
+    installed = platform;
+}
+
 DisplayDevice* createPlatformDisplay(const std::string& title) {
-    return new NullDisplay(title);
+    return installed.createDisplay(title);
 }
 
 void* getDisplayWindow() {
-    return nullptr;
+    return installed.window();
 }
 
-void hideDisplayWindow(void*) {}
+void hideDisplayWindow(void* window) {
+    installed.hideWindow(window);
+}
 
-void setDisplayWindowed(bool) {}
+void setDisplayWindowed(bool windowed) {
+    installed.setWindowed(windowed);
+}

@@ -60,6 +60,7 @@ struct DisplayState {
     int32_t height = 0; // rows, as given to open
     int32_t appActive = 0;
     RowConverter converter = nullptr;
+    bool quitRequested = false; // Escape or a close request since the last open
 };
 
 // Never destroyed: SDL objects must not be released by static destructors after SDL has quit.
@@ -143,6 +144,7 @@ bool createTexture(DisplayState& display) {
 }
 
 int openDisplay(DisplayState& display, int32_t width, int32_t height) {
+    display.quitRequested = false;
     display.width = width;
     display.height = height;
     if (width <= 0 || height <= 0) return 0;
@@ -191,9 +193,11 @@ void closeDisplay(DisplayState& display) {
     display.video.stop();
 }
 
-[[noreturn]] void closeAndExit(DisplayState& display) {
+// Escape or a close request: the display closes at once and the main loop leaves before the
+// next frame.
+void closeAndQuit(DisplayState& display) {
     closeDisplay(display);
-    std::exit(0); // the registered exit routines (the credits) still run
+    display.quitRequested = true;
 }
 
 void pumpEvents(DisplayState& display) {
@@ -205,13 +209,20 @@ void pumpEvents(DisplayState& display) {
             if (event.window.windowID != windowId) break;
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) display.appActive = 1;
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) display.appActive = 0;
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE) closeAndExit(display);
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+                closeAndQuit(display);
+                return;
+            }
             break;
         case SDL_KEYDOWN:
-            if (event.key.keysym.sym == SDLK_ESCAPE) closeAndExit(display);
+            if (event.key.keysym.sym == SDLK_ESCAPE) {
+                closeAndQuit(display);
+                return;
+            }
             break; // any other key is swallowed
         case SDL_QUIT:
-            closeAndExit(display);
+            closeAndQuit(display);
+            return;
         case SDL_RENDER_DEVICE_RESET:
             // The renderer lost its textures: make the frame's texture again.
             if (display.renderer && display.converter != nullptr && !createTexture(display))
@@ -286,20 +297,34 @@ RowConverter rowConverterForPixelFormat(uint32_t sdlPixelFormat) {
     return selectRowConverter(bitCount, red, green, blue);
 }
 
-DisplayDevice* createPlatformDisplay(const std::string& title) {
+bool SdlDisplay::quitRequested() {
+    return state().quitRequested;
+}
+
+namespace {
+
+DisplayDevice* createSdlDisplay(const std::string& title) {
     return new SdlDisplay(title);
 }
 
-void* getDisplayWindow() {
+void* sdlWindow() {
     return state().window.get();
 }
 
-void hideDisplayWindow(void* window) {
+void hideSdlWindow(void* window) {
     // Only the display's own, still existing window is touched.
     if (window != nullptr && window == state().window.get())
         SDL_HideWindow(static_cast<SDL_Window*>(window));
 }
 
-void setDisplayWindowed(bool windowed) {
+void setSdlWindowed(bool windowed) {
     state().windowed = windowed;
+}
+
+} // namespace
+
+const DisplayPlatform& sdlDisplayPlatform() {
+    static const DisplayPlatform platform{createSdlDisplay, sdlWindow, hideSdlWindow,
+                                          setSdlWindowed};
+    return platform;
 }

@@ -22,12 +22,13 @@ class SdlDisplay : public DisplayDevice {
     // Releases everything open made, shows the mouse pointer and lets the screen saver run
     // again. Safe to run any number of times.
     void close() override;
-    // Always false: Escape and close requests end the process from inside present.
-    bool quitRequested() override { return false; }
+    // True once present has seen Escape or a close request (the display is closed by then);
+    // cleared by the next open.
+    bool quitRequested() override;
     void attachSurface(Surface* surface) override { attached = surface; }
     // Pumps the window's events, then (while the window has the focus) converts the attached
     // surface into the screen's format and shows it. 1, or 0 when the frame could not be
-    // locked. Escape or a close request runs close and ends the process with exit code 0.
+    // locked. Escape or a close request runs close, and quitRequested is true from then on.
     int present() override;
 
   private:
@@ -38,3 +39,6 @@ class SdlDisplay : public DisplayDevice {
 // storage size of a pixel (so X-8-8-8 counts 32 and X-5-5-5 counts 16) and its alpha mask is
 // not looked at. nullptr when none fits.
 RowConverter rowConverterForPixelFormat(uint32_t sdlPixelFormat);
+
+// The SDL display as the display platform (see PlatformDisplay.h).
+const DisplayPlatform& sdlDisplayPlatform();

@@ -2,13 +2,12 @@
 #include "media/AviWriter.h"
 
 #include "engine/MessageBox.h"
+#include "engine/ProgramExit.h"
 #include "media/AviMuxer.h"
 #include "media/ExportProgress.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -17,30 +16,10 @@
 
 namespace {
 
-int aviUseCount = 0;                    // writers alive; main thread only
-void* moduleInstance = nullptr;         // the caller's module, kept for the progress window
-std::atomic<bool> processEnding{false}; // set once the process has begun to exit
-
-void noteProcessEnding() {
-    processEnding.store(true);
-}
-
 constexpr int64_t reducedCaptureSize = 35000000;           // bytes, after the low-memory question
 constexpr auto soundStallLimit = std::chrono::seconds(10); // no new sound for this long: go on
 
 } // namespace
-
-void AviWriter::initAviFile() {
-    // Registered after the application's exit routine, so it runs first and tells a writer
-    // deleted from that routine not to exit again.
-    static const bool registered = std::atexit(noteProcessEnding) == 0;
-    (void)registered;
-    ++aviUseCount;
-}
-
-void AviWriter::exitAviFile() {
-    if (aviUseCount > 0) --aviUseCount;
-}
 
 void AviWriter::showFailure(const char* message, int code) {
     const std::string system = aviErrorText(code);
@@ -51,15 +30,14 @@ void AviWriter::showFailure(const char* message, int code) {
 
 void AviWriter::fail(const char* message, int code) {
     showFailure(message, code);
-    std::exit(1);
+    throw ProgramExit(1);
 }
 
 AviWriter::AviWriter(void* instance, const char* name, int width, int height, bool soundOn,
                      int frameRate, int sampleRate, int bits)
     : frameRate(frameRate), width(width), height(height), sampleRate(sampleRate),
       bitsPerSample(bits), blockSize(bits / 8 * 2), soundOn(soundOn) {
-    initAviFile();
-    moduleInstance = instance;
+    (void)instance;
     file = std::make_unique<AviMuxer>();
     openFile(name);
     createStreams();
@@ -94,7 +72,7 @@ void AviWriter::setupCompression() {
         for (const AviCodec& codec : availableAviCodecs())
             text += std::string(" ") + codec.name;
         messageBox(text.c_str(), "Error!", MB_ICONERROR);
-        std::exit(1);
+        throw ProgramExit(1);
     }
     const int result = file->setupCompression(choice.name);
     if (result != 0) fail("Couldn't create compressed avi stream", result);
@@ -106,13 +84,12 @@ void AviWriter::allocateSoundBuffer() {
         messageBox("Your system doesn't seem to have enough memory for allocating soundbuffers.\n"
                    "Would you like to use a smaller buffer? (This might not work though :)\n",
                    "Oups. Low memory detected!", MB_YESNO | MB_ICONEXCLAMATION);
-    if (answer != IDYES) std::exit(0);
+    if (answer != IDYES) throw ProgramExit(0);
     messageBox("Ok, let's see if this will crash or not then :)", "Ehhh.. ", MB_OK);
     if (!allocateCaptureBuffer(reducedCaptureSize)) throw std::bad_alloc();
 }
 
 void AviWriter::attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stream) {
-    frameSourceKind = 3;
     frameSource = buffer;
     if (!soundOn || stream == nullptr) return;
     soundChannel = *stream;
@@ -121,9 +98,9 @@ void AviWriter::attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stre
 
 void AviWriter::nextFrame(int percent) {
     if (progress == nullptr) progress = std::make_unique<ExportProgress>();
-    // Between two frames: a confirmed Cancel ends the process here, and the exit routine's
+    // Between two frames: a confirmed Cancel ends the program here, and the exit routine's
     // delete completes the file.
-    if (ExportProgress::cancelConfirmed()) std::exit(0);
+    if (ExportProgress::cancelConfirmed()) throw ProgramExit(0);
     checkWorker();
     if (soundOn) {
         const int64_t target =
@@ -132,7 +109,7 @@ void AviWriter::nextFrame(int percent) {
         writeSoundAt(readPosition);
         readPosition = target;
     }
-    if (frameSourceKind == 3 && frameSource != nullptr) write(frameSource, VideoFrame);
+    if (frameSource != nullptr) write(frameSource, VideoFrame);
     progress->update(percent, framesWritten);
 }
 
@@ -207,31 +184,18 @@ void AviWriter::checkWorker() const {
     if (file->failed(error)) fail(error.message.c_str(), error.code);
 }
 
-bool AviWriter::isDialogFinished() const {
-    return ExportProgress::cancelConfirmed();
-}
-
-void AviWriter::closeStreams() {
+int AviWriter::finish() {
+    if (finished) return 0;
+    finished = true;
+    progress.reset();
     AviMuxerError error;
-    if (file->finish(error) == 0) return;
+    if (file->finish(error) == 0) return 0;
     showFailure(error.message.c_str(), error.code);
-    // Exiting from here would run the exit routine, which deletes this writer again; when the
-    // process is not ending already, end it at once with the failure's code.
-    if (!processEnding.load()) {
-        std::fflush(nullptr);
-        std::_Exit(1);
-    }
-}
-
-void AviWriter::releaseFile() {
-    file.reset();
+    return 1;
 }
 
 AviWriter::~AviWriter() {
-    progress.reset();
-    closeStreams();
-    releaseFile();
-    exitAviFile();
+    finish();
 }
 
 FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,

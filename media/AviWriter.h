@@ -9,10 +9,11 @@
 //   auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, soundOn, 31, 44100, 16);
 //   writer->attachFrameBuffer(frameBuffer24, soundOn ? &musicStream : nullptr);
 //   ... start the music; per frame: fill frameBuffer24, writer->nextFrame(progressPercent);
-//   delete writer;                       // completes the file (also from the exit routine)
-// Failures show an "Error!" box and end the process with code 1; a confirmed Cancel ends it
-// with code 0 through std::exit between two frames, so the exit routine's delete completes
-// the file with every frame written so far.
+//   writer->finish();                    // completes the file: 0, or 1 after a failure
+//   delete writer;                       // completes it too, when finish did not run
+// Failures show an "Error!" box and throw ProgramExit(1); a confirmed Cancel throws
+// ProgramExit(0) between two frames, and the exit routine's delete completes the file with
+// every frame written so far.
 #pragma once
 
 #include "media/AviCapture.h"
@@ -31,47 +32,41 @@ class AviWriter : public FrameSink {
   public:
     // Opens the file (an existing one is replaced), creates the video stream, asks for the
     // codec and, with soundOn, allocates the capture buffer and creates the sound stream.
-    // instance: the caller's module handle, kept for the progress window; may be null.
+    // instance: the caller's module handle; not needed here, may be null.
     // bits: bits per sound sample, 16.
     AviWriter(void* instance, const char* name, int width, int height, bool soundOn, int frameRate,
               int sampleRate, int bits);
-    // Writes what is queued, the encoder's last frames and the index, and closes the file.
+    // Completes the file when finish has not run; a failure then only shows its box.
     ~AviWriter() override;
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
 
-    enum Kind { VideoFrame = 1, GlFrame = 2, Sound = 3 };
+    enum Kind { VideoFrame = 1, Sound = 3 };
     // VideoFrame: data is a width x height 24-bit frame, rows top first. Sound: data points
     // into the capture buffer where this frame's sound begins; the frame's share of samples
     // is written (captured bytes only: what lies past the captured sound is silence).
-    // GlFrame is not supported here and writes nothing.
     void write(const uint8_t* data, int kind);
     // The per-frame step: waits for this frame's sound, writes it, writes the frame from the
     // attached buffer and shows progress (percent of the show; negative leaves it as is).
     void nextFrame(int progress) override;
+    // Writes what is queued, the encoder's last frames and the index, and closes the file:
+    // 0, or 1 after showing the failure in an "Error!" box. Runs once.
+    int finish() override;
     int getSamplesWritten() const { return samplesWritten; }
-    void setSampleRate(int rate) { sampleRate = rate; }
     // buffer: width x height x 3 bytes, owned by the caller, read at every nextFrame.
     // stream: the music stream whose blocks are captured; read only when sound is on.
     void attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stream);
     // Until the sound of the next frame is captured, the stream stops, or it stalls for 10 s.
     void waitForSound();
-    uint8_t* getCaptureBuffer() const { return captureBuffer(); }
-    // True once the progress display has ended (Cancel confirmed).
-    bool isDialogFinished() const;
     int getWidth() const { return width; }
     int getHeight() const { return height; }
 
   private:
-    static void initAviFile();
-    static void exitAviFile();
-    // The "Error!" box with the message (and FFmpeg's text for code), then exit code 1.
+    // The "Error!" box with the message (and FFmpeg's text for code), then ProgramExit(1).
     [[noreturn]] static void fail(const char* message, int code);
     static void showFailure(const char* message, int code);
     void openFile(const char* name);
-    void releaseFile();
     void createStreams();
-    void closeStreams();
     void setupCompression();
     void allocateSoundBuffer();
     // Copies a top-down frame bottom-up into target (width x height x 3 bytes).
@@ -90,8 +85,8 @@ class AviWriter : public FrameSink {
     int samplesWritten = 0; // sample frames
     int blockSize;          // bytes per sample frame
     bool soundOn;
+    bool finished = false;
     int64_t readPosition = 0;             // bytes into the capture buffer
-    int frameSourceKind = 0;              // 3 = memory frame buffer
     const uint8_t* frameSource = nullptr; // not owned
     SoundHandle soundChannel = 0;
     std::unique_ptr<ExportProgress> progress; // from the first frame on

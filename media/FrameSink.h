@@ -6,5 +6,9 @@ class FrameSink {
     virtual ~FrameSink() = default;
     // The 24-bit frame buffer attached to the sink holds the next frame (640 x 480, bytes
     // blue, green, red, top row first). progress: share of the show reached, in percent.
+    // A sink that cannot go on shows why and throws ProgramExit.
     virtual void nextFrame(int progress) = 0;
+    // Completes what the sink writes, before it is deleted: 0, or the exit code of a failure
+    // that the sink has already shown. A sink deleted without it completes quietly.
+    virtual int finish() { return 0; }
 };

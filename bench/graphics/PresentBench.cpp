@@ -15,6 +15,7 @@ bool fullScreen = false;
 
 void present(benchmark::State& state) {
     storeDisplaySettings();
+    setDisplayPlatform(sdlDisplayPlatform());
     setDisplayWindowed(!fullScreen);
     Display display("");
     Surface surface;

@@ -60,9 +60,9 @@ class Program : public ::testing::Test {
         return result;
     }
 
-    // Exit code 0, "Sorry." as often as expected, and the credits exactly once.
-    static void expectEnd(const Outcome& result, int sorries) {
-        EXPECT_EQ(result.exitCode, 0);
+    // The exit code, "Sorry." as often as expected, and the credits exactly once.
+    static void expectEnd(const Outcome& result, int sorries, int exitCode = 0) {
+        EXPECT_EQ(result.exitCode, exitCode) << result.err;
         EXPECT_EQ(count(result.err, "Sorry."), sorries) << result.err;
         EXPECT_EQ(count(result.err, "created by ~north of nowhere~"), 1) << result.err;
     }
@@ -100,6 +100,32 @@ TEST_F(Program, WithTheSoundtrackItPlaysToTheGivenEnd) {
     copyAsset("_.dat");
     copyAsset("velmorin.mp3");
     expectEnd(run("end=150"), 0);
+}
+
+TEST_F(Program, AVideoExportEndsNormallyWithAFile) {
+    copyAsset("_.dat");
+    const Outcome result = run("video codec=raw noaudio end=40");
+    expectEnd(result, 0);
+    // 40 ticks are 18 frames at 31 per second (a frame every 71 / 31 ticks).
+    EXPECT_GT(fs::file_size(folder / "_.avi"), 18u * 640 * 480 * 3) << "every frame was written";
+}
+
+TEST_F(Program, AnUnknownCodecEndsWithCode1AndTheCredits) {
+    copyAsset("_.dat");
+    const Outcome result = run("video codec=divx noaudio");
+    expectEnd(result, 0, 1);
+    EXPECT_NE(result.err.find("Error!: Unknown video codec 'divx'"), std::string::npos)
+        << result.err;
+    EXPECT_LT(result.err.find("Error!"), result.err.find("created by")) << "the credits come last";
+}
+
+TEST_F(Program, AnExportThatCannotOpenItsFileEndsWithCode1) {
+    copyAsset("_.dat");
+    fs::create_directory(folder / "_.avi"); // a directory where the file should go
+    const Outcome result = run("video codec=raw noaudio end=10");
+    expectEnd(result, 0, 1);
+    EXPECT_NE(result.err.find("Error!: Couldn't open avi file!"), std::string::npos)
+        << result.err;
 }
 
 } // namespace

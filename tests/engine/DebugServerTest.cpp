@@ -1,5 +1,6 @@
 // The debug log: file mode, threshold, flushing, the kept copy and the fatal exit.
 #include "engine/DebugServer.h"
+#include "engine/ProgramExit.h"
 
 #include <gtest/gtest.h>
 
@@ -80,12 +81,31 @@ TEST_F(DebugServerTest, KeptCopyGrowsOnlyForLongerLines) {
     EXPECT_EQ(server.getLastTextSize(), 19u) << "a longer line replaces the buffer";
 }
 
-TEST_F(DebugServerTest, FatalExitsWithCodeOne) {
-    EXPECT_EXIT(DebugServer::fatal("Error - test! Aborting..."), ::testing::ExitedWithCode(1),
-                "Fatal error!: Error - test! Aborting...");
+// The exit code a ProgramExit thrown by call carries, -1 when none is thrown.
+template <typename Call> int exitCodeThrownBy(Call call) {
+    try {
+        call();
+    } catch (const ProgramExit& end) {
+        return end.exitCode();
+    }
+    return -1;
+}
+
+TEST_F(DebugServerTest, FatalShowsItsBoxAndEndsTheProgramWithCodeOne) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(exitCodeThrownBy([] { DebugServer::fatal("Error - test! Aborting..."); }), 1)
+        << "fatal ends the program with code 1";
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fatal error!: Error - test! Aborting...\n")
+        << "after its box under \"Fatal error!\"";
+
     std::filesystem::create_directory(dir / "debug.log"); // cannot be opened as a file
-    EXPECT_EXIT(DebugServer(0, 1), ::testing::ExitedWithCode(1),
-                "Error - Can't create log-file! Aborting...");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(exitCodeThrownBy([] { DebugServer server(0, 1); }), 1)
+        << "a log file that cannot be created is fatal";
+    EXPECT_NE(
+        testing::internal::GetCapturedStderr().find("Error - Can't create log-file! Aborting..."),
+        std::string::npos)
+        << "and says so";
 }
 
 } // namespace

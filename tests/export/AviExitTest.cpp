@@ -1,6 +1,7 @@
 // The ways an export ends the process: failures (code 1), the low-memory question and a
 // confirmed Cancel (code 0, with a complete file), and a cancelled codec chooser.
 #include "ExportTestSupport.h"
+#include "engine/ProgramExit.h"
 #include "media/AviWriter.h"
 #include "media/ExportProgress.h"
 
@@ -31,6 +32,17 @@ void deleteWriterAtExit() {
     exitingWriter = nullptr;
 }
 
+// Runs call as the program's entry routine does: a ProgramExit ends the process with its code
+// (the registered exit routines still run).
+template <typename Call> void endAsTheProgramDoes(Call call) {
+    try {
+        call();
+    } catch (const ProgramExit& end) {
+        std::exit(end.exitCode());
+    }
+    std::_Exit(96); // the call was expected to end the program
+}
+
 // No display and no terminal: questions take their answer without a user.
 void noUserAround() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
@@ -46,8 +58,10 @@ long fileSize(const std::string& path) {
 
 TEST(AviExitDeathTest, FileThatCannotBeOpenedEndsWithCode1AndTheReason) {
     setAviCommandLine("codec=ffv1");
-    EXPECT_EXIT((noUserAround(),
-                 AviWriter(nullptr, "/no/such/dir/_.avi", kWidth, kHeight, false, 31, 44100, 16)),
+    EXPECT_EXIT(endAsTheProgramDoes([] {
+                    noUserAround();
+                    AviWriter(nullptr, "/no/such/dir/_.avi", kWidth, kHeight, false, 31, 44100, 16);
+                }),
                 testing::ExitedWithCode(1),
                 "Error!: Couldn't open avi file! - 'No such file or directory'")
         << "fail shows FFmpeg's text for the code and exits 1";
@@ -56,9 +70,11 @@ TEST(AviExitDeathTest, FileThatCannotBeOpenedEndsWithCode1AndTheReason) {
 TEST(AviExitDeathTest, UnknownCodecNameEndsWithCode1) {
     const std::string path = scratchPath("unknown-codec.avi");
     setAviCommandLine("video codec=divx");
-    EXPECT_EXIT(
-        (noUserAround(), AviWriter(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16)),
-        testing::ExitedWithCode(1), "Unknown video codec 'divx'.*ffv1")
+    EXPECT_EXIT(endAsTheProgramDoes([&] {
+                    noUserAround();
+                    AviWriter(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16);
+                }),
+                testing::ExitedWithCode(1), "Unknown video codec 'divx'.*ffv1")
         << "a codec word naming no codec is refused with the list of names";
 }
 
@@ -66,9 +82,11 @@ TEST(AviExitDeathTest, LowMemoryQuestionAnsweredNoEndsWithCode0) {
     const std::string path = scratchPath("low-memory.avi");
     setAviCommandLine("codec=ffv1");
     setCaptureBufferSize(int64_t{1} << 60);
-    EXPECT_EXIT(
-        (noUserAround(), AviWriter(nullptr, path.c_str(), kWidth, kHeight, true, 31, 44100, 16)),
-        testing::ExitedWithCode(0), "Oups. Low memory detected!: Your system doesn't")
+    EXPECT_EXIT(endAsTheProgramDoes([&] {
+                    noUserAround();
+                    AviWriter(nullptr, path.c_str(), kWidth, kHeight, true, 31, 44100, 16);
+                }),
+                testing::ExitedWithCode(0), "Oups. Low memory detected!: Your system doesn't")
         << "a capture buffer that cannot be had asks, and No ends the run with code 0";
     setCaptureBufferSize(0);
 }
@@ -93,10 +111,9 @@ TEST(AviExitDeathTest, ConfirmedCancelEndsWithCode0AndLeavesACompleteFile) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!ExportProgress::cancelConfirmed() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        exitingWriter->nextFrame(20); // ends the process between two frames
-        std::_Exit(97);
+        exitingWriter->nextFrame(20); // ends the program between two frames
     };
-    EXPECT_EXIT(exportThenInterrupt(), testing::ExitedWithCode(0), "Really\\?")
+    EXPECT_EXIT(endAsTheProgramDoes(exportThenInterrupt), testing::ExitedWithCode(0), "Really\\?")
         << "a confirmed Cancel ends the process with code 0 at the next frame";
     EXPECT_EQ(probeStreams(path)["stream.0.nb_read_frames"], "5")
         << "the file is complete and holds every frame written before the Cancel";
@@ -112,8 +129,9 @@ TEST(AviExitDeathTest, CancelledChooserEndsWithCode1BeforeAnyFrame) {
     ASSERT_GE(child, 0) << "a pseudo-terminal for the prompt";
     if (child == 0) {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
-        AviWriter writer(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16);
-        std::_Exit(97);
+        endAsTheProgramDoes([&] {
+            AviWriter writer(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16);
+        });
     }
     std::string seen;
     bool answered = false;

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     storeDisplaySettings();
+    setDisplayPlatform(sdlDisplayPlatform());
     setDisplayWindowed(true);
 
     // Random colours cover every bit of every channel, so a converter that drops, shifts or
@@ -45,9 +46,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the display did not open\n");
         return 1;
     }
-    // Escape ends the process from inside present; a minute without it is a failure.
+    // Escape ends the probe with code 0; a minute without it is a failure.
     for (int i = 0; i < 6000; ++i) {
         if (display.present() != 1) return 1;
+        if (display.quitRequested()) return 0;
         SDL_Delay(10);
     }
     display.close();

@@ -81,6 +81,7 @@ class NarrowSurface : public Surface {
 class SdlDisplayTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        setDisplayPlatform(sdlDisplayPlatform());
         storeDisplaySettings();
         setDisplayWindowed(false);
         display = std::make_unique<Display>("");
@@ -213,48 +214,30 @@ TEST_F(SdlDisplayTest, HideTouchesOnlyTheDisplayWindow) {
         << "the display window is hidden";
 }
 
-namespace {
-
-void reportAtExit() {
-    std::fprintf(stderr, "exit routine ran, window %s\n",
-                 getDisplayWindow() == nullptr ? "closed" : "still open");
+TEST_F(SdlDisplayTest, EscapeClosesTheDisplayAndAsksTheLoopToQuit) {
+    openActiveWindow();
+    EXPECT_FALSE(display->quitRequested()) << "an open display does not ask to quit";
+    pushKeyDown(SDLK_ESCAPE);
+    EXPECT_EQ(display->present(), 1) << "the frame of the Escape still returns 1";
+    EXPECT_TRUE(display->quitRequested()) << "Escape asks the main loop to leave";
+    EXPECT_EQ(getDisplayWindow(), nullptr) << "and has closed the window already";
+    EXPECT_EQ(display->present(), 1) << "a present after the close draws nothing and returns";
+    ASSERT_EQ(display->open(), 1) << "the display opens again";
+    EXPECT_FALSE(display->quitRequested()) << "a new open clears the request";
 }
 
-} // namespace
+TEST_F(SdlDisplayTest, CloseRequestsAskTheLoopToQuit) {
+    openActiveWindow();
+    pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    display->present();
+    EXPECT_TRUE(display->quitRequested()) << "the window's close box";
+    EXPECT_EQ(getDisplayWindow(), nullptr) << "closes the window";
 
-TEST_F(SdlDisplayTest, EscapeClosesAndEndsTheProcessThroughTheExitRoutines) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            std::atexit(reportAtExit);
-            openActiveWindow();
-            pushKeyDown(SDLK_ESCAPE);
-            display->present();
-            std::exit(7);
-        },
-        ::testing::ExitedWithCode(0), "exit routine ran, window closed");
-}
-
-TEST_F(SdlDisplayTest, CloseRequestsEndTheProcessWithCodeZero) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            std::atexit(reportAtExit);
-            openActiveWindow();
-            pushWindowEvent(SDL_WINDOWEVENT_CLOSE);
-            display->present();
-            std::exit(7);
-        },
-        ::testing::ExitedWithCode(0), "exit routine ran, window closed");
-    EXPECT_EXIT(
-        {
-            std::atexit(reportAtExit);
-            openActiveWindow();
-            pushQuit();
-            display->present();
-            std::exit(7);
-        },
-        ::testing::ExitedWithCode(0), "exit routine ran, window closed");
+    openActiveWindow();
+    pushQuit();
+    display->present();
+    EXPECT_TRUE(display->quitRequested()) << "a quit event (the session ending)";
+    EXPECT_EQ(getDisplayWindow(), nullptr) << "closes the window";
 }
 
 TEST(SdlPixelFormats, MapOntoTheConverterTable) {
