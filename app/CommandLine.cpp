@@ -1,5 +1,6 @@
-// Command-line matching: a lower-cased copy searched for plain substrings, and blank-separated
-// NAME=VALUE tokens for the words that only this port knows.
+// Command-line matching: a lower-cased copy searched for plain substrings (video, the sound-off
+// words), and whole blank-separated tokens for the words that take a value or must stand alone
+// (end=N, codec=NAME, windowed).
 #include "app/CommandLine.h"
 
 #include <cctype>

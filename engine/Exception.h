@@ -70,9 +70,15 @@ extern ExceptionType errUndefined;
 extern ExceptionType errTimerInit;
 extern ExceptionType errReadMetadata;
 
-// Message texts of the two heap Exceptions the program throws.
-extern const std::string timerNotStartedMessage; // thrown by Timer, line 102
-extern const std::string invalidPlatformMessage; // thrown by GraphicsFactory, line 73
+// The two heap Exceptions the program throws: their messages and the position each report
+// names. The positions are fixed labels (a unit's name and a number), the same in every build
+// so that a report always reads the same; they are not places in these source files.
+extern const std::string timerNotStartedMessage; // Timer::update before Timer::start
+constexpr const char* timerNotStartedFile = "Timer";
+constexpr int timerNotStartedLine = 102;
+extern const std::string invalidPlatformMessage; // GraphicsFactory::instance, unknown platform
+constexpr const char* invalidPlatformFile = "GraphicsFactory";
+constexpr int invalidPlatformLine = 73;
 
 // The process's new-handler once start-up has installed it: never returns, throws a copy of
 // errOutOfMemory.

@@ -53,7 +53,9 @@ void Timer::stop() {
 }
 
 void Timer::update() {
-    if (!isRunning()) throw new ExceptionSpace::Exception(timerNotStartedMessage, "Timer", 102);
+    if (!isRunning())
+        throw new ExceptionSpace::Exception(timerNotStartedMessage, timerNotStartedFile,
+                                            timerNotStartedLine);
     const uint32_t c1 = getTickCount();
     elapsedMs = static_cast<int32_t>(c1 - startCount);
     const uint32_t c2 = getTickCount();

@@ -19,7 +19,8 @@ GraphicsFactory* GraphicsFactory::instance() {
         factoryCreated = true;
         return factoryInstance;
     }
-    throw new ExceptionSpace::Exception(invalidPlatformMessage, "GraphicsFactory", 73);
+    throw new ExceptionSpace::Exception(invalidPlatformMessage, invalidPlatformFile,
+                                        invalidPlatformLine);
 }
 
 GraphicsFactory::~GraphicsFactory() {

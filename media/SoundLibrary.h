@@ -1,7 +1,7 @@
 // The sound library: plays an MP3 file as 16-bit stereo 44,100 Hz through the default output,
 // with a DSP hook that sees (and may change) every decoded block before it is heard.
-// Every call mirrors one entry of a classic sound library; failures are reported by zero
-// results, never by throwing.
+// Plain functions over numeric handles, so the callers need no type of the libraries
+// underneath; failures are reported by zero results, never by throwing.
 //
 // Two ways of running, chosen by the flags of soundInit:
 // - Output (the default): an audio device plays the mix; every stream advances at the speed

@@ -66,7 +66,7 @@ TEST(AviFile, VideoStreamIs640x480At31FpsWithoutSoundStream) {
     EXPECT_EQ(streams.count("stream.1.codec_type"), 0u) << "noaudio: no sound stream at all";
 }
 
-TEST(AviFile, RawFramesAreBottomUpBitmapsWithTheClassicHeader) {
+TEST(AviFile, RawFramesAreUncompressedBottomUpBitmaps) {
     const std::string path = scratchPath("raw-header.avi");
     std::vector<std::vector<uint8_t>> frames;
     exportFrames(path, "raw", 2, &frames);
