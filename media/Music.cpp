@@ -11,7 +11,7 @@ bool musicSetUp = false;
 
 void setUpMusic(bool captureOnly) {
     musicSetUp = true;
-    const uint32_t flags = 16u | (captureOnly ? kSoundInitDecodeOnly : 0u);
+    const uint32_t flags = 16u | (captureOnly ? soundInitDecodeOnly : 0u);
     if (soundInit(-1, 44100, flags) == 0) throw 0;
     musicStream = soundStreamCreateFile("velmorin.mp3", 0x20000);
     if (musicStream == 0) throw 1;

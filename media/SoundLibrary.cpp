@@ -14,8 +14,8 @@
 //   asks every playing stream for exactly the bytes the device wants, hands them to the
 //   stream's DSP, then adds what the DSP left into the device buffer. Playback is therefore
 //   paced by the device, and the DSP sees each block before it is heard.
-// - Decode-only mode (kSoundInitDecodeOnly): no device exists. Once output is started, each
-//   playing stream runs a worker thread that decodes block after block (kBlockBytes each)
+// - Decode-only mode (soundInitDecodeOnly): no device exists. Once output is started, each
+//   playing stream runs a worker thread that decodes block after block (blockBytes each)
 //   straight into the DSP as fast as mpg123 goes, then marks the stream inactive. One thread
 //   per stream keeps the sample order deterministic; the 900-s soundtrack takes seconds.
 // - In both modes a stream becomes inactive only after its DSP returned from the last block,
@@ -44,12 +44,12 @@
 
 namespace {
 
-constexpr uint32_t kBytesPerFrame = 4;  // 16-bit stereo
-constexpr uint32_t kBlockFrames = 2048; // device buffer and decode-only block, sample frames
-constexpr uint32_t kBlockBytes = kBlockFrames * kBytesPerFrame;
-constexpr int kMaxSilentReads = 64;      // reads without sound before a file counts as empty
-constexpr uint32_t kMinFrequency = 8000; // Hz
-constexpr uint32_t kMaxFrequency = 192000;
+constexpr uint32_t bytesPerFrame = 4;  // 16-bit stereo
+constexpr uint32_t blockFrames = 2048; // device buffer and decode-only block, sample frames
+constexpr uint32_t blockBytes = blockFrames * bytesPerFrame;
+constexpr int maxSilentReads = 64;      // reads without sound before a file counts as empty
+constexpr uint32_t minFrequency = 8000; // Hz
+constexpr uint32_t maxFrequency = 192000;
 
 struct Mpg123Deleter {
     void operator()(mpg123_handle* handle) const {
@@ -84,42 +84,42 @@ class Decoder {
     // Fills up to `bytes` bytes (a multiple of 4); fewer only at the end of the stream.
     size_t read(uint8_t* out, size_t bytes) {
         size_t filled = 0;
-        if (pendingPos_ < pending_.size()) {
-            filled = std::min(bytes, pending_.size() - pendingPos_);
-            std::memcpy(out, pending_.data() + pendingPos_, filled);
-            pendingPos_ += filled;
+        if (pendingRead < pending.size()) {
+            filled = std::min(bytes, pending.size() - pendingRead);
+            std::memcpy(out, pending.data() + pendingRead, filled);
+            pendingRead += filled;
         }
-        while (filled < bytes && !finished_) {
+        while (filled < bytes && !atEnd) {
             size_t done = 0;
-            int result = mpg123_read(handle_.get(), out + filled, bytes - filled, &done);
+            int result = mpg123_read(mpgHandle.get(), out + filled, bytes - filled, &done);
             filled += done;
-            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) finished_ = true;
+            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) atEnd = true;
         }
         return filled;
     }
 
-    bool finished() const { return finished_ && pendingPos_ >= pending_.size(); }
+    bool finished() const { return atEnd && pendingRead >= pending.size(); }
 
     // Back to the first sample; false when the file cannot be sought (the stream then ends).
     bool rewind() {
-        pending_.clear();
-        pendingPos_ = 0;
-        finished_ = mpg123_seek(handle_.get(), 0, SEEK_SET) < 0;
-        return !finished_;
+        pending.clear();
+        pendingRead = 0;
+        atEnd = mpg123_seek(mpgHandle.get(), 0, SEEK_SET) < 0;
+        return !atEnd;
     }
 
   private:
-    explicit Decoder(Mpg123Ptr handle) : handle_(std::move(handle)) {}
+    explicit Decoder(Mpg123Ptr handle) : mpgHandle(std::move(handle)) {}
 
     // Decodes until the first bytes of sound, which are kept for the first read.
     bool primeFirstSound() {
-        pending_.resize(kBlockBytes);
-        for (int attempt = 0; attempt < kMaxSilentReads; ++attempt) {
+        pending.resize(blockBytes);
+        for (int attempt = 0; attempt < maxSilentReads; ++attempt) {
             size_t done = 0;
-            int result = mpg123_read(handle_.get(), pending_.data(), pending_.size(), &done);
+            int result = mpg123_read(mpgHandle.get(), pending.data(), pending.size(), &done);
             if (done > 0) {
-                pending_.resize(done);
-                if (result != MPG123_OK && result != MPG123_NEW_FORMAT) finished_ = true;
+                pending.resize(done);
+                if (result != MPG123_OK && result != MPG123_NEW_FORMAT) atEnd = true;
                 return true;
             }
             if (result != MPG123_OK && result != MPG123_NEW_FORMAT) return false;
@@ -127,10 +127,10 @@ class Decoder {
         return false;
     }
 
-    Mpg123Ptr handle_;
-    std::vector<uint8_t> pending_; // sound decoded at opening, not yet read
-    size_t pendingPos_ = 0;
-    bool finished_ = false; // mpg123 reported the end or an error
+    Mpg123Ptr mpgHandle;
+    std::vector<uint8_t> pending; // sound decoded at opening, not yet read
+    size_t pendingRead = 0;
+    bool atEnd = false; // mpg123 reported the end or an error
 };
 
 // The SDL audio subsystem and one open, 16-bit stereo output device.
@@ -150,25 +150,25 @@ class SdlAudioOutput {
         want.freq = static_cast<int>(frequency);
         want.format = AUDIO_S16SYS;
         want.channels = 2;
-        want.samples = kBlockFrames;
+        want.samples = blockFrames;
         want.callback = callback;
         SDL_AudioSpec have{};
-        output->device_ = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
-        if (output->device_ == 0) return nullptr;
+        output->deviceId = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+        if (output->deviceId == 0) return nullptr;
         return output;
     }
     ~SdlAudioOutput() {
-        if (device_ != 0) SDL_CloseAudioDevice(device_);
+        if (deviceId != 0) SDL_CloseAudioDevice(deviceId);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     SdlAudioOutput(const SdlAudioOutput&) = delete;
     SdlAudioOutput& operator=(const SdlAudioOutput&) = delete;
 
-    void setPaused(bool paused) { SDL_PauseAudioDevice(device_, paused ? 1 : 0); }
+    void setPaused(bool paused) { SDL_PauseAudioDevice(deviceId, paused ? 1 : 0); }
 
   private:
     SdlAudioOutput() = default;
-    SDL_AudioDeviceID device_ = 0;
+    SDL_AudioDeviceID deviceId = 0;
 };
 
 struct Stream {
@@ -214,7 +214,7 @@ StreamPtr findStream(SoundHandle handle) {
 size_t pullBlock(Stream& stream, size_t bytes, bool locked) {
     if (stream.block.size() < bytes) stream.block.resize(bytes);
     size_t count = stream.decoder->read(stream.block.data(), bytes);
-    count -= count % kBytesPerFrame;
+    count -= count % bytesPerFrame;
     if (count == 0) return 0;
     SoundDspCallback dsp = nullptr;
     void* user = nullptr;
@@ -258,8 +258,8 @@ void audioCallback(void*, Uint8* out, int length) {
 // Decode-only mode: runs the stream to its end (or until told to stop) into its DSP.
 void decodeWorker(StreamPtr stream) {
     while (!stream->stopWorker) {
-        size_t count = pullBlock(*stream, kBlockBytes, false);
-        if (count < kBlockBytes || stream->decoder->finished()) break;
+        size_t count = pullBlock(*stream, blockBytes, false);
+        if (count < blockBytes || stream->decoder->finished()) break;
     }
     stream->playing = false;
 }
@@ -292,8 +292,8 @@ std::vector<StreamPtr> allStreams() {
 int soundInit(int device, uint32_t frequency, uint32_t flags) {
     Library& lib = library();
     std::lock_guard<std::mutex> api(lib.apiMutex);
-    if (lib.initialised || frequency < kMinFrequency || frequency > kMaxFrequency) return 0;
-    const bool decodeOnly = (flags & kSoundInitDecodeOnly) != 0;
+    if (lib.initialised || frequency < minFrequency || frequency > maxFrequency) return 0;
+    const bool decodeOnly = (flags & soundInitDecodeOnly) != 0;
     if (!decodeOnly) {
         lib.output = SdlAudioOutput::open(device, frequency, audioCallback);
         if (!lib.output) return 0;
@@ -336,12 +336,12 @@ int soundStreamPlay(SoundHandle handle, int flush, uint32_t) {
     if (!lib.initialised) return 0;
     StreamPtr stream = findStream(handle);
     if (!stream) return 0;
-    if (stream->playing && flush != kSoundPlayRestart) return 1;
+    if (stream->playing && flush != soundPlayRestart) return 1;
     // Take the stream away from the audio thread / its worker before touching its decoder.
     stream->playing = false;
     joinWorker(*stream);
     { std::lock_guard<std::recursive_mutex> barrier(lib.stateMutex); } // ends a callback pass
-    if (flush == kSoundPlayRestart || stream->decoder->finished()) {
+    if (flush == soundPlayRestart || stream->decoder->finished()) {
         if (!stream->decoder->rewind()) return 0;
     }
     stream->playing = true;

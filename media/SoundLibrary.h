@@ -6,7 +6,7 @@
 // Two ways of running, chosen by the flags of soundInit:
 // - Output (the default): an audio device plays the mix; every stream advances at the speed
 //   the device consumes sound, and its DSP runs on the device's thread.
-// - Decode-only (kSoundInitDecodeOnly): no device is opened, so this works on a machine
+// - Decode-only (soundInitDecodeOnly): no device is opened, so this works on a machine
 //   without any audio output. A playing stream is decoded on a worker thread of its own, as
 //   fast as the decoder goes, block after block into its DSP, and nothing is heard. The video
 //   export uses this to fill its capture buffer far faster than real time.
@@ -23,9 +23,9 @@ using SoundDspCallback = void (*)(SoundHandle dsp, SoundHandle channel, void* bu
                                   uint32_t lengthBytes, void* user);
 
 // soundInit flag: decode without an output device (see above). Other flag bits are ignored.
-constexpr uint32_t kSoundInitDecodeOnly = 0x80000000u;
+constexpr uint32_t soundInitDecodeOnly = 0x80000000u;
 // soundStreamPlay flush value: restart the stream from its beginning.
-constexpr int kSoundPlayRestart = 1;
+constexpr int soundPlayRestart = 1;
 
 // device -1 = the default output, 1..n = the n-th output device; frequency in Hz (44100).
 // 0 when audio or the device cannot start, or when the library is already initialised.
@@ -38,7 +38,7 @@ SoundHandle soundStreamCreateFile(const char* path, uint32_t flags);
 // Starts output (decode-only: lets playing streams run); non-zero on success.
 int soundStart();
 // Plays the stream; 0 on failure (unknown stream). A stream that has ended, or any stream
-// with flush = kSoundPlayRestart, starts again from its beginning. Flags are ignored.
+// with flush = soundPlayRestart, starts again from its beginning. Flags are ignored.
 int soundStreamPlay(SoundHandle stream, int flush, uint32_t flags);
 // Installs the DSP on the stream (replacing an earlier one); returns its handle, 0 on
 // failure. Install it before playing to see every block.

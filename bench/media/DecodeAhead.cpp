@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         writeBytes(path, encodeMp3(makeTone(44100, 2, seconds, 440.0), 44100, 2, 128, false));
     }
     capture.reserve(static_cast<size_t>(seconds * 176400.0) + 1000000);
-    if (soundInit(-1, 44100, 16 | kSoundInitDecodeOnly) == 0) return 1;
+    if (soundInit(-1, 44100, 16 | soundInitDecodeOnly) == 0) return 1;
     SoundHandle stream = soundStreamCreateFile(path.c_str(), 0);
     if (stream == 0 || soundChannelSetDsp(stream, captureBlock, nullptr) == 0) return 1;
     const auto start = std::chrono::steady_clock::now();

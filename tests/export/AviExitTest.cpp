@@ -58,12 +58,12 @@ long fileSize(const std::string& path) {
 
 TEST(AviExitDeathTest, FileThatCannotBeOpenedEndsWithCode1AndTheReason) {
     setAviCommandLine("codec=ffv1");
-    EXPECT_EXIT(endAsTheProgramDoes([] {
-                    noUserAround();
-                    AviWriter(nullptr, "/no/such/dir/_.avi", kWidth, kHeight, false, 31, 44100, 16);
-                }),
-                testing::ExitedWithCode(1),
-                "Error!: Couldn't open avi file! - 'No such file or directory'")
+    EXPECT_EXIT(
+        endAsTheProgramDoes([] {
+            noUserAround();
+            AviWriter(nullptr, "/no/such/dir/_.avi", frameWidth, frameHeight, false, 31, 44100, 16);
+        }),
+        testing::ExitedWithCode(1), "Error!: Couldn't open avi file! - 'No such file or directory'")
         << "fail shows FFmpeg's text for the code and exits 1";
 }
 
@@ -72,7 +72,7 @@ TEST(AviExitDeathTest, UnknownCodecNameEndsWithCode1) {
     setAviCommandLine("video codec=divx");
     EXPECT_EXIT(endAsTheProgramDoes([&] {
                     noUserAround();
-                    AviWriter(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16);
+                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
                 }),
                 testing::ExitedWithCode(1), "Unknown video codec 'divx'.*ffv1")
         << "a codec word naming no codec is refused with the list of names";
@@ -84,7 +84,7 @@ TEST(AviExitDeathTest, LowMemoryQuestionAnsweredNoEndsWithCode0) {
     setCaptureBufferSize(int64_t{1} << 60);
     EXPECT_EXIT(endAsTheProgramDoes([&] {
                     noUserAround();
-                    AviWriter(nullptr, path.c_str(), kWidth, kHeight, true, 31, 44100, 16);
+                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, true, 31, 44100, 16);
                 }),
                 testing::ExitedWithCode(0), "Oups. Low memory detected!: Your system doesn't")
         << "a capture buffer that cannot be had asks, and No ends the run with code 0";
@@ -99,8 +99,9 @@ TEST(AviExitDeathTest, ConfirmedCancelEndsWithCode0AndLeavesACompleteFile) {
         frames.push_back(syntheticFrame(i));
     auto exportThenInterrupt = [&] {
         noUserAround();
-        static std::vector<uint8_t> frameBuffer(kFrameBytes);
-        exitingWriter = new AviWriter(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16);
+        static std::vector<uint8_t> frameBuffer(frameBytes);
+        exitingWriter =
+            new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
         std::atexit(deleteWriterAtExit);
         exitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
         for (const auto& frame : frames) {
@@ -130,7 +131,7 @@ TEST(AviExitDeathTest, CancelledChooserEndsWithCode1BeforeAnyFrame) {
     if (child == 0) {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         endAsTheProgramDoes([&] {
-            AviWriter writer(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16);
+            AviWriter writer(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
         });
     }
     std::string seen;

@@ -15,8 +15,8 @@ namespace {
 void exportFrames(const std::string& path, const std::string& codec, int count,
                   std::vector<std::vector<uint8_t>>* given = nullptr) {
     setAviCommandLine("video codec=" + codec + " noaudio");
-    std::vector<uint8_t> frameBuffer(kFrameBytes);
-    AviWriter writer(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16);
+    std::vector<uint8_t> frameBuffer(frameBytes);
+    AviWriter writer(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
     writer.attachFrameBuffer(frameBuffer.data(), nullptr);
     for (int i = 0; i < count; ++i) {
         const std::vector<uint8_t> frame = syntheticFrame(i);
@@ -84,7 +84,7 @@ TEST(AviFile, RawFramesAreUncompressedBottomUpBitmaps) {
     // The first frame's data chunk holds the bottom row first.
     const size_t chunk = bytes.find("00dc", bytes.find("movi"));
     ASSERT_NE(chunk, std::string::npos) << "a raw frame chunk";
-    ASSERT_EQ(le32(bytes, chunk + 4), kFrameBytes) << "the chunk holds one whole frame";
+    ASSERT_EQ(le32(bytes, chunk + 4), frameBytes) << "the chunk holds one whole frame";
     EXPECT_EQ(0, std::memcmp(bytes.data() + chunk + 8, frames[0].data() + 479 * 1920, 1920))
         << "row 0 of the stored bitmap is the picture's bottom row";
 }

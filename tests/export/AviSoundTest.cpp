@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr uint32_t kBlockBytes = 4608; // a typical decoded block: 1152 sample frames
+constexpr uint32_t blockBytes = 4608; // a typical decoded block: 1152 sample frames
 
 // Distinct 16-bit stereo sample frames, as bytes.
 std::string knownPcm(size_t sampleFrames) {
@@ -24,8 +24,8 @@ std::string knownPcm(size_t sampleFrames) {
 // Hands the PCM to the installed DSP in blocks; checks every block comes back silenced.
 bool feed(const std::string& pcm, std::chrono::microseconds pause = {}) {
     bool silenced = true;
-    for (size_t at = 0; at < pcm.size(); at += kBlockBytes) {
-        std::string block = pcm.substr(at, kBlockBytes);
+    for (size_t at = 0; at < pcm.size(); at += blockBytes) {
+        std::string block = pcm.substr(at, blockBytes);
         fakesound::installedDsp(1, fakesound::installedOn, block.data(),
                                 static_cast<uint32_t>(block.size()), nullptr);
         silenced =
@@ -36,7 +36,7 @@ bool feed(const std::string& pcm, std::chrono::microseconds pause = {}) {
 }
 
 struct SoundExport {
-    std::vector<uint8_t> frameBuffer = std::vector<uint8_t>(kFrameBytes);
+    std::vector<uint8_t> frameBuffer = std::vector<uint8_t>(frameBytes);
     SoundHandle music = 7;
     std::unique_ptr<AviWriter> writer;
 
@@ -44,8 +44,8 @@ struct SoundExport {
         fakesound::reset();
         setCaptureBufferSize(captureBytes);
         setAviCommandLine("video codec=ffv1");
-        writer = std::make_unique<AviWriter>(nullptr, path.c_str(), kWidth, kHeight, true, 31,
-                                             44100, 16);
+        writer = std::make_unique<AviWriter>(nullptr, path.c_str(), frameWidth, frameHeight, true,
+                                             31, 44100, 16);
         writer->attachFrameBuffer(frameBuffer.data(), &music);
     }
     void frames(int count) {
@@ -118,8 +118,8 @@ TEST(AviSound, FullCaptureBufferDropsTheRestAndSaysSoOnce) {
     ASSERT_TRUE(allocateCaptureBuffer(10000)) << "a small buffer";
     const std::string pcm = knownPcm(4000); // 16,000 bytes
     testing::internal::CaptureStderr();
-    for (size_t at = 0; at < pcm.size(); at += kBlockBytes) {
-        std::string block = pcm.substr(at, kBlockBytes);
+    for (size_t at = 0; at < pcm.size(); at += blockBytes) {
+        std::string block = pcm.substr(at, blockBytes);
         captureSound(1, 7, block.data(), static_cast<uint32_t>(block.size()), nullptr);
     }
     const std::string said = testing::internal::GetCapturedStderr();

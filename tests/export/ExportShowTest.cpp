@@ -78,7 +78,7 @@ std::string libraryDecode(const std::string& path) {
     static std::mutex lock;
     static std::string collected;
     collected.clear();
-    if (soundInit(-1, 44100, kSoundInitDecodeOnly) == 0) return "";
+    if (soundInit(-1, 44100, soundInitDecodeOnly) == 0) return "";
     const SoundHandle stream = soundStreamCreateFile(path.c_str(), 0);
     if (stream == 0) return "";
     soundChannelSetDsp(

@@ -11,11 +11,11 @@
 #include <unistd.h>
 
 std::vector<uint8_t> syntheticFrame(int index) {
-    std::vector<uint8_t> frame(kFrameBytes);
+    std::vector<uint8_t> frame(frameBytes);
     uint32_t noise = 0x9E3779B9u * static_cast<uint32_t>(index + 1);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            uint8_t* pixel = &frame[(size_t{static_cast<size_t>(y)} * kWidth + x) * 3];
+    for (int y = 0; y < frameHeight; ++y)
+        for (int x = 0; x < frameWidth; ++x) {
+            uint8_t* pixel = &frame[(size_t{static_cast<size_t>(y)} * frameWidth + x) * 3];
             noise = noise * 1664525u + 1013904223u;
             const bool bar = ((x + 7 * index) / 40) % 2 == 0;
             pixel[0] = static_cast<uint8_t>(x + index);                               // blue

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-constexpr int kWidth = 640, kHeight = 480;
-constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 3;
+constexpr int frameWidth = 640, frameHeight = 480;
+constexpr size_t frameBytes = size_t{frameWidth} * frameHeight * 3;
 
 // A frame that differs from every other index in every row: gradients, a moving bar and noise.
 std::vector<uint8_t> syntheticFrame(int index);

@@ -13,7 +13,7 @@ namespace {
 
 class SoundBadInputTest : public ::testing::Test {
   public:
-    void SetUp() override { ASSERT_NE(soundInit(-1, 44100, kSoundInitDecodeOnly), 0); }
+    void SetUp() override { ASSERT_NE(soundInit(-1, 44100, soundInitDecodeOnly), 0); }
     void TearDown() override { soundFree(); }
 
     SoundHandle create(const std::string& name, const std::vector<uint8_t>& bytes) {

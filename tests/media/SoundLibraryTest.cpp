@@ -58,7 +58,7 @@ TEST_P(DecodeOnlyTest, DspReceivesTheWholeDecodeInOrder) {
 
     // No device at all: decode-only must not need one.
     ScopedEnv noDevice("SDL_AUDIODRIVER", "no-such-driver");
-    ASSERT_NE(soundInit(-1, 44100, 16 | kSoundInitDecodeOnly), 0)
+    ASSERT_NE(soundInit(-1, 44100, 16 | soundInitDecodeOnly), 0)
         << "decode-only initialisation needs no audio device";
     CollectingDsp dsp;
     const std::vector<uint8_t> seen = playThroughDsp(path, dsp);
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Files, DecodeOnlyTest,
 
 TEST_F(SoundLibraryTest, MonoIsDuplicatedIntoBothChannels) {
     const std::string path = writeToneMp3(dir, "mono.mp3", 22050, 1, 1.0);
-    ASSERT_NE(soundInit(-1, 44100, kSoundInitDecodeOnly), 0);
+    ASSERT_NE(soundInit(-1, 44100, soundInitDecodeOnly), 0);
     CollectingDsp dsp;
     const std::vector<uint8_t> seen = playThroughDsp(path, dsp);
     ASSERT_GT(seen.size(), 44100u * 4 * 9 / 10) << "22,050 Hz is resampled to 44,100 Hz";
@@ -89,7 +89,7 @@ TEST_F(SoundLibraryTest, MonoIsDuplicatedIntoBothChannels) {
 
 TEST_F(SoundLibraryTest, PlayingAgainAfterTheEndRepeatsTheSameSound) {
     const std::string path = writeToneMp3(dir, "again.mp3", 44100, 2, 1.0);
-    ASSERT_NE(soundInit(-1, 44100, kSoundInitDecodeOnly), 0);
+    ASSERT_NE(soundInit(-1, 44100, soundInitDecodeOnly), 0);
     CollectingDsp dsp;
     SoundHandle stream = 0;
     const std::vector<uint8_t> first = playThroughDsp(path, dsp, &stream);
@@ -179,8 +179,8 @@ TEST_F(SoundLibraryTest, StoppingAndFreeingBeforeAnythingStartedIsHarmless) {
     EXPECT_EQ(soundChannelIsActive(1), 0);
     EXPECT_EQ(soundStreamPlay(1, 0, 0), 0) << "play without a library";
     EXPECT_EQ(soundStart(), 0) << "start without a library";
-    ASSERT_NE(soundInit(-1, 44100, kSoundInitDecodeOnly), 0);
-    EXPECT_EQ(soundInit(-1, 44100, kSoundInitDecodeOnly), 0) << "a second init is refused";
+    ASSERT_NE(soundInit(-1, 44100, soundInitDecodeOnly), 0);
+    EXPECT_EQ(soundInit(-1, 44100, soundInitDecodeOnly), 0) << "a second init is refused";
     EXPECT_EQ(soundStreamPlay(12345, 0, 0), 0) << "play of an unknown stream fails";
     EXPECT_EQ(soundChannelSetDsp(12345, CollectingDsp::callback, nullptr), 0u);
     EXPECT_EQ(soundStop(), 1) << "stop with nothing playing";
@@ -189,7 +189,7 @@ TEST_F(SoundLibraryTest, StoppingAndFreeingBeforeAnythingStartedIsHarmless) {
 
 TEST_F(SoundLibraryTest, FreeingWhileDecodingAheadStopsTheWorker) {
     const std::string path = writeToneMp3(dir, "free.mp3", 44100, 2, 20.0);
-    ASSERT_NE(soundInit(-1, 44100, kSoundInitDecodeOnly), 0);
+    ASSERT_NE(soundInit(-1, 44100, soundInitDecodeOnly), 0);
     SoundHandle stream = soundStreamCreateFile(path.c_str(), 0);
     ASSERT_NE(stream, 0u);
     CollectingDsp dsp;
