@@ -6,7 +6,7 @@
 #   environment: END=ticks (6000; 63900 is the whole show and needs ~26 GB for the raw frames)
 #                CODECS="ffv1 h264"  REPEAT=2  PACK=path/to/_.dat  WORK=scratch directory
 #                EXPORTER=program that runs the show with the AVI writer
-#                         (default: BUILD_DIR/tests/export/export-show)
+#                         (default: BUILD_DIR/tests/media/export/export-show)
 set -eu
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -14,7 +14,7 @@ end=${END:-6000}
 codecs=${CODECS:-"ffv1 h264"}
 repeat=${REPEAT:-2}
 pack=${PACK:-$here/../../../shared/reference/_.dat}
-exporter=${EXPORTER:-$build/tests/export/export-show}
+exporter=${EXPORTER:-$build/tests/media/export/export-show}
 work=${WORK:-$build/bench-export}
 
 # The settings the writer gives each encoder, spelled for the command-line tool.

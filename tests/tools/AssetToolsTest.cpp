@@ -2,7 +2,7 @@
 // loadable pictures, a green key that cuts out the figure, an MP3 soundtrack.
 #include "engine/Exception.h"
 #include "storage/OImage.h"
-#include "tests/pictures/PicturesTestSupport.h"
+#include "tests/storage/PicturesTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The main loop, the border, the video clock and the scene table, on a test display platform.
-#include "ShowFixture.h"
+#include "tests/effects/ShowFixture.h"
 
 #include "app/Application.h"
 #include "app/CommandLine.h"

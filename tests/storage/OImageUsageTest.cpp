@@ -2,7 +2,7 @@
 // process, since the usage count only rises.
 #include "engine/Exception.h"
 #include "storage/OImage.h"
-#include "tests/pictures/PicturesTestSupport.h"
+#include "tests/storage/PicturesTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // of bad picture ending in errReadFile with the path as detail.
 #include "storage/OImage.h"
 #include "engine/Exception.h"
-#include "tests/pictures/PicturesTestSupport.h"
+#include "tests/storage/PicturesTestSupport.h"
 
 #include <gtest/gtest.h>
 

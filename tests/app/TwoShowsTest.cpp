@@ -84,7 +84,7 @@ class ShowRun {
 // The recorded digests of the generated show, by frame index.
 std::map<int, std::string> recordedDigests() {
     std::map<int, std::string> digests;
-    std::ifstream file(std::string(DEMO_SOURCE_DIR) + "/tests/show/generated-show.md5");
+    std::ifstream file(std::string(DEMO_SOURCE_DIR) + "/tests/effects/generated-show.md5");
     int index = 0, ticks = 0;
     std::string digest;
     while (file >> index >> ticks >> digest)

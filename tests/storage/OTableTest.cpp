@@ -3,7 +3,7 @@
 
 #include "engine/DebugServer.h"
 #include "storage/FileServer.h"
-#include "tests/pictures/PicturesTestSupport.h"
+#include "tests/storage/PicturesTestSupport.h"
 
 #include <gtest/gtest.h>
 

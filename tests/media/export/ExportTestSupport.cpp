@@ -26,7 +26,7 @@ std::vector<uint8_t> syntheticFrame(int index) {
 }
 
 std::string scratchPath(const std::string& name) {
-    const std::string dir = std::string(DEMO_BINARY_DIR) + "/tests/export/scratch";
+    const std::string dir = std::string(DEMO_BINARY_DIR) + "/tests/media/export/scratch";
     mkdir(dir.c_str(), 0755);
     const std::string path = dir + "/" + name;
     std::remove(path.c_str());
