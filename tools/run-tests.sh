@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the project twice (RelWithDebInfo in build/, AddressSanitizer + UBSan in build-asan/)
-# and runs every test in both; fails when either build or either test run fails.
+# and runs every test in both, then builds it with clang and compares the whole show's digests
+# (tools/compare-compilers.sh); fails when any of the three fails.
 #
 # Missing Debian packages (tools/packages.txt) are installed first (apt-get, through sudo when
 # not root).
@@ -36,6 +37,10 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 asan_status=0
 build_and_test "$asan_build_dir" -DDEMO_SANITIZE=ON -DDEMO_BENCH=OFF || asan_status=$?
 
+clang_status=0
+JOBS="$jobs" tools/compare-compilers.sh "$build_dir" || clang_status=$?
+
 echo "=== normal build: $([ "$normal_status" -eq 0 ] && echo passed || echo FAILED)"
 echo "=== sanitizer build: $([ "$asan_status" -eq 0 ] && echo passed || echo FAILED)"
-[ "$normal_status" -eq 0 ] && [ "$asan_status" -eq 0 ]
+echo "=== clang build and digests: $([ "$clang_status" -eq 0 ] && echo passed || echo FAILED)"
+[ "$normal_status" -eq 0 ] && [ "$asan_status" -eq 0 ] && [ "$clang_status" -eq 0 ]

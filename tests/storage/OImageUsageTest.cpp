@@ -26,7 +26,7 @@ std::vector<std::string> lines(const std::string& path) {
 TEST(OImageUsageCount, FirstPictureSetsUpSharedDataAndFailuresDoNotCount) {
     const std::vector<uint8_t> good = colourJpeg(640, 240);
     const std::vector<uint8_t> broken(good.begin(), good.begin() + 1000);
-    ScratchFolder logFolder;
+    ScratchDir logFolder;
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(chdir(logFolder.path.c_str()), 0);

@@ -73,7 +73,7 @@ TEST(OTableResolution, RowShiftPairsSumToTheWidth) {
 }
 
 TEST(OTableConstruction, LogsEachStepInOrder) {
-    ScratchFolder folder;
+    ScratchDir folder;
     char previous[4096];
     ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(chdir(folder.path.c_str()), 0);

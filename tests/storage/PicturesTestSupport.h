@@ -1,9 +1,10 @@
-// Test helpers for the picture suites: a scratch folder, JPEG bytes made in the test, and a
+// Test helpers for the picture suites: JPEG bytes made in the test, and a
 // process-wide DebugServer and FileServer serving a pack built from those bytes.
 #pragma once
 
 #include "engine/DebugServer.h"
 #include "storage/FileServer.h"
+#include "tests/storage/StorageTestSupport.h"
 #include "tools/make-assets/JpegEncoder.h"
 #include "tools/pack/PackFormat.h"
 
@@ -14,24 +15,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-class ScratchFolder {
-  public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pictures-test-XXXXXX");
-        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string file(const std::string& name) const { return (path / name).string(); }
-
-    std::filesystem::path path;
-};
 
 inline std::vector<uint8_t> readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -83,7 +66,7 @@ class PackFixture {
     PackFixture(const PackFixture&) = delete;
     PackFixture& operator=(const PackFixture&) = delete;
 
-    ScratchFolder folder;
+    ScratchDir folder;
     std::unique_ptr<DebugServer> debug;
     std::unique_ptr<FileServer> server;
 };

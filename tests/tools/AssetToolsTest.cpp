@@ -29,7 +29,7 @@ int runMakeAssets(const std::string& folder) {
 TEST(PackWriter, FileServerServesEveryEntryByteForByte) {
     std::vector<pack::Entry> entries = {
         {"data/a.jpg", {1, 2, 3}}, {"empty.bin", {}}, {"deep/path/b.txt", {'@', '@', 0, 255}}};
-    ScratchFolder folder;
+    ScratchDir folder;
     writeBytes(folder.file("p.dat"), pack::buildPack(entries));
     FileServer server(nullptr, 200);
     server.open(folder.file("p.dat"));
@@ -72,7 +72,7 @@ TEST(PackWriter, ListingFlagsEntriesHiddenByEarlierOnes) {
 }
 
 TEST(MakeAssets, WritesTheSameLoadableAssetsOnEveryRun) {
-    ScratchFolder first, second;
+    ScratchDir first, second;
     ASSERT_EQ(runMakeAssets(first.path.string()), 0);
     ASSERT_EQ(runMakeAssets(second.path.string()), 0);
     const std::vector<uint8_t> pack = readBytes(first.file("_.dat"));
