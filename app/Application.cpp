@@ -119,6 +119,8 @@ void createServers() {
 
 void openPack(const std::string& packName) {
     installOutOfMemoryHandler();
+    // The projection tables are built and released here, in the start-up's fixed order (their
+    // allocations and log lines come at this point); nothing reads them.
     { OTable table(65535, 640, 480, 32, 45.0f); }
     fileServer->open(packName);
 }

@@ -38,8 +38,7 @@ class DebugServer {
 class ExceptionServer {
   public:
     explicit ExceptionServer(DebugServer* debugServer) : debugServer(debugServer) {}
-    DebugServer* getDebugServer() const { return debugServer; }
 
   private:
-    DebugServer* debugServer; // not owned
+    [[maybe_unused]] DebugServer* debugServer; // not owned
 };

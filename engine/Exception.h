@@ -52,23 +52,25 @@ class ExceptionType {
     char detail[fieldSize];
 };
 
-// The error catalogue, constructed before the entry point in this order.
+// The error catalogue, constructed before the entry point (in Exception.cpp's order).
+// Thrown by the data classes and the out-of-memory handler:
 extern ExceptionType errFileNotFound;
 extern ExceptionType errOpenFile;
 extern ExceptionType errReadFile;
 extern ExceptionType errTooManyFiles;
-extern ExceptionType errInvalidData;
 extern ExceptionType errOutOfMemory;
+extern ExceptionType errImageReader;
+extern ExceptionType errReadMetadata;
+// Thrown by nothing today; kept so that the catalogue's sixteen texts stay whole.
+extern ExceptionType errInvalidData;
 extern ExceptionType errGraphicsMode;
 extern ExceptionType errStackOverflow;
 extern ExceptionType errCreateWindow;
 extern ExceptionType errFetchDC;
 extern ExceptionType errPixelFormat;
 extern ExceptionType errCreateRC;
-extern ExceptionType errImageReader;
 extern ExceptionType errUndefined;
 extern ExceptionType errTimerInit;
-extern ExceptionType errReadMetadata;
 
 // The two heap Exceptions the program throws: their messages and the position each report
 // names. The positions are fixed labels (a unit's name and a number), the same in every build

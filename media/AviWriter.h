@@ -58,8 +58,6 @@ class AviWriter : public FrameSink {
     void attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stream);
     // Until the sound of the next frame is captured, the stream stops, or it stalls for 10 s.
     void waitForSound();
-    int getWidth() const { return width; }
-    int getHeight() const { return height; }
 
   private:
     // The "Error!" box with the message (and FFmpeg's text for code), then ProgramExit(1).
