@@ -88,10 +88,6 @@ void Timer::setTime(int ms) {
     wholeTicks = static_cast<int32_t>(msToTicks(elapsedMs, tickRate));
 }
 
-void Timer::setTickRate(int ticksPerSecond) {
-    tickRate = static_cast<float>(ticksPerSecond);
-}
-
 int Timer::getTicks() {
     return static_cast<int>(elapsedTicks);
 }

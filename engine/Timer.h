@@ -19,7 +19,6 @@ class Timer {
     virtual void setTicks(int ticks);
     // The clock now reads ms milliseconds.
     virtual void setTime(int ms);
-    virtual void setTickRate(int ticksPerSecond);
     virtual int getTicks();
     virtual int getTickDelta();
     virtual int getTime();

@@ -28,7 +28,6 @@ class OImage {
     int32_t getWidth() const { return width; }
     int32_t getHeight() const { return height; }
     int32_t getFileSize() const { return fileSize; }
-    const std::string& getPath() const { return path; }
     bool isConstructed() const { return constructed; }
 
     // Pictures loaded successfully in this process so far.
