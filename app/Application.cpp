@@ -176,13 +176,13 @@ void startClock() {
 }
 
 void shutDown() {
-    // A writer that fails to complete its file has shown why; the run then ends with its code.
     const int writerStatus = deleteWriter();
-    if (writerStatus != 0) throw ProgramExit(writerStatus);
     display->close();
     Timer::instance()->stop();
     display->close();
     tearDown();
+    // A writer that failed to complete its file has shown why; the run ends with its code.
+    if (writerStatus != 0) throw ProgramExit(writerStatus);
 }
 
 const char* creditsText() {
