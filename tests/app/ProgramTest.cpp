@@ -124,8 +124,7 @@ TEST_F(Program, AnExportThatCannotOpenItsFileEndsWithCode1) {
     fs::create_directory(folder / "_.avi"); // a directory where the file should go
     const Outcome result = run("video codec=raw noaudio end=10");
     expectEnd(result, 0, 1);
-    EXPECT_NE(result.err.find("Error!: Couldn't open avi file!"), std::string::npos)
-        << result.err;
+    EXPECT_NE(result.err.find("Error!: Couldn't open avi file!"), std::string::npos) << result.err;
 }
 
 } // namespace

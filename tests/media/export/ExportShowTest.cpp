@@ -34,7 +34,8 @@ std::string output(const std::string& command, int* status = nullptr) {
 // The default pack, generated once per test (tests may run side by side).
 const std::string& testPack() {
     static const std::string pack = [] {
-        const std::string dir = std::string(DEMO_BINARY_DIR) + "/tests/media/export/scratch/assets-" +
+        const std::string dir = std::string(DEMO_BINARY_DIR) +
+                                "/tests/media/export/scratch/assets-" +
                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
         output("'" MAKE_ASSETS "' --seconds 1 '" + dir + "' >/dev/null 2>&1");
         return dir + "/_.dat";
