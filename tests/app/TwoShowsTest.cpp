@@ -3,6 +3,7 @@
 #include "app/MainLoop.h"
 #include "app/Show.h"
 #include "engine/Timer.h"
+#include "graphics/RowConverters.h"
 #include "storage/FileServer.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,8 @@ class ShowRun {
     uint64_t nextFrame() {
         show->step(frameTime(timer), {surface.data(), 640 * 4});
         drawBorder(surface.data());
-        copyTo24(surface.data(), frame24.data());
+        convertRowTo24(reinterpret_cast<const uint32_t*>(surface.data()), frame24.data(),
+                       640 * 480);
         timer.setTicks(videoTicks(frames, 31.0f));
         frames = static_cast<float>(frames + 1.0);
         uint64_t hash = 14695981039346656037u;
