@@ -27,3 +27,5 @@ void* getDisplayWindow() {
 void hideDisplayWindow(void*) {}
 
 void setDisplayWindowed(bool) {}
+
+void setDisplayScaleMode(ScaleMode) {}
