@@ -18,6 +18,7 @@ extern FrameSink* aviWriter;   // video mode: owned; deleted by whichever shut-d
 extern float videoFrameRate;   // frames per second of the export
 extern int endTicks;           // end=N: the loop leaves once the clock reaches N; -1 = never
 extern Show* show;             // owned; made by prepareData, deleted by tearDown
+extern int startTicks;         // start=N: playback begins at tick N (0 to 63899); -1 = at 0
 
 // Makes video mode's frame sink over the 24-bit frame buffer: by default the AVI writer. A
 // headless tool puts its own in its place. soundStream is null when sound is off.
@@ -25,7 +26,8 @@ using VideoSinkMaker = FrameSink* (*)(const std::string& commandLine, uint8_t* f
                                       uint32_t* soundStream);
 void setVideoSinkMaker(VideoSinkMaker maker);
 
-// Reads video mode, sound and this port's extra words (end=, windowed) from the command line.
+// Reads video mode, sound and the extra words (end=, start=, windowed, scale=fit) from the
+// command line.
 void readCommandLine(const std::string& commandLine);
 // Creates the debug, exception and file servers; a failure shows its box and exits with 3.
 void createServers();
