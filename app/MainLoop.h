@@ -19,8 +19,9 @@ FrameTime frameTime(Timer& timer);
 
 // start=: steps the show through the frames before `ticks` as fast as it can on the export's
 // frame clock (every frame depends on all before it) without drawing or showing them: the
-// display shows black and still answers its keys. Then it sets the clock to `ticks`, starts the music at the same
-// point and lets the clock run in real time from there. One line on standard error says so.
+// display shows black and still answers its keys. Then it sets the clock to `ticks`, starts the
+// music at the same point and lets the clock run in real time from there. One line on standard
+// error says so.
 void skipToStart(Show& show, int ticks);
 
 // What waits for the end of each frame slot in playback: paceFrame, unless a benchmark or a
