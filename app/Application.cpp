@@ -29,16 +29,18 @@ FrameSink* aviWriter = nullptr;
 float videoFrameRate = 31.0f;
 int endTicks = -1;
 Show* show = nullptr;
+int startTicks = -1;
 
 namespace {
 
 void noMusicSetUp(bool) {}
 void noMusicStart(const char*) {}
+void noMusicSeek(int64_t) {}
 void noMusicStop() {}
 
 std::string savedCommandLine;
 VideoSinkMaker videoSinkMaker = nullptr;
-MusicPlayer music{noMusicSetUp, noMusicStart, noMusicStop, nullptr};
+MusicPlayer music{noMusicSetUp, noMusicStart, noMusicSeek, noMusicStop, nullptr};
 DebugServer* debugServer = nullptr;
 ExceptionServer* exceptionServer = nullptr;
 FileServer* fileServer = nullptr;
@@ -86,21 +88,45 @@ void setMusicPlayer(const MusicPlayer& player) {
     music = player;
 }
 
+const MusicPlayer& musicPlayer() {
+    return music;
+}
+
+namespace {
+// The value of NAME=N as a whole number from 0 to `highest`; -1 when the word is absent, and
+// -1 after a line on standard error (saying `what` it is not and what happens instead) when
+// it is anything else.
+int readTickWord(const std::string& commandLine, const char* name, long highest, const char* what,
+                 const char* otherwise) {
+    const std::string text = commandLineValue(commandLine, name);
+    if (text.empty()) return -1;
+    char* rest = nullptr;
+    const long value = std::strtol(text.c_str(), &rest, 10);
+    if (*rest == '\0' && value >= 0 && value <= highest) return static_cast<int>(value);
+    std::fprintf(stderr, "%s=%s is not %s; %s\n", name, text.c_str(), what, otherwise);
+    return -1;
+}
+} // namespace
+
 void readCommandLine(const std::string& commandLine) {
     savedCommandLine = commandLine;
     videoMode = parseVideoFlag(commandLine);
     soundOn = parseSoundFlag(commandLine);
-    const std::string end = commandLineValue(commandLine, "end");
-    if (!end.empty()) {
-        char* rest = nullptr;
-        const long value = std::strtol(end.c_str(), &rest, 10);
-        if (*rest == '\0' && value >= 0 && value <= 0x7FFFFFFF)
-            endTicks = static_cast<int>(value);
-        else
-            std::fprintf(stderr, "end=%s is not a tick count; the show runs to its end\n",
-                         end.c_str());
-    }
+    endTicks =
+        readTickWord(commandLine, "end", 0x7FFFFFFF, "a tick count", "the show runs to its end");
+    // In video mode start= is one of the export's own words.
+    startTicks = videoMode ? -1
+                           : readTickWord(commandLine, "start", 63899,
+                                          "a tick count before the show's end (63900)",
+                                          "the show starts at its beginning");
     setDisplayWindowed(hasCommandLineWord(commandLine, "windowed"));
+    const std::string scale = commandLineValue(commandLine, "scale");
+    if (hasCommandLineWord(commandLine, "scale=fit"))
+        setDisplayScaleMode(ScaleMode::Fit);
+    else if (!scale.empty() && !videoMode)
+        std::fprintf(stderr,
+                     "scale=%s is not known (only scale=fit); the picture is scaled sharp\n",
+                     scale.c_str());
 }
 
 void createServers() {
@@ -149,7 +175,8 @@ void setUp() {
             aviWriter =
                 videoSinkMaker(savedCommandLine, frameBuffer24, soundOn ? music.stream : nullptr);
     }
-    if (soundOn) music.start("data/velmorin(prv).mp3");
+    // start= in playback: the music starts where the show does, after the skip.
+    if (soundOn && (videoMode || startTicks <= 0)) music.start("data/velmorin(prv).mp3");
 }
 
 void tearDown() {

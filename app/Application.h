@@ -18,6 +18,7 @@ extern FrameSink* aviWriter;   // video mode: owned; deleted by whichever shut-d
 extern float videoFrameRate;   // frames per second of the export
 extern int endTicks;           // end=N: the loop leaves once the clock reaches N; -1 = never
 extern Show* show;             // owned; made by prepareData, deleted by tearDown
+extern int startTicks;         // start=N: playback begins at tick N (0 to 63899); -1 = at 0
 
 // What the show takes from the platform is chosen by the program's main before demoMain:
 // the display (graphics/PlatformDisplay.h), the message-box dialog (engine/MessageBox.h), the
@@ -38,14 +39,19 @@ struct MusicPlayer {
     void (*setUp)(bool captureOnly);
     // Starts playing (throws the integer 2); name is not used.
     void (*start)(const char* name);
+    // Moves the music to `ms` milliseconds from its start, before or after start.
+    void (*seek)(int64_t ms);
     // Stops and releases everything; harmless when repeated or when nothing was set up.
     void (*stop)();
     // The stream handle setUp creates, handed to the video sink for its sound capture.
     uint32_t* stream;
 };
 void setMusicPlayer(const MusicPlayer& player);
+// The soundtrack installed with setMusicPlayer (by default one that does nothing).
+const MusicPlayer& musicPlayer();
 
-// Reads video mode, sound and the words end= and windowed from the command line.
+// Reads video mode, sound and the extra words (end=, start=, windowed, scale=fit) from the
+// command line.
 void readCommandLine(const std::string& commandLine);
 // Creates the debug, exception and file servers; a failure shows its box and throws
 // ProgramExit with code 3.

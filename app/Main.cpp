@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
     setMessageBoxDialog(showSdlMessageBox);
     setDisplayPlatform(sdlDisplayPlatform());
-    setMusicPlayer({setUpMusic, startMusic, stopMusic, &musicStream});
+    setMusicPlayer({setUpMusic, startMusic, seekMusic, stopMusic, &musicStream});
     setVideoSinkMaker(makeAviWriter);
     return demoMain(joinArguments(argc, argv));
 }

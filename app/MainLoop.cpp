@@ -9,6 +9,8 @@
 #include "graphics/RowConverters.h"
 #include "media/FrameSink.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 float videoFrameCount = 0.0f;
@@ -16,7 +18,13 @@ float videoFrameCount = 0.0f;
 namespace {
 uint32_t lastFrameCount = 0;
 bool pacingStarted = false;
+FramePacer framePacer = nullptr;
+constexpr uint32_t skipShowEvery = 100; // ms between black frames while start= skips
 } // namespace
+
+void setFramePacer(FramePacer pacer) {
+    framePacer = pacer;
+}
 
 void drawBorder(uint8_t* pixels) {
     constexpr int rowBytes = 640 * 4;
@@ -36,8 +44,7 @@ void paceFrame() {
     }
     const int t = Timer::instance()->getTicks();
     const uint32_t slot = (27000 < t && t < 41000) ? 25 : 32;
-    while (getTickCount() - lastFrameCount < slot) {
-    }
+    waitForTickCount(lastFrameCount, slot);
     lastFrameCount = getTickCount();
 }
 
@@ -54,8 +61,50 @@ FrameTime frameTime(Timer& timer) {
     return {timer.getTicks(), timer.getTickDelta(), timer.getTimeDelta()};
 }
 
+void skipToStart(Show& show, int ticks) {
+    if (ticks <= 0) return;
+    std::fprintf(stderr, "start=%d: rendering the show up to tick %d without showing it\n", ticks,
+                 ticks);
+    std::fflush(stderr);
+    // Sought first: finding the point may take the sound library a while (it reads the file's
+    // frames up to there), and the clock must not run meanwhile.
+    if (soundOn) musicPlayer().seek(static_cast<int64_t>(ticks) * 1000 / 71);
+    Surface black;
+    std::memset(black.getPixels(), 0, 640 * 480 * 4);
+    Timer* timer = Timer::instance();
+    // Two steps as at the export's start: the first after a real-time step has no delta.
+    timer->setTicks(0);
+    timer->setTicks(0);
+    float frames = 0.0f;
+    uint32_t lastShown = getTickCount() - skipShowEvery;
+    while (!show.finished() && timer->getTicks() < ticks) {
+        if (display->quitRequested()) return;
+        show.step(frameTime(*timer), {nullptr, 640 * 4}); // every effect runs, nothing drawn
+        if (getTickCount() - lastShown >= skipShowEvery) {
+            display->attachSurface(&black);
+            display->present();
+            display->attachSurface(surface);
+            lastShown = getTickCount();
+        }
+        timer->setTicks(std::min(videoTicks(frames, videoFrameRate), ticks));
+        frames = static_cast<float>(frames + 1.0);
+    }
+    // What the skipped frames would have left on the surface, for a first frame that only
+    // hands on to the next scene.
+    show.drawPicture({surface->getPixels(), 640 * 4});
+    drawBorder(surface->getPixels());
+    if (soundOn) musicPlayer().start("data/velmorin(prv).mp3");
+    // From the tick reached on in real time, counted from now, when the music starts: as at
+    // the show's start, two real-time steps, the first of which only takes the counter as its
+    // reference.
+    timer->setTicks(std::min(timer->getTicks(), ticks));
+    timer->update();
+    timer->update();
+}
+
 void runMainLoop(Show& show) {
     Timer* timer = Timer::instance();
+    if (!videoMode && startTicks > 0) skipToStart(show, startTicks);
     for (;;) {
         if (display->quitRequested()) break;
         if (show.finished()) break;
@@ -64,7 +113,10 @@ void runMainLoop(Show& show) {
         drawBorder(surface->getPixels());
         display->present();
         if (!videoMode) {
-            paceFrame();
+            if (framePacer != nullptr)
+                framePacer();
+            else
+                paceFrame();
             timer->update();
             continue;
         }

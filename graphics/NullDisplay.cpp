@@ -21,8 +21,10 @@ void* noWindow() {
 }
 void hideNoWindow(void*) {}
 void ignoreWindowed(bool) {}
+void ignoreScaleMode(ScaleMode) {}
 
-const DisplayPlatform nullPlatform{createNullDisplay, noWindow, hideNoWindow, ignoreWindowed};
+const DisplayPlatform nullPlatform{createNullDisplay, noWindow, hideNoWindow, ignoreWindowed,
+                                   ignoreScaleMode};
 DisplayPlatform installed = nullPlatform;
 
 } // namespace
@@ -49,4 +51,8 @@ void hideDisplayWindow(void* window) {
 
 void setDisplayWindowed(bool windowed) {
     installed.setWindowed(windowed);
+}
+
+void setDisplayScaleMode(ScaleMode mode) {
+    installed.setScaleMode(mode);
 }

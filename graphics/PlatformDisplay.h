@@ -4,6 +4,7 @@
 #pragma once
 
 #include "graphics/GraphicsFactory.h"
+#include "graphics/PictureLayout.h"
 
 #include <string>
 
@@ -16,6 +17,8 @@ struct DisplayPlatform {
     void (*hideWindow)(void* window);
     // With true, open makes a 640 x 480 resizable window instead of taking over the screen.
     void (*setWindowed)(bool windowed);
+    // How the picture is enlarged to the screen or window; takes effect at once.
+    void (*setScaleMode)(ScaleMode mode);
 };
 
 // Installs the platform the functions below go to; call before the first display is made.
@@ -30,3 +33,7 @@ void* getDisplayWindow();
 void hideDisplayWindow(void* window);
 // The start-up calls this with true when the command line holds "windowed". Call before open.
 void setDisplayWindowed(bool windowed);
+
+// How the picture is enlarged to the screen or window (default ScaleMode::Sharp); the
+// start-up calls this with ScaleMode::Fit for the word scale=fit. Takes effect at once.
+void setDisplayScaleMode(ScaleMode mode);

@@ -1,16 +1,19 @@
 // The SDL2 display: window, full-screen mode with its fall-backs, the streaming texture the
-// frames are converted into, the event pump with Escape and close requests, and the window
-// functions of the platform. The only display file that includes SDL.
+// frames are converted into, its enlargement to the screen, the event pump with Escape, close
+// requests and the full-screen switch, and the window functions of the platform. The only
+// display file that includes SDL.
 #include "graphics/SdlDisplay.h"
 
 #include "engine/Settings.h"
 #include "graphics/Handles.h"
+#include "graphics/PictureLayout.h"
 #include "graphics/RowConverters.h"
 
 #include <SDL.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -51,13 +54,21 @@ class VideoSubsystem {
 // The process-wide display state. Pieces are released in reverse order of creation.
 struct DisplayState {
     bool windowed = false; // a resizable window instead of full-screen (command line)
+    ScaleMode scaleMode = ScaleMode::Sharp; // how the picture is enlarged (command line)
     VideoSubsystem video;
     std::unique_ptr<SDL_Window, WindowDeleter> window;
     std::unique_ptr<SDL_Renderer, RendererDeleter> renderer;
     std::unique_ptr<SDL_Texture, TextureDeleter> texture;
+    // Sharp scaling: the picture enlarged sharpFactor times with nearest neighbour, drawn down
+    // to its place with linear filtering. Made on first need, again when the factor changes.
+    std::unique_ptr<SDL_Texture, TextureDeleter> enlarged;
+    int32_t enlargedFactor = 0;
+    bool enlargedFailed = false; // the renderer cannot draw into textures: nearest instead
     Uint32 textureFormat = SDL_PIXELFORMAT_UNKNOWN;
-    int32_t width = 0;  // pixels per row, as given to open
-    int32_t height = 0; // rows, as given to open
+    int32_t width = 0;                     // pixels per row, as given to open
+    int32_t height = 0;                    // rows, as given to open
+    bool fullScreen = false;               // the window covers the screen now
+    int windowWidth = 0, windowHeight = 0; // the window's size in points when it is one
     int32_t appActive = 0;
     RowConverter converter = nullptr;
     bool quitRequested = false; // Escape or a close request since the last open
@@ -73,10 +84,15 @@ void sleepOneMillisecond() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// Exclusive full-screen at width x height with 32-, then 24-, then 16-bit pixels; when the
-// screen has none of these modes, full-screen at the desktop's mode with the picture scaled.
-bool enterFullScreen(SDL_Window* window, int32_t width, int32_t height) {
-    const int displayIndex = SDL_GetWindowDisplayIndex(window);
+// A real display mode of width x height with 32-, 24- or 16-bit pixels, tried in that order,
+// on X11 only: Wayland has no mode changes (what it lists are emulated), nor has XWayland,
+// and elsewhere SDL would only scale as well. False when there is none.
+bool findRealMode(int displayIndex, int32_t width, int32_t height, SDL_DisplayMode& found) {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (driver == nullptr || std::strcmp(driver, "x11") != 0 ||
+        (wayland != nullptr && *wayland != '\0'))
+        return false;
     const int modeCount = displayIndex >= 0 ? SDL_GetNumDisplayModes(displayIndex) : 0;
     for (int bits : {32, 24, 16}) {
         for (int i = 0; i < modeCount; ++i) {
@@ -85,12 +101,61 @@ bool enterFullScreen(SDL_Window* window, int32_t width, int32_t height) {
             if (mode.w != width || mode.h != height || SDL_ISPIXELFORMAT_FOURCC(mode.format) ||
                 static_cast<int>(SDL_BYTESPERPIXEL(mode.format)) * 8 != bits)
                 continue;
-            if (SDL_SetWindowDisplayMode(window, &mode) == 0 &&
-                SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0)
-                return true;
+            found = mode;
+            return true;
         }
     }
+    return false;
+}
+
+// Full-screen in a real width x height mode where the screen has one, else at the desktop's
+// own mode with the picture enlarged; false when the window system refuses both.
+bool enterFullScreen(SDL_Window* window, int32_t width, int32_t height) {
+    SDL_DisplayMode mode;
+    if (findRealMode(SDL_GetWindowDisplayIndex(window), width, height, mode) &&
+        SDL_SetWindowDisplayMode(window, &mode) == 0 &&
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) == 0)
+        return true;
     return SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
+// The window, hidden until it has its final form: a resizable width x height window, or one
+// that covers the screen. Where no real mode exists it is made full-screen on the desktop
+// from the start, so nothing flickers and no mode switch is tried.
+SDL_Window* createWindow(DisplayState& display, int32_t width, int32_t height) {
+    const Uint32 common = SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN;
+    if (display.windowed)
+        return SDL_CreateWindow(" ", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                                common | SDL_WINDOW_RESIZABLE);
+    SDL_DisplayMode mode;
+    if (!findRealMode(0, width, height, mode)) {
+        SDL_Window* window =
+            SDL_CreateWindow(" ", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                             common | SDL_WINDOW_BORDERLESS | SDL_WINDOW_FULLSCREEN_DESKTOP);
+        if (window != nullptr) display.fullScreen = true;
+        return window;
+    }
+    SDL_Window* window = SDL_CreateWindow(" ", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                          width, height, common | SDL_WINDOW_BORDERLESS);
+    if (window != nullptr) display.fullScreen = enterFullScreen(window, width, height);
+    return window;
+}
+
+// Alt+Enter and F11: a full-screen show becomes a resizable window of the size it had as one
+// (640 x 480 at first), and a window takes the screen again.
+void toggleFullScreen(DisplayState& display) {
+    SDL_Window* window = display.window.get();
+    if (window == nullptr) return;
+    if (display.fullScreen) {
+        if (SDL_SetWindowFullscreen(window, 0) != 0) return;
+        display.fullScreen = false;
+        SDL_SetWindowBordered(window, SDL_TRUE);
+        SDL_SetWindowResizable(window, SDL_TRUE);
+        SDL_SetWindowSize(window, display.windowWidth, display.windowHeight);
+        return;
+    }
+    SDL_GetWindowSize(window, &display.windowWidth, &display.windowHeight);
+    display.fullScreen = enterFullScreen(window, display.width, display.height);
 }
 
 // A renderer that takes textures in the screen's own format when one exists, so the row
@@ -140,33 +205,84 @@ bool createTexture(DisplayState& display) {
     if (!display.texture) return false;
     // The top byte of a source pixel is not alpha: never blend.
     SDL_SetTextureBlendMode(display.texture.get(), SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(display.texture.get(), SDL_ScaleModeNearest);
+    display.enlarged.reset();
+    display.enlargedFactor = 0;
     return true;
+}
+
+// The texture that holds the picture enlarged `factor` times, made when the factor changes.
+// Null when the renderer cannot draw into textures.
+SDL_Texture* enlargedTexture(DisplayState& display, int32_t factor) {
+    if (display.enlargedFailed) return nullptr;
+    if (display.enlarged && display.enlargedFactor == factor) return display.enlarged.get();
+    display.enlarged.reset();
+    display.enlargedFactor = 0;
+    if (SDL_RenderTargetSupported(display.renderer.get())) {
+        display.enlarged.reset(SDL_CreateTexture(display.renderer.get(), display.textureFormat,
+                                                 SDL_TEXTUREACCESS_TARGET, display.width * factor,
+                                                 display.height * factor));
+    }
+    if (!display.enlarged) {
+        display.enlargedFailed = true;
+        return nullptr;
+    }
+    SDL_SetTextureBlendMode(display.enlarged.get(), SDL_BLENDMODE_NONE);
+    SDL_SetTextureScaleMode(display.enlarged.get(), SDL_ScaleModeLinear);
+    display.enlargedFactor = factor;
+    return display.enlarged.get();
+}
+
+// Draws the frame's texture to its place on the screen (black around it) and shows it.
+void drawPicture(DisplayState& display) {
+    SDL_Renderer* renderer = display.renderer.get();
+    int outputWidth = 0, outputHeight = 0; // pixels, also on a high-DPI screen
+    if (SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) != 0) return;
+    const PictureLayout layout =
+        layoutPicture(outputWidth, outputHeight, display.width, display.height, display.scaleMode);
+    const SDL_Rect place{layout.x, layout.y, layout.width, layout.height};
+    SDL_Texture* source = display.texture.get();
+    if (layout.sharpFactor > 0) {
+        SDL_Texture* enlarged = enlargedTexture(display, layout.sharpFactor);
+        if (enlarged != nullptr && SDL_SetRenderTarget(renderer, enlarged) == 0) {
+            SDL_RenderCopy(renderer, source, nullptr, nullptr);
+            SDL_SetRenderTarget(renderer, nullptr);
+            source = enlarged;
+        }
+    }
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, source, nullptr, &place);
+    SDL_RenderPresent(renderer);
 }
 
 int openDisplay(DisplayState& display, int32_t width, int32_t height) {
     display.quitRequested = false;
     display.width = width;
     display.height = height;
+    display.windowWidth = width;
+    display.windowHeight = height;
+    display.fullScreen = false;
+    display.enlargedFailed = false;
     if (width <= 0 || height <= 0) return 0;
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest"); // black line rows stay crisp
     SDL_SetHintWithPriority(SDL_HINT_RENDER_VSYNC, "0", SDL_HINT_OVERRIDE);
+    // A window leaves the desktop's compositor on; compositors stop compositing full-screen
+    // windows by themselves.
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     // X11: SDL prefers DirectColor visuals (for gamma ramps, unused here), and on a 16-bit
     // screen such a window shows every pixel wrong; a TrueColor visual shows them exactly.
     // A value the user set is kept.
     setenv("SDL_VIDEO_X11_NODIRECTCOLOR", "1", 0);
     if (!display.video.start()) return 0;
 
-    const Uint32 windowFlags = display.windowed ? SDL_WINDOW_RESIZABLE : SDL_WINDOW_BORDERLESS;
-    display.window.reset(SDL_CreateWindow(" ", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                          width, height, windowFlags));
+    display.window.reset(createWindow(display, width, height));
     if (!display.window) return 0;
     SDL_ShowCursor(SDL_DISABLE);
-    if (!display.windowed && !enterFullScreen(display.window.get(), width, height)) return 0;
+    SDL_ShowWindow(display.window.get());
+    if (!display.windowed && !display.fullScreen) return 0;
 
     display.renderer.reset(createRenderer(display.window.get()));
     if (!display.renderer) return 0;
-    // Scaled to the window with the aspect kept; black bars fill the rest.
-    if (SDL_RenderSetLogicalSize(display.renderer.get(), width, height) != 0) return 0;
     SDL_SetRenderDrawColor(display.renderer.get(), 0, 0, 0, 255);
 
     display.textureFormat = chooseTextureFormat(display.window.get(), display.renderer.get());
@@ -183,6 +299,9 @@ int openDisplay(DisplayState& display, int32_t width, int32_t height) {
 void closeDisplay(DisplayState& display) {
     display.converter = nullptr;
     display.appActive = 0;
+    display.fullScreen = false;
+    display.enlarged.reset();
+    display.enlargedFactor = 0;
     display.texture.reset();
     display.renderer.reset();
     display.window.reset(); // leaving full-screen restores the desktop's mode
@@ -198,6 +317,14 @@ void closeDisplay(DisplayState& display) {
 void closeAndQuit(DisplayState& display) {
     closeDisplay(display);
     display.quitRequested = true;
+}
+
+// Alt+Enter (either Enter key) or F11, not repeated by holding the key down.
+bool isFullScreenKey(const SDL_KeyboardEvent& key) {
+    if (key.repeat != 0) return false;
+    if (key.keysym.sym == SDLK_F11) return true;
+    return (key.keysym.sym == SDLK_RETURN || key.keysym.sym == SDLK_KP_ENTER) &&
+           (key.keysym.mod & KMOD_ALT) != 0;
 }
 
 void pumpEvents(DisplayState& display) {
@@ -219,6 +346,7 @@ void pumpEvents(DisplayState& display) {
                 closeAndQuit(display);
                 return;
             }
+            if (isFullScreenKey(event.key)) toggleFullScreen(display);
             break; // any other key is swallowed
         case SDL_QUIT:
             closeAndQuit(display);
@@ -279,10 +407,7 @@ int SdlDisplay::present() {
         destinationRow += pitch;
     }
     SDL_UnlockTexture(display.texture.get());
-
-    SDL_RenderClear(display.renderer.get());
-    SDL_RenderCopy(display.renderer.get(), display.texture.get(), nullptr, nullptr);
-    SDL_RenderPresent(display.renderer.get());
+    drawPicture(display);
     std::this_thread::yield();
     return 1;
 }
@@ -321,10 +446,14 @@ void setSdlWindowed(bool windowed) {
     state().windowed = windowed;
 }
 
+void setSdlScaleMode(ScaleMode mode) {
+    state().scaleMode = mode;
+}
+
 } // namespace
 
 const DisplayPlatform& sdlDisplayPlatform() {
     static const DisplayPlatform platform{createSdlDisplay, sdlWindow, hideSdlWindow,
-                                          setSdlWindowed};
+                                          setSdlWindowed, setSdlScaleMode};
     return platform;
 }

@@ -22,6 +22,17 @@ void startMusic(const char*) {
     if (soundStreamPlay(musicStream, 0, 0) == 0) throw 2;
 }
 
+void seekMusic(int64_t ms) {
+    if (!musicSetUp || musicStream == 0) return;
+    soundChannelSetPosition(musicStream, ms * 44100 / 1000);
+}
+
+int64_t musicPositionMs() {
+    if (!musicSetUp || musicStream == 0) return -1;
+    const int64_t frame = soundChannelGetPosition(musicStream);
+    return frame < 0 ? -1 : frame * 1000 / 44100;
+}
+
 void stopMusic() {
     if (!musicSetUp) return;
     soundStop();

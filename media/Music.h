@@ -3,6 +3,8 @@
 
 #include "media/SoundLibrary.h"
 
+#include <cstdint>
+
 // The music stream, 0 until set-up creates it.
 extern SoundHandle musicStream;
 
@@ -13,6 +15,11 @@ extern SoundHandle musicStream;
 void setUpMusic(bool captureOnly = false);
 // Starts output and plays the stream (throws the integer 2). The name is not used.
 void startMusic(const char* name);
+// Moves the music to `ms` milliseconds from its start (before or after startMusic); harmless
+// when set-up never ran. A point past the end leaves the music silent.
+void seekMusic(int64_t ms);
+// Milliseconds from the music's start to what is heard about now; -1 when there is no music.
+int64_t musicPositionMs();
 // Stops output and frees the stream and the library, then sets musicStream to 0; harmless
 // when repeated or when nothing was started, and no call into the library at all when
 // set-up never ran (sound off).

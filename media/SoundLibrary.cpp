@@ -108,6 +108,16 @@ class Decoder {
         return !atEnd;
     }
 
+    // To sample frame `frame` (at the output rate) from the start; a frame at or past the end
+    // leaves the decoder at its end. False when the file cannot be sought there.
+    bool seek(int64_t frame) {
+        pending.clear();
+        pendingRead = 0;
+        const off_t reached = mpg123_seek(mpgHandle.get(), static_cast<off_t>(frame), SEEK_SET);
+        atEnd = reached < 0 || reached < frame;
+        return reached >= 0;
+    }
+
   private:
     explicit Decoder(Mpg123Ptr handle) : mpgHandle(std::move(handle)) {}
 
@@ -181,6 +191,11 @@ struct Stream {
     std::atomic<bool> stopWorker{false};
     std::thread worker; // decode-only mode; owned by the API thread
     std::vector<uint8_t> block;
+    // Sample frames from the start of the file: where the next block begins, and where the
+    // block last taken (the one being heard, in output mode) began.
+    std::atomic<int64_t> nextSampleFrame{0};
+    std::atomic<int64_t> blockSampleFrame{0};
+    bool sought = false; // set by a seek: the next play goes on from there, even at the end
 };
 using StreamPtr = std::shared_ptr<Stream>;
 
@@ -216,6 +231,9 @@ size_t pullBlock(Stream& stream, size_t bytes, bool locked) {
     size_t count = stream.decoder->read(stream.block.data(), bytes);
     count -= count % bytesPerFrame;
     if (count == 0) return 0;
+    const int64_t first = stream.nextSampleFrame.load();
+    stream.blockSampleFrame = first;
+    stream.nextSampleFrame = first + static_cast<int64_t>(count / bytesPerFrame);
     SoundDspCallback dsp = nullptr;
     void* user = nullptr;
     SoundHandle dspHandle = 0;
@@ -341,7 +359,12 @@ int soundStreamPlay(SoundHandle handle, int flush, uint32_t) {
     stream->playing = false;
     joinWorker(*stream);
     { std::lock_guard<std::recursive_mutex> barrier(lib.stateMutex); } // ends a callback pass
-    if (flush == soundPlayRestart || stream->decoder->finished()) {
+    const bool restart =
+        flush == soundPlayRestart || (stream->decoder->finished() && !stream->sought);
+    stream->sought = false;
+    if (restart) {
+        stream->nextSampleFrame = 0;
+        stream->blockSampleFrame = 0;
         if (!stream->decoder->rewind()) return 0;
     }
     stream->playing = true;
@@ -364,6 +387,32 @@ SoundHandle soundChannelSetDsp(SoundHandle handle, SoundDspCallback callback, vo
 int soundChannelIsActive(SoundHandle handle) {
     StreamPtr stream = findStream(handle);
     return stream && stream->playing ? 1 : 0;
+}
+
+int soundChannelSetPosition(SoundHandle handle, int64_t frame) {
+    Library& lib = library();
+    std::lock_guard<std::mutex> api(lib.apiMutex);
+    StreamPtr stream = findStream(handle);
+    if (!stream || frame < 0) return 0;
+    // Take the stream away from the audio thread / its worker before touching its decoder.
+    const bool wasPlaying = stream->playing;
+    stream->playing = false;
+    joinWorker(*stream);
+    { std::lock_guard<std::recursive_mutex> barrier(lib.stateMutex); } // ends a callback pass
+    const bool sought = stream->decoder->seek(frame);
+    stream->nextSampleFrame = frame;
+    stream->blockSampleFrame = frame;
+    stream->sought = true;
+    if (wasPlaying && sought) {
+        stream->playing = true;
+        launchWorker(stream);
+    }
+    return sought ? 1 : 0;
+}
+
+int64_t soundChannelGetPosition(SoundHandle handle) {
+    StreamPtr stream = findStream(handle);
+    return stream ? stream->blockSampleFrame.load() : -1;
 }
 
 int soundStop() {

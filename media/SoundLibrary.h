@@ -43,6 +43,15 @@ int soundStreamPlay(SoundHandle stream, int flush, uint32_t flags);
 // Installs the DSP on the stream (replacing an earlier one); returns its handle, 0 on
 // failure. Install it before playing to see every block.
 SoundHandle soundChannelSetDsp(SoundHandle stream, SoundDspCallback callback, void* user);
+// Moves the stream to sample frame `frame` (at the output frequency) from the start of its
+// file, exactly; a playing stream goes on from there. A frame at or past the end leaves the
+// stream at its end: the next play then plays nothing instead of starting again. 0 when the
+// stream is unknown or the file cannot be sought (the stream has then ended).
+int soundChannelSetPosition(SoundHandle stream, int64_t frame);
+// The sample frame, from the start of the file, at which the block last handed to the output
+// (decode-only: to the DSP) began: about what is heard now. The position of the last seek or
+// 0 before any block; -1 for an unknown stream.
+int64_t soundChannelGetPosition(SoundHandle stream);
 // Non-zero while the stream plays; 0 once it has played to its end or was stopped.
 int soundChannelIsActive(SoundHandle stream);
 // Stops output and every stream. Results of the three below are ignored by callers; each is

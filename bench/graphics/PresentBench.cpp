@@ -1,6 +1,8 @@
 // The per-frame cost of present: event pump, conversion into the locked texture, copy and
-// present, in a 640 x 480 window (or full-screen with the argument --fullscreen).
+// present, in a 640 x 480 window (or full-screen with the argument --fullscreen; --fit for the
+// nearest-neighbour enlargement of scale=fit instead of whole-number or sharp scaling).
 #include "graphics/Handles.h"
+#include "graphics/PlatformDisplay.h"
 #include "graphics/SdlDisplay.h"
 
 #include <SDL.h>
@@ -15,7 +17,6 @@ bool fullScreen = false;
 
 void present(benchmark::State& state) {
     storeDisplaySettings();
-    setDisplayPlatform(sdlDisplayPlatform());
     setDisplayWindowed(!fullScreen);
     Display display("");
     Surface surface;
@@ -45,8 +46,12 @@ void present(benchmark::State& state) {
 BENCHMARK(present)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 int main(int argc, char** argv) {
+    setDisplayPlatform(sdlDisplayPlatform());
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--fullscreen") == 0) fullScreen = true;
+        if (std::strcmp(argv[i], "--fullscreen") == 0)
+            fullScreen = true;
+        else if (std::strcmp(argv[i], "--fit") == 0)
+            setDisplayScaleMode(ScaleMode::Fit);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -10,13 +10,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
-// A display that counts frames and asks to quit after a set number of them.
+// A display that counts frames and asks to quit after a set number of them; it counts apart
+// the frames shown from a surface other than the show's, and those of them not all black.
 int presentedFrames = 0;
 int quitAfterFrames = -1;
+int otherSurfaceFrames = 0;
+int otherSurfaceLitFrames = 0;
 
 class TestDisplay : public DisplayDevice {
   public:
@@ -26,11 +31,23 @@ class TestDisplay : public DisplayDevice {
     bool quitRequested() override {
         return quitAfterFrames >= 0 && presentedFrames >= quitAfterFrames;
     }
-    void attachSurface(Surface*) override {}
+    void attachSurface(Surface* attached) override { shown = attached; }
     int present() override {
         ++presentedFrames;
+        if (shown != nullptr && shown != surface) {
+            ++otherSurfaceFrames;
+            const uint8_t* pixels = shown->getPixels();
+            for (int i = 0; i < 640 * 480 * 4; ++i)
+                if (pixels[i] != 0) {
+                    ++otherSurfaceLitFrames;
+                    break;
+                }
+        }
         return 1;
     }
+
+  private:
+    Surface* shown = nullptr;
 };
 
 DisplayDevice* createTestDisplay(const std::string& title) {
@@ -186,4 +203,74 @@ TEST(CommandLine, ExtraWordsAreBlankSeparatedTokens) {
     char* argv[] = {arg0, arg1, arg2};
     EXPECT_EQ(joinArguments(3, argv), "no sound") << "arguments joined by one blank";
     EXPECT_FALSE(parseSoundFlag(joinArguments(3, argv))) << "two arguments form one word";
+}
+
+TEST(CommandLine, StartAndEndTakeTickCountsAndReportAnythingElse) {
+    readCommandLine("start=41000 end=41100");
+    EXPECT_EQ(startTicks, 41000) << "start= is a tick count";
+    EXPECT_EQ(endTicks, 41100) << "end= is a tick count";
+    readCommandLine("start=63899");
+    EXPECT_EQ(startTicks, 63899) << "the show's last tick is a start";
+    for (const char* bad : {"start=63900", "start=abc", "start=-5", "start=12x", "start=1.5"}) {
+        ::testing::internal::CaptureStderr();
+        readCommandLine(bad);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(startTicks, -1) << bad << " is ignored";
+        EXPECT_NE(said.find("the show starts at its beginning"), std::string::npos)
+            << bad << " is reported on standard error: " << said;
+    }
+    readCommandLine("");
+    EXPECT_EQ(startTicks, -1) << "no start= word: from the beginning";
+}
+
+TEST(MainLoop, StartSkipsUnshownThroughTheExportsFramesThenTheClockRunsInRealTime) {
+    auto skipped = freshShow();
+    makeHandles();
+    readCommandLine("noaudio");
+    presentedFrames = 0;
+    otherSurfaceFrames = 0;
+    otherSurfaceLitFrames = 0;
+    Timer* timer = Timer::instance();
+    timer->start();
+    timer->update();
+    timer->update();
+    ::testing::internal::CaptureStderr();
+    skipToStart(*skipped, 700);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("start=700"), std::string::npos) << "one line says so: " << said;
+    EXPECT_EQ(presentedFrames, otherSurfaceFrames) << "no frame of the show is shown";
+    EXPECT_GE(otherSurfaceFrames, 1) << "the screen is kept alive with a black picture";
+    EXPECT_EQ(otherSurfaceLitFrames, 0) << "and that picture is all black";
+    EXPECT_GE(timer->getTicks(), 700) << "the clock stands at the start tick";
+    EXPECT_LE(timer->getTicks(), 702) << "right at it";
+    EXPECT_EQ(timer->getTickDelta(), 0) << "the first real-time frame sees no jump";
+    EXPECT_LE(timer->getTimeDelta(), 5) << "nor a jump in milliseconds";
+    std::vector<uint8_t> afterSkip(640 * 480 * 4);
+    skipped->drawPicture({afterSkip.data(), 640 * 4});
+    const size_t middle = (240 * 640 + 320) * 4;
+    EXPECT_EQ(std::memcmp(surface->getPixels() + middle, afterSkip.data() + middle, 4), 0)
+        << "the surface holds the picture reached, for a first frame that only hands on";
+
+    // The export up to the same tick draws the same frames.
+    auto exported = freshShow();
+    videoMode = true;
+    frameBuffer24 = new uint8_t[640 * 480 * 3];
+    videoFrameCount = 0.0f;
+    endTicks = 700;
+    timer->start();
+    timer->setTicks(0);
+    timer->setTicks(0);
+    runMainLoop(*exported);
+    endTicks = -1;
+    delete[] frameBuffer24;
+    frameBuffer24 = nullptr;
+    videoMode = false;
+    std::vector<uint8_t> afterExport(640 * 480 * 4);
+    exported->drawPicture({afterExport.data(), 640 * 4});
+    EXPECT_TRUE(afterSkip == afterExport) << "the skip steps through exactly the export's frames";
+    EXPECT_EQ(skipped->sceneIndex, exported->sceneIndex) << "and reaches the same scene";
+
+    const int shownBefore = presentedFrames;
+    skipToStart(*skipped, 0);
+    EXPECT_EQ(presentedFrames, shownBefore) << "start=0 skips nothing, shows nothing";
 }

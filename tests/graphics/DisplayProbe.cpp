@@ -2,24 +2,31 @@
 // end-to-end display test: writes the picture it shows as a binary PPM (the 0x00RRGGBB
 // surface words as R, G, B) so that a screenshot can be compared with it pixel for pixel.
 //
-// usage: display-probe EXPECTED.ppm
+// usage: display-probe EXPECTED.ppm [fullscreen] [scale=fit]
 #include "graphics/Handles.h"
+#include "graphics/PlatformDisplay.h"
 #include "graphics/SdlDisplay.h"
 
 #include <SDL.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s EXPECTED.ppm\n", argv[0]);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s EXPECTED.ppm [fullscreen] [scale=fit]\n", argv[0]);
         return 1;
     }
-    storeDisplaySettings();
     setDisplayPlatform(sdlDisplayPlatform());
-    setDisplayWindowed(true);
+    bool windowed = true;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "fullscreen") == 0) windowed = false;
+        if (std::strcmp(argv[i], "scale=fit") == 0) setDisplayScaleMode(ScaleMode::Fit);
+    }
+    storeDisplaySettings();
+    setDisplayWindowed(windowed);
 
     // Random colours cover every bit of every channel, so a converter that drops, shifts or
     // swaps a bit shows in the screenshot.

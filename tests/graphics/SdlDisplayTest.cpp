@@ -193,6 +193,46 @@ TEST_F(SdlDisplayTest, FullScreenFillsTheDesktopModeWithTheAspectKept) {
         }
 }
 
+TEST_F(SdlDisplayTest, F11AndAltEnterSwitchBetweenFullScreenAndTheWindow) {
+    ASSERT_EQ(display->open(), 1);
+    pushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    auto fullScreen = [] {
+        return (SDL_GetWindowFlags(displayWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    };
+    display->present();
+    ASSERT_TRUE(fullScreen()) << "the show starts full-screen";
+
+    pushKeyDown(SDLK_F11);
+    display->present();
+    EXPECT_FALSE(fullScreen()) << "F11 makes it a window";
+    int w = 0, h = 0;
+    SDL_GetWindowSize(displayWindow(), &w, &h);
+    EXPECT_EQ(w, width) << "the window is 640 wide";
+    EXPECT_EQ(h, height) << "and 480 high";
+
+    SDL_Event held{};
+    held.type = SDL_KEYDOWN;
+    held.key.windowID = SDL_GetWindowID(displayWindow());
+    held.key.repeat = 1;
+    held.key.keysym.sym = SDLK_F11;
+    SDL_PushEvent(&held);
+    display->present();
+    EXPECT_FALSE(fullScreen()) << "a key held down (repeated) switches nothing";
+
+    SDL_Event altEnter{};
+    altEnter.type = SDL_KEYDOWN;
+    altEnter.key.windowID = SDL_GetWindowID(displayWindow());
+    altEnter.key.keysym.sym = SDLK_RETURN;
+    altEnter.key.keysym.mod = KMOD_LALT;
+    SDL_PushEvent(&altEnter);
+    display->present();
+    EXPECT_TRUE(fullScreen()) << "Alt+Enter takes the screen again";
+
+    pushKeyDown(SDLK_RETURN);
+    display->present();
+    EXPECT_TRUE(fullScreen()) << "Enter without Alt switches nothing";
+}
+
 TEST_F(SdlDisplayTest, ASurfaceThatDoesNotFitIsNotShown) {
     openActiveWindow();
     NarrowSurface narrow;

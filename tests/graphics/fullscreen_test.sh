@@ -1,8 +1,9 @@
 #!/bin/sh
 # Full-screen on a screen without a 640 x 480 mode: a virtual 1280 x 720 X screen with a window
 # manager. The show must cover the whole screen, its picture scaled to the screen's height
-# (960 x 720 in the middle) with black bars of 160 columns at the sides; Escape and Return on
-# the credits box end it with exit code 0.
+# (960 x 720 in the middle) with black bars of 160 columns at the sides; Alt+Enter makes it a
+# 640 x 480 window and Alt+Enter again full-screen; Escape and Return on the credits box end it
+# with exit code 0 and the credits exactly once.
 #
 # usage: fullscreen_test.sh DEMO PACK
 set -u
@@ -49,9 +50,25 @@ done
 [ "$covered" = yes ] || fail "the picture does not fill the screen's height"
 echo "full-screen: bars black, the picture fills the height"
 
-for window in $(xdotool search --onlyvisible --pid "$demoPid" 2>/dev/null); do
-    xdotool windowfocus "$window" 2>/dev/null
-done
+window=$(xdotool search --onlyvisible --pid "$demoPid" 2>/dev/null | tail -1)
+[ -n "$window" ] || fail "no window of the show"
+# waitForSize WxH: until the show's window (found afresh each time) has that size.
+waitForSize() {
+    for _ in $(seq 50); do
+        window=$(xdotool search --onlyvisible --pid "$demoPid" 2>/dev/null | tail -1)
+        size=$(xwininfo -id "$window" 2>/dev/null | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w "x" h}')
+        [ "$size" = "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "the window is $size, expected $1"
+}
+xdotool windowfocus "$window" key alt+Return
+waitForSize 640x480
+xdotool windowfocus "$window" key alt+Return
+waitForSize 1280x720
+echo "full-screen: Alt+Enter gave a 640 x 480 window, Alt+Enter again the whole screen"
+
+xdotool windowfocus "$window" 2>/dev/null
 xdotool key Escape
 for _ in $(seq 100); do
     kill -0 "$demoPid" 2>/dev/null || break
@@ -59,3 +76,5 @@ for _ in $(seq 100); do
     sleep 0.2
 done
 checkShowEnded
+credits=$(grep -c "created by" "$work/stderr.txt")
+[ "$credits" -eq 1 ] || fail "the credits were shown $credits times"

@@ -6,7 +6,7 @@
 #include "media/Music.h"
 
 int main(int argc, char** argv) {
-    setMusicPlayer({setUpMusic, startMusic, stopMusic, &musicStream});
+    setMusicPlayer({setUpMusic, startMusic, seekMusic, stopMusic, &musicStream});
     setVideoSinkMaker(makeAviWriter);
     return demoMain(joinArguments(argc, argv));
 }

@@ -1,0 +1,96 @@
+// start=TICKS in playback, in process on the generated pack with a long soundtrack and SDL's
+// dummy audio driver: the skip reaches the tick, the first shown frame is at that tick, and
+// the music is heard from the same point and keeps in step with the clock.
+#include "app/Application.h"
+#include "app/MainLoop.h"
+#include "engine/Timer.h"
+#include "media/Music.h"
+#include "tests/media/SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#ifndef START_TICKS
+#define START_TICKS 41000
+#endif
+
+namespace {
+
+struct Moment {
+    int ticks = -1;
+    int64_t musicMs = -1;
+};
+Moment firstFrame, lastFrame;
+int pacedFrames = 0;
+
+// Notes the clock and the music at each shown frame, then paces as playback does.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void notingPacer() {
+    const Moment now{Timer::instance()->getTicks(), musicPositionMs()};
+    if (pacedFrames++ == 0) firstFrame = now;
+    lastFrame = now;
+    paceFrame();
+}
+
+TEST(Start, PlaysFromTheTickWithTheMusicAtTheSamePoint) {
+    ScopedEnv noScreen("SDL_VIDEODRIVER", "dummy");
+    ScopedEnv silentOutput("SDL_AUDIODRIVER", "dummy");
+    ScratchDir dir;
+    std::filesystem::copy_file(std::string(DEMO_TEST_ASSETS) + "/_.dat", dir.file("_.dat"));
+    // Ten minutes of a quiet 8 kHz tone (resampled to 44.1 kHz on playing): long enough.
+    writeToneMp3(dir, "velmorin.mp3", 8000, 1, 600.0);
+    WorkingDirectory inside(dir.path());
+    setMusicPlayer({setUpMusic, startMusic, seekMusic, stopMusic, &musicStream});
+
+    const int start = START_TICKS;
+    const auto began = std::chrono::steady_clock::now();
+    const double cpuBefore = cpuSeconds();
+    readCommandLine("start=" + std::to_string(start) + " end=" + std::to_string(start + 100));
+    ASSERT_EQ(startTicks, start) << "start= is read as a tick count";
+    createServers();
+    prepareData("_.dat");
+    setUp();
+    startClock();
+    setFramePacer(notingPacer);
+    runMainLoop(*show);
+    const int endedAt = Timer::instance()->getTicks();
+    shutDown();
+    setFramePacer(nullptr);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    const double cpu = cpuSeconds() - cpuBefore;
+
+    ASSERT_GT(pacedFrames, 0) << "frames were shown after the skip";
+    EXPECT_GE(firstFrame.ticks, start) << "the first shown frame is at the start tick";
+    EXPECT_LE(firstFrame.ticks, start + 3) << "right at it";
+    const double startMs = start * 1000.0 / 71.0;
+    EXPECT_NEAR(static_cast<double>(firstFrame.musicMs), startMs, 30.0)
+        << "the music at the first shown frame is at the start tick's time";
+    EXPECT_GE(endedAt, start + 100) << "the show played on to end=";
+    EXPECT_GT(lastFrame.musicMs, firstFrame.musicMs) << "the music plays on";
+    // Loosely: the output takes 46 ms blocks, and SDL's dummy driver is no sound card's clock.
+    EXPECT_NEAR(static_cast<double>(lastFrame.musicMs), lastFrame.ticks * 1000.0 / 71.0, 250.0)
+        << "music and clock still together at the last frame";
+#ifndef DEMO_SLOW_BUILD
+    // Counted in CPU time, which a machine busy with other work does not stretch as it
+    // stretches the wall-clock time.
+    EXPECT_LT(cpu, 15.0) << "skip and play end within 15 s of work";
+#endif
+    std::printf("start=%d end=%d took %.1f s (%.1f s of CPU); first frame at tick %d, music "
+                "%lld ms (%.1f ms wanted)\n",
+                start, start + 100, seconds, cpu, firstFrame.ticks,
+                static_cast<long long>(firstFrame.musicMs), startMs);
+}
+
+} // namespace
