@@ -2,6 +2,7 @@
 // with or without the pack and the soundtrack, checking what it prints and its exit code.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,6 +85,14 @@ TEST_F(Program, AJunkPackEndsInSorry) {
         pack.put(static_cast<char>(random()));
     pack.close();
     expectEnd(run("noaudio"), 1);
+}
+
+TEST_F(Program, APackThatIsNoRegularFileEndsInSorry) {
+    ASSERT_EQ(::mkfifo((folder / "_.dat").c_str(), 0600), 0) << "a FIFO as the pack";
+    expectEnd(run("end=1 noaudio"), 1); // a start-up blocked in the open is killed and fails
+    fs::remove(folder / "_.dat");
+    fs::create_symlink("/dev/zero", folder / "_.dat");
+    expectEnd(run("end=1 noaudio"), 1);
 }
 
 TEST_F(Program, AMissingSoundtrackWithSoundOnEndsInSorry) {
