@@ -44,6 +44,9 @@ struct Job {
 
 constexpr size_t queueCapacity = 8; // jobs; a frame with its sound takes two
 
+static_assert(AviMuxer::framePadding >= AV_INPUT_BUFFER_PADDING_SIZE,
+              "frame blocks carry at least the padding FFmpeg asks of its inputs");
+
 // How each codec is fed: the encoder, the pixel format it gets, its private options.
 struct EncoderSetup {
     const char* encoder;
@@ -119,9 +122,10 @@ struct AviMuxer::State {
 
     int writeFrame(const Job& job) {
         if (raw) {
-            int result = av_new_packet(packet.get(), static_cast<int>(job.data.size()));
+            const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 3;
+            int result = av_new_packet(packet.get(), static_cast<int>(bytes));
             if (result < 0) return result;
-            std::memcpy(packet->data, job.data.data(), job.data.size());
+            std::memcpy(packet->data, job.data.data(), bytes);
             packet->pts = packet->dts = job.position;
             packet->duration = 1;
             packet->flags |= AV_PKT_FLAG_KEY;
@@ -129,6 +133,7 @@ struct AviMuxer::State {
         }
         int result = av_frame_make_writable(picture.get());
         if (result < 0) return result;
+        // The block's padding lets the converter read past the last pixel.
         const uint8_t* const rows[1] = {job.data.data()};
         const int pitch[1] = {width * 3}; // bytes per row
         sws_scale(scaler.get(), rows, pitch, 0, height, picture->data, picture->linesize);
@@ -308,17 +313,22 @@ bool AviMuxer::storesBottomUp() const {
     return state->raw;
 }
 
+size_t AviMuxer::frameBytes() const {
+    return static_cast<size_t>(state->width) * static_cast<size_t>(state->height) * 3;
+}
+
 std::vector<uint8_t> AviMuxer::takeFrameBlock() {
-    const size_t bytes = static_cast<size_t>(state->width) * static_cast<size_t>(state->height) * 3;
+    const size_t bytes = frameBytes() + framePadding;
     std::lock_guard<std::mutex> hold(state->lock);
     if (state->spareBlocks.empty()) return std::vector<uint8_t>(bytes);
     std::vector<uint8_t> block = std::move(state->spareBlocks.back());
     state->spareBlocks.pop_back();
-    block.resize(bytes);
+    block.resize(bytes); // the padding stays zero: frames only write their pixels
     return block;
 }
 
 void AviMuxer::submitFrame(std::vector<uint8_t> frame, int64_t index) {
+    if (frame.size() < frameBytes() + framePadding) frame.resize(frameBytes() + framePadding);
     state->submit(Job{Job::Frame, std::move(frame), index});
 }
 

@@ -30,11 +30,19 @@ class AviMuxer {
 
     // raw keeps the bitmap's own row order: frames are handed in bottom row first.
     bool storesBottomUp() const;
-    // A frame block of width * height * 3 bytes, recycled from frames already written.
+    // Bytes of one frame's pixels: width * height * 3.
+    size_t frameBytes() const;
+    // A frame block of frameBytes() bytes of pixels followed by framePadding zero bytes,
+    // recycled from frames already written.
     std::vector<uint8_t> takeFrameBlock();
-    // Queue a frame of 24-bit pixels (bytes blue, green, red, no row padding) with its index
-    // 0, 1, 2, ...; blocks while the queue is full. After start() only.
+    // Queue a frame of 24-bit pixels (bytes blue, green, red, no row padding) in the block's
+    // first frameBytes() bytes, with its index 0, 1, 2, ...; blocks while the queue is full.
+    // After start() only. A block without the padding gets it here (a copy).
     void submitFrame(std::vector<uint8_t> frame, int64_t index);
+
+    // Bytes after a frame's pixels that FFmpeg's pixel converters may read (they load whole
+    // vectors past the last pixel); at least libavcodec's input padding.
+    static constexpr size_t framePadding = 64;
     // Queue interleaved 16-bit PCM starting at sample frame firstSample.
     void submitSound(std::vector<uint8_t> pcm, int64_t firstSample);
     // The worker's first failure; false while everything went well.

@@ -170,7 +170,7 @@ void AviWriter::write(const uint8_t* data, int kind) {
         if (file->storesBottomUp())
             flipFrame(data, frame.data());
         else
-            std::memcpy(frame.data(), data, frame.size());
+            std::memcpy(frame.data(), data, file->frameBytes());
         file->submitFrame(std::move(frame), index);
     } else if (kind == Sound) {
         // Compared as addresses: data may lie anywhere, and only a pointer into the buffer
