@@ -20,6 +20,8 @@ namespace {
 int aviUseCount = 0;                    // writers alive; main thread only
 void* moduleInstance = nullptr;         // the caller's module, kept for the progress window
 std::atomic<bool> processEnding{false}; // set once the process has begun to exit
+std::atomic<bool> failureShown{false};  // a failure's box has been shown: the process is ending
+std::string outputName;                 // the file being written, named in write failures
 
 void noteProcessEnding() {
     processEnding.store(true);
@@ -43,6 +45,7 @@ void AviWriter::exitAviFile() {
 }
 
 void AviWriter::showFailure(const char* message, int code) {
+    failureShown.store(true);
     const std::string system = aviErrorText(code);
     std::string text = message;
     text += system.empty() ? "!" : " - '" + system + "'";
@@ -52,6 +55,10 @@ void AviWriter::showFailure(const char* message, int code) {
 void AviWriter::fail(const char* message, int code) {
     showFailure(message, code);
     std::exit(1);
+}
+
+void AviWriter::failWriting(const char* message, int code) {
+    fail((std::string(message) + " (" + outputName + ")").c_str(), code);
 }
 
 AviWriter::AviWriter(void* instance, const char* name, int width, int height, bool soundOn,
@@ -66,7 +73,8 @@ AviWriter::AviWriter(void* instance, const char* name, int width, int height, bo
 }
 
 void AviWriter::openFile(const char* name) {
-    const int result = file->openFile(name != nullptr ? name : "");
+    outputName = name != nullptr ? name : "";
+    const int result = file->openFile(outputName);
     if (result != 0) fail("Couldn't open avi file!", result);
 }
 
@@ -204,7 +212,7 @@ void AviWriter::flipFrame(const uint8_t* data, uint8_t* target) const {
 
 void AviWriter::checkWorker() const {
     AviMuxerError error;
-    if (file->failed(error)) fail(error.message.c_str(), error.code);
+    if (file->failed(error)) failWriting(error.message.c_str(), error.code);
 }
 
 bool AviWriter::isDialogFinished() const {
@@ -213,8 +221,9 @@ bool AviWriter::isDialogFinished() const {
 
 void AviWriter::closeStreams() {
     AviMuxerError error;
-    if (file->finish(error) == 0) return;
-    showFailure(error.message.c_str(), error.code);
+    // A failure already shown (the exit routine deletes the writer after it) is not shown again.
+    if (file->finish(error) == 0 || failureShown.load()) return;
+    showFailure((error.message + " (" + outputName + ")").c_str(), error.code);
     // Exiting from here would run the exit routine, which deletes this writer again; when the
     // process is not ending already, end it at once with the failure's code.
     if (!processEnding.load()) {

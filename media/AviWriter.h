@@ -68,6 +68,8 @@ class AviWriter : public FrameSink {
     // The "Error!" box with the message (and FFmpeg's text for code), then exit code 1.
     [[noreturn]] static void fail(const char* message, int code);
     static void showFailure(const char* message, int code);
+    // fail for a failure of the file once written to: the message names the file.
+    [[noreturn]] static void failWriting(const char* message, int code);
     void openFile(const char* name);
     void releaseFile();
     void createStreams();

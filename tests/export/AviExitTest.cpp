@@ -4,6 +4,7 @@
 #include "media/AviWriter.h"
 #include "media/ExportProgress.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,6 +52,34 @@ TEST(AviExitDeathTest, FileThatCannotBeOpenedEndsWithCode1AndTheReason) {
                 testing::ExitedWithCode(1),
                 "Error!: Couldn't open avi file! - 'No such file or directory'")
         << "fail shows FFmpeg's text for the code and exits 1";
+}
+
+TEST(AviExitDeathTest, WriteFailureIsReportedOnceWithTheFileAndTheReason) {
+    const std::string path = scratchPath("full.avi");
+    ASSERT_EQ(symlink("/dev/full", path.c_str()), 0) << "the file is a link to a full disk";
+    setAviCommandLine("codec=raw");
+    auto exportToAFullDisk = [&] {
+        noUserAround();
+        static std::vector<uint8_t> frameBuffer(kFrameBytes);
+        exitingWriter = new AviWriter(nullptr, path.c_str(), kWidth, kHeight, false, 31, 44100, 16);
+        std::atexit(deleteWriterAtExit);
+        exitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
+        for (int i = 0; i < 100; ++i) // the first frame fills the output buffer and fails
+            exitingWriter->nextFrame(i);
+        std::_Exit(97);
+    };
+    const std::string box =
+        "Error!: Couldn't write to avi stream (" + path + ") - 'No space left on device'";
+    EXPECT_EXIT(exportToAFullDisk(), testing::ExitedWithCode(1),
+                testing::Truly([&](const std::string& err) {
+                    size_t boxes = 0;
+                    for (size_t at = err.find("Error!"); at != std::string::npos;
+                         at = err.find("Error!", at + 1))
+                        ++boxes;
+                    return boxes == 1 && err.find(box) != std::string::npos;
+                }))
+        << "one \"" << box << "\" box, then exit code 1";
+    std::remove(path.c_str());
 }
 
 TEST(AviExitDeathTest, UnknownCodecNameEndsWithCode1) {
