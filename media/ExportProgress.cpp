@@ -28,7 +28,9 @@ void onInterrupt(int) {
     cancelState.compare_exchange_strong(expected, Requested);
 }
 
-// Runs on a thread of its own, which the process may end while it waits for an answer.
+// With a display the question is an SDL dialog and is asked on the main thread, from update()
+// (the export waits for the answer); without one it is asked on the terminal (or answered at
+// once) from a thread of its own, which the process may end while it waits for an answer.
 void askReally() {
     if (isatty(STDERR_FILENO)) std::fputs("\n", stderr); // below the progress line
     const int answer = messageBox("Really?", "", MB_YESNO | MB_ICONQUESTION, IDYES);
@@ -102,6 +104,7 @@ struct ExportProgress::State {
     std::atomic<int> frames{0};  // written so far
     Clock::time_point started = Clock::now();
     bool toTerminal = isatty(STDERR_FILENO) != 0;
+    bool askOnMainThread = displayAvailable(); // the question is a dialog: SDL's thread only
     std::unique_ptr<ProgressWindow> window;
     Clock::time_point lastDrawn{};
     struct sigaction previousInterrupt {};
@@ -130,7 +133,7 @@ struct ExportProgress::State {
         std::unique_lock<std::mutex> hold(lock);
         while (!wake.wait_for(hold, std::chrono::milliseconds(100), [this] { return stopping; })) {
             int expected = Requested;
-            if (cancelState.compare_exchange_strong(expected, Asking))
+            if (!askOnMainThread && cancelState.compare_exchange_strong(expected, Asking))
                 std::thread(askReally).detach();
             if (Clock::now() >= nextLine && cancelState.load() != Asking) {
                 printLine(false);
@@ -163,6 +166,9 @@ ExportProgress::~ExportProgress() {
 void ExportProgress::update(int percent, int frames) {
     if (percent >= 0) state->percent.store(percent > 100 ? 100 : percent);
     state->frames.store(frames);
+    int expected = Requested;
+    if (state->askOnMainThread && cancelState.compare_exchange_strong(expected, Asking))
+        askReally();
     if (state->window != nullptr &&
         Clock::now() - state->lastDrawn > std::chrono::milliseconds(100)) {
         state->window->draw(state->percent.load());

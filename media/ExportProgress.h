@@ -15,12 +15,14 @@ class ExportProgress {
     ExportProgress& operator=(const ExportProgress&) = delete;
 
     // After each frame (main thread): percent of the show (negative: unchanged), frames
-    // written so far.
+    // written so far. With a display, a pending Cancel is asked here (SDL's dialogs belong to
+    // the main thread) and the call returns with the answer.
     void update(int percent, int frames);
     // True once a Cancel has been confirmed; the writer then ends the process between frames.
     static bool cancelConfirmed();
-    // What the close box and Ctrl-C do: ask "Really?" from the progress thread (Yes/No box,
-    // y/N on the terminal, or with neither confirm at once).
+    // What the close box and Ctrl-C do: ask "Really?" (a Yes/No box at the next update on the
+    // main thread; without a display y/N on the terminal from the progress thread, or with
+    // neither confirm at once).
     static void requestCancel();
 
   private:
