@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the project twice (RelWithDebInfo in build/, AddressSanitizer + UBSan in build-asan/)
-# and runs every test in both; fails when either build or either test run fails.
+# and runs every test in both, then runs the fuzz targets (tools/run-fuzz.sh) and the thread
+# tests under ThreadSanitizer (tools/run-tsan.sh); fails when any of them fails.
 #
 # Missing Debian packages (tools/packages.txt) are installed first (apt-get, through sudo when
 # not root).
@@ -36,6 +37,17 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 asan_status=0
 build_and_test "$asan_build_dir" -DDEMO_SANITIZE=ON -DDEMO_BENCH=OFF || asan_status=$?
 
-echo "=== normal build: $([ "$normal_status" -eq 0 ] && echo passed || echo FAILED)"
-echo "=== sanitizer build: $([ "$asan_status" -eq 0 ] && echo passed || echo FAILED)"
-[ "$normal_status" -eq 0 ] && [ "$asan_status" -eq 0 ]
+unset ASAN_OPTIONS UBSAN_OPTIONS
+# The fuzz targets for 60 s each (clang, libFuzzer) and the thread tests under ThreadSanitizer.
+fuzz_status=0
+JOBS="$jobs" tools/run-fuzz.sh || fuzz_status=$?
+tsan_status=0
+JOBS="$jobs" tools/run-tsan.sh || tsan_status=$?
+
+verdict() { [ "$1" -eq 0 ] && echo passed || echo FAILED; }
+echo "=== normal build: $(verdict "$normal_status")"
+echo "=== sanitizer build: $(verdict "$asan_status")"
+echo "=== fuzz targets: $(verdict "$fuzz_status")"
+echo "=== thread sanitizer: $(verdict "$tsan_status")"
+[ "$normal_status" -eq 0 ] && [ "$asan_status" -eq 0 ] && [ "$fuzz_status" -eq 0 ] &&
+    [ "$tsan_status" -eq 0 ]
