@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 bool videoMode = false;
@@ -36,8 +37,10 @@ namespace {
 
 std::string savedCommandLine;
 VideoSinkMaker videoSinkMaker = makeAviWriter;
+// The debug and file servers live until the process ends: the exit routine and a writer it
+// deletes may still log and load through them, and both stay reachable for leak checks.
 DebugServer* debugServer = nullptr;
-ExceptionServer* exceptionServer = nullptr;
+std::unique_ptr<ExceptionServer> exceptionServer;
 FileServer* fileServer = nullptr;
 
 void deleteWriter() {
@@ -118,7 +121,7 @@ void createServers() {
     debugServer = new (std::nothrow) DebugServer(11, 0);
     if (debugServer == nullptr)
         serviceFailed("Error - Couldn't initialize debug-server! Aborting...");
-    exceptionServer = new (std::nothrow) ExceptionServer(debugServer);
+    exceptionServer.reset(new (std::nothrow) ExceptionServer(debugServer));
     if (exceptionServer == nullptr)
         serviceFailed("Error - Couldn't initialize exception-server! Aborting...");
     fileServer = new (std::nothrow) FileServer(debugServer, 200);

@@ -31,8 +31,7 @@ build_and_test() {
 normal_status=0
 build_and_test "$build_dir" || normal_status=$?
 
-# The process-lifetime objects that the design never frees would read as leaks.
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=0:strict_string_checks=1"
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:strict_string_checks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 asan_status=0
 build_and_test "$asan_build_dir" -DDEMO_SANITIZE=ON -DDEMO_BENCH=OFF || asan_status=$?
