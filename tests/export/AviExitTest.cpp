@@ -18,8 +18,12 @@
 #include <thread>
 #include <unistd.h>
 
-// A failed allocation must come back as null (the low-memory question), also under ASan.
+// A failed allocation must come back as null (the low-memory question), also under ASan and
+// ThreadSanitizer.
 extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+extern "C" const char* __tsan_default_options() {
     return "allocator_may_return_null=1";
 }
 

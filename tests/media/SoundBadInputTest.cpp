@@ -160,7 +160,9 @@ TEST_F(SoundBadInputTest, AnInfoFrameClaimingAHugeLengthDoesNotStallTheStart) {
         if (stream == 0 || soundChannelSetDsp(stream, CollectingDsp::callback, &dsp) == 0 ||
             soundStart() == 0 || soundStreamPlay(stream, 0, 0) == 0 || !waitUntilInactive(stream))
             _exit(2);
-        _exit(dsp.collected().empty() ? 3 : 0);
+        const bool played = !dsp.collected().empty();
+        soundFree(); // joins the decoding thread
+        _exit(played ? 0 : 3);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
