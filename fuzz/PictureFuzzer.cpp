@@ -6,6 +6,7 @@
 #include "storage/FileServer.h"
 #include "storage/JpegDecoder.h"
 #include "storage/OImage.h"
+#include "storage/PictureTable.h"
 #include "tools/pack/PackFormat.h"
 
 #include <algorithm>
@@ -18,8 +19,8 @@ void decodeDirectly(const uint8_t* data, size_t size) {
     static const bool ready = decoder.initialise() == 0;
     JpegDecoder::Header header;
     if (!ready || decoder.readHeader(data, size, header) != 0) return;
-    const int width = std::min(header.width, OImage::pictureWidth);
-    const int height = std::min(header.height, OImage::pictureHeight);
+    const int width = std::min(header.width, pictureWidth);
+    const int height = std::min(header.height, pictureHeight);
     if (width <= 0 || height <= 0) return;
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     decoder.decode(data, size, pixels.data(), width, height);
