@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the project twice (RelWithDebInfo in build/, AddressSanitizer + UBSan in build-asan/)
-# and runs every test in both, then runs the fuzz targets (tools/run-fuzz.sh) and the thread
-# tests under ThreadSanitizer (tools/run-tsan.sh); fails when any of them fails.
+# and runs every test in both, the web build's tests (tests/web/run-web-tests.sh), the fuzz
+# targets (tools/run-fuzz.sh) and the thread tests under ThreadSanitizer (tools/run-tsan.sh);
+# fails when any of them fails.
 #
 # Missing Debian packages (tools/packages.txt) are installed first (apt-get, through sudo when
 # not root).
@@ -30,6 +31,9 @@ build_and_test() {
 
 normal_status=0
 build_and_test "$build_dir" || normal_status=$?
+# The web build and its node and headless Chromium tests, on the normal build's tools.
+web_status=0
+tests/web/run-web-tests.sh "$build_dir" || web_status=$?
 
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:strict_string_checks=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
@@ -48,5 +52,6 @@ echo "=== normal build: $(verdict "$normal_status")"
 echo "=== sanitizer build: $(verdict "$asan_status")"
 echo "=== fuzz targets: $(verdict "$fuzz_status")"
 echo "=== thread sanitizer: $(verdict "$tsan_status")"
+echo "=== web build: $(verdict "$web_status")"
 [ "$normal_status" -eq 0 ] && [ "$asan_status" -eq 0 ] && [ "$fuzz_status" -eq 0 ] &&
-    [ "$tsan_status" -eq 0 ]
+    [ "$tsan_status" -eq 0 ] && [ "$web_status" -eq 0 ]

@@ -2,8 +2,9 @@
 // start-up, scenes and shut-down:
 //
 //   webOpen(commandLine)  the program's words ("video" for the fixed 31-frames-per-second
-//                         schedule, "end=N", sound-off words); reads "_.dat" from the module's
-//                         file system. 1 when the show is ready, 0 after "Sorry." and credits.
+//                         schedule, "end=N", "start=N", sound-off words); reads "_.dat" from
+//                         the module's file system. 1 when the show is ready, 0 after "Sorry."
+//                         and the credits.
 //   webFrame()            one frame of the main loop; 1 while the show goes on, 2 when the
 //                         frame's slot has not come yet (playback), 0 once it has ended (the
 //                         credits have then been shown).
@@ -12,6 +13,7 @@
 // In video mode every frame goes to the page's Module.onFrame24(frame24, index, ticks) with
 // the 640 x 480 x 3 bytes demo-render digests.
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/MainLoop.h"
 #include "app/Scenes.h"
 #include "engine/Exception.h"
@@ -23,7 +25,9 @@
 
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -34,6 +38,9 @@ EM_JS(double, pageClockMs, (), {
 });
 EM_JS(void, frameToPage, (const uint8_t* frame24, int index, int ticks), {
     if (Module.onFrame24) Module.onFrame24(frame24, index, ticks);
+});
+EM_JS(void, skipEndedOnPage, (), {
+    if (Module.skipEnded) Module.skipEnded();
 });
 // clang-format on
 
@@ -61,7 +68,7 @@ FrameSink* makePageSink(const std::string&, uint8_t* frameBuffer24, uint32_t*) {
     return new PageFrameSink(frameBuffer24);
 }
 
-enum class State { Closed, Running, Ended };
+enum class State { Closed, Skipping, Running, Ended };
 State state = State::Closed;
 long framesShown = 0;
 bool paced = false;        // playback: a frame has been shown, later ones wait for their slot
@@ -96,7 +103,7 @@ void failed() {
 }
 
 void end() {
-    if (state != State::Running) return;
+    if (state != State::Running && state != State::Skipping) return;
     try {
         shutDown();
     } catch (...) {
@@ -104,6 +111,47 @@ void end() {
     }
     onProcessExit();
     state = State::Ended;
+}
+
+int skipTo = -1;         // start=N in playback: the tick the skip renders up to
+float skipFrames = 0.0f; // frames rendered by the skip so far
+
+// start=N: a whole number of ticks, else -1 (reported, as end= is).
+int startWord(const std::string& commandLine) {
+    const std::string text = commandLineValue(commandLine, "start");
+    if (text.empty()) return -1;
+    char* rest = nullptr;
+    const long value = std::strtol(text.c_str(), &rest, 10);
+    if (*rest == '\0' && value >= 0 && value <= 0x7FFFFFFF) return static_cast<int>(value);
+    std::fprintf(stderr, "start=%s is not a tick count; the show starts at its beginning\n",
+                 text.c_str());
+    return -1;
+}
+
+// start=: renders the frames before the start tick on the export's frame clock (every frame
+// depends on all before it) without showing them, about 30 ms of work per call so the page
+// stays responsive. At the start tick the page starts the music from there and the clock runs
+// on in real time. 2 while skipping or just done, 0 when the show ended on the way.
+int skipSome() {
+    Timer* timer = Timer::instance();
+    const double begin = emscripten_get_now();
+    while (sceneIndex >= 0 && sceneIndex <= 8 && timer->getTicks() < skipTo) {
+        if (display->quitRequested()) {
+            end();
+            return 0;
+        }
+        sceneIndex = runScene(sceneIndex);
+        drawBorder(surface->getPixels());
+        timer->setTicks(std::min(videoTicks(skipFrames, videoFrameRate), skipTo));
+        skipFrames = static_cast<float>(skipFrames + 1.0);
+        if (emscripten_get_now() - begin > 30.0) return 2;
+    }
+    skipEndedOnPage();
+    // As at the show's start: two real-time steps, the first only takes the counter.
+    timer->update();
+    timer->update();
+    state = State::Running;
+    return 2;
 }
 
 } // namespace
@@ -121,6 +169,14 @@ EMSCRIPTEN_KEEPALIVE int webOpen(const char* commandLine) {
         setUp();
         startClock();
         state = State::Running;
+        const int start = startWord(commandLine);
+        if (!videoMode && start > 0) {
+            skipTo = start;
+            // Two steps as at the export's start: the first after a real-time step has no delta.
+            Timer::instance()->setTicks(0);
+            Timer::instance()->setTicks(0);
+            state = State::Skipping;
+        }
         return 1;
     } catch (...) {
         failed();
@@ -132,9 +188,10 @@ EMSCRIPTEN_KEEPALIVE int webOpen(const char* commandLine) {
 // and it returns 2 without drawing until the frame slot since the previous frame has passed:
 // 32 ms, 25 ms between ticks 27,000 and 41,000 (as the program's paceFrame waits).
 EMSCRIPTEN_KEEPALIVE int webFrame() {
-    if (state != State::Running) return 0;
+    if (state != State::Running && state != State::Skipping) return 0;
     Timer* timer = Timer::instance();
     try {
+        if (state == State::Skipping) return skipSome();
         if (!videoMode && paced) {
             const int t = timer->getTicks();
             const uint32_t slot = (27000 < t && t < 41000) ? 25 : 32;

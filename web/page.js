@@ -36,7 +36,7 @@ const messagePanel = document.getElementById('message');
 const messageText = document.getElementById('message-text');
 
 const page = window.demoPage = {
-    phase: 'waiting', // waiting, loading, skipping, running, ended
+    phase: 'waiting', // waiting, loading, skipping (start=), running, ended
     frames: 0,
     ticks: 0, // the show's clock after the last frame
     seconds: 0,
@@ -99,13 +99,23 @@ let audio = null, music = null, source = null;
 function clockMs() {
     return audio && !soundOff ? audio.currentTime * 1000 : performance.now();
 }
-function startMusic() {
-    if (!music) return false;
+let musicWanted = false;
+function playFrom(seconds) {
     source = audio.createBufferSource();
     source.buffer = music;
     source.connect(audio.destination);
-    source.start(0, Math.max(0, startTicks) / 71);
+    source.start(0, seconds);
+}
+// With start=N the music waits for the skip to end, then plays from tick N.
+function startMusic() {
+    if (!music) return false;
+    if (startTicks > 0) musicWanted = true;
+    else playFrom(0);
     return true;
+}
+function skipEnded() {
+    page.phase = 'running';
+    if (musicWanted) playFrom(startTicks / 71);
 }
 function stopMusic() {
     if (source) source.stop();
@@ -157,9 +167,9 @@ let started = 0;
 function finish() {
     page.phase = 'ended';
     page.credits = page.messages.length ? page.messages[page.messages.length - 1] : null;
-    page.seconds = (performance.now() - started) / 1000;
-    page.framesPerSecond = page.frames / page.seconds;
-    if (audio) audio.close();
+    page.seconds = started ? (performance.now() - started) / 1000 : 0;
+    page.framesPerSecond = page.seconds > 0 ? page.frames / page.seconds : 0;
+    if (audio && audio.state !== 'closed') audio.close();
 }
 function step() {
     const result = module._webFrame();
@@ -167,9 +177,9 @@ function step() {
         finish();
         return;
     }
+    page.ticks = module._webTicks();
     if (result === 1) {
         page.frames += 1;
-        page.ticks = module._webTicks();
         if (captures.has(page.frames - 1)) digestCanvas(page.frames - 1);
     }
     schedule();
@@ -200,7 +210,7 @@ async function begin() {
     }
     const pack = await load(chosen.pack, '_.dat');
     module = await createDemo({
-        showFrame, showMessage, startMusic, stopMusic, clockMs,
+        showFrame, showMessage, startMusic, stopMusic, clockMs, skipEnded,
         quitRequested: () => quit,
     });
     if (pack) module.FS.writeFile('_.dat', pack);
@@ -212,12 +222,18 @@ async function begin() {
         finish();
         return;
     }
-    page.phase = 'running';
+    page.phase = startTicks > 0 && !check ? 'skipping' : 'running';
     schedule();
 }
 
 // Browsers start sound only after a gesture: the first click anywhere but the file chooser.
 addEventListener('click', (e) => {
-    if (e.target.id !== 'files' && page.phase === 'waiting') begin();
+    if (e.target.id !== 'files' && page.phase === 'waiting') {
+        begin().catch((error) => {
+            console.error(error);
+            showMessage(`The show could not be loaded here (${error.message || error}).`, 'Sorry');
+            finish();
+        });
+    }
 });
 })();

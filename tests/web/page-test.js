@@ -7,7 +7,10 @@
 // output for the same pack (at least frames 0 ... 9600); SCREENSHOT is where the picture of the
 // page mid-show is written. Needs puppeteer-core (NODE_PATH) and CHROMIUM (the browser).
 'use strict';
+const crypto = require('crypto');
 const fs = require('fs');
+const os = require('os');
+const path = require('path');
 const puppeteer = require('puppeteer-core');
 
 const [baseUrl, expectedFile, screenshotFile] = process.argv.slice(2);
@@ -19,12 +22,14 @@ function check(condition, what) {
     if (!condition) failures += 1;
 }
 
-async function openPage(browser, query) {
+// The page at QUERY, started with a click; beforeClick(page) may choose files first.
+async function openPage(browser, query, beforeClick) {
     const page = await browser.newPage();
     await page.setViewport({width: 1400, height: 1000});
     page.on('console', (m) => console.log(`  [page] ${m.text()}`));
     page.on('pageerror', (e) => console.log(`  [page error] ${e.message}`));
     await page.goto(`${baseUrl}/index.html${query}`, {waitUntil: 'load'});
+    if (beforeClick) await beforeClick(page);
     await page.click('#start'); // the gesture that may start sound
     return page;
 }
@@ -71,7 +76,7 @@ async function midShow(browser) {
     await page.close();
 }
 
-// Real time: 5 s with the music running.
+// Real time: 5 s with the music running, then Escape.
 async function playback(browser) {
     const page = await openPage(browser, '');
     await page.waitForFunction(() => demoPage.phase === 'running', {timeout: 30000});
@@ -83,6 +88,11 @@ async function playback(browser) {
     check(s.frames >= 5 * 20 && s.frames <= 5 * 42,
           `20 to 41 frames a second, paced by the frame slots (${s.frames} in 5 s)`);
     check(s.messages.length === 0, 'no message box during the show');
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => demoPage.phase === 'ended', {timeout: 10000});
+    const after = await state(page);
+    check(after.credits !== null && after.credits.includes('created by'),
+          'Escape ends the show with the credits');
     await page.close();
 }
 
@@ -100,6 +110,41 @@ async function credits(browser) {
     await page.close();
 }
 
+// start=8000 end=8355: black while the skip renders up to tick 8,000, then 5 s of playback
+// with the music and the credits.
+async function start(browser) {
+    const page = await openPage(browser, '?start=8000&end=8355');
+    await page.waitForFunction(() => demoPage.phase === 'skipping', {timeout: 30000, polling: 10});
+    await page.waitForFunction(() => demoPage.phase === 'running', {timeout: 120000});
+    const first = await state(page);
+    check(first.ticks >= 7990 && first.ticks < 8100,
+          `playback begins at the start tick, 8,000 (${first.ticks})`);
+    await page.waitForFunction(() => demoPage.phase === 'ended', {timeout: 30000});
+    const s = await state(page);
+    check(s.credits !== null && s.credits.includes('created by'), 'the credits follow start= end=');
+    check(first.audioState === 'running', `the audio context runs after the skip (${first.audioState})`);
+    check(s.frames >= 5 * 20, `the five seconds were played, not skipped (${s.frames} frames)`);
+    await page.close();
+}
+
+// A pack of the viewer's choosing that is no pack: "Sorry." and the credits on the page.
+async function badPack(browser) {
+    const junk = path.join(os.tmpdir(), `junk-${process.pid}.dat`);
+    fs.writeFileSync(junk, crypto.randomBytes(5000));
+    const page = await openPage(browser, '?noaudio', async (p) => {
+        const input = await p.$('#files');
+        await input.uploadFile(junk);
+    });
+    await page.waitForFunction(() => demoPage.phase === 'ended', {timeout: 30000});
+    const s = await state(page);
+    fs.unlinkSync(junk);
+    check(s.messages.length === 2 && s.messages[0].includes('Sorry.'),
+          `a junk pack gives "Sorry." (${JSON.stringify(s.messages[0])})`);
+    check(s.credits !== null && s.credits.includes('created by'), 'then the credits');
+    check(s.frames === 0, 'and no frame');
+    await page.close();
+}
+
 (async () => {
     const browser = await puppeteer.launch({
         executablePath: chromium,
@@ -111,6 +156,8 @@ async function credits(browser) {
         await midShow(browser);
         await playback(browser);
         await credits(browser);
+        await start(browser);
+        await badPack(browser);
     } catch (error) {
         check(false, `the page test ran to its end (${error.message})`);
     } finally {

@@ -76,6 +76,15 @@ if [ "$frames" -gt 27000 ] && cmp -s "$out/native.sha256" "$out/node.sha256"; th
 else
     fail "node's digests differ from demo-render's ($frames native frames)"
 fi
+junk="$out/junk.dat"
+head -c 5000 /dev/urandom >"$junk"
+if node web/render-node.js "$out/wasm" "$junk" >/dev/null 2>"$out/junk.log"; then
+    fail "a junk pack was rendered"
+elif grep -q '^Sorry\.$' "$out/junk.log" && grep -q 'created by' "$out/junk.log"; then
+    echo "ok: a junk pack ends in \"Sorry.\" and the credits"
+else
+    fail "a junk pack did not end in \"Sorry.\" and the credits: $(head -c 300 "$out/junk.log")"
+fi
 reference="$root/../shared/reference"
 if [ -f "$reference/_.dat" ] && [ -f "$reference/frames.md5" ]; then
     node web/render-node.js "$out/wasm" "$reference/_.dat" --md5 >"$out/reference.md5" \
@@ -103,7 +112,7 @@ for _ in range(100):
     except OSError:
         time.sleep(0.1)
 PY
-NODE_PATH="$out/npm/node_modules" node tests/web/page-test.js "http://127.0.0.1:$port" \
+NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-test.js "http://127.0.0.1:$port" \
     "$out/native.sha256" "$out/screenshot.png" || fail "page tests"
 
 [ "$status" -eq 0 ] && echo "=== web tests passed" || echo "=== web tests FAILED"
