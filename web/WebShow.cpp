@@ -15,7 +15,7 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/MainLoop.h"
-#include "app/Scenes.h"
+#include "app/Show.h"
 #include "engine/Exception.h"
 #include "engine/MessageBox.h"
 #include "engine/TickCount.h"
@@ -135,17 +135,17 @@ int startWord(const std::string& commandLine) {
 int skipSome() {
     Timer* timer = Timer::instance();
     const double begin = emscripten_get_now();
-    while (sceneIndex >= 0 && sceneIndex <= 8 && timer->getTicks() < skipTo) {
+    while (!show->finished() && timer->getTicks() < skipTo) {
         if (display->quitRequested()) {
             end();
             return 0;
         }
-        sceneIndex = runScene(sceneIndex);
-        drawBorder(surface->getPixels());
+        show->step(frameTime(*timer), {nullptr, 640 * 4}); // every effect runs, nothing drawn
         timer->setTicks(std::min(videoTicks(skipFrames, videoFrameRate), skipTo));
         skipFrames = static_cast<float>(skipFrames + 1.0);
         if (emscripten_get_now() - begin > 30.0) return 2;
     }
+    show->drawPicture({surface->getPixels(), 640 * 4});
     skipEndedOnPage();
     // As at the show's start: two real-time steps, the first only takes the counter.
     timer->update();
@@ -200,12 +200,12 @@ EMSCRIPTEN_KEEPALIVE int webFrame() {
             lastFrameEnd = now;
             timer->update();
         }
-        if (display->quitRequested() || sceneIndex < 0 || sceneIndex > 8 ||
+        if (display->quitRequested() || show->finished() ||
             (endTicks >= 0 && timer->getTicks() >= endTicks)) {
             end();
             return 0;
         }
-        sceneIndex = runScene(sceneIndex);
+        show->step(frameTime(*timer), {surface->getPixels(), 640 * 4});
         drawBorder(surface->getPixels());
         display->present();
         ++framesShown;
@@ -244,6 +244,6 @@ EMSCRIPTEN_KEEPALIVE long webFrameIndex() {
     return framesShown;
 }
 EMSCRIPTEN_KEEPALIVE int webScene() {
-    return sceneIndex;
+    return show != nullptr ? show->sceneIndex : -1;
 }
 }
