@@ -47,3 +47,6 @@ void* getDisplayWindow() {
 void hideDisplayWindow(void*) {}
 
 void setDisplayWindowed(bool) {}
+
+// The page always enlarges by whole multiples where the window allows (page.js).
+void setDisplayScaleMode(ScaleMode) {}

@@ -13,13 +13,15 @@ SoundHandle musicStream = 0;
 namespace {
 
 // clang-format off
-EM_JS(int, pageStartsMusic, (), {
-    return Module.startMusic ? (Module.startMusic() ? 1 : 0) : 0;
+EM_JS(int, pageStartsMusic, (double seconds), {
+    return Module.startMusic ? (Module.startMusic(seconds) ? 1 : 0) : 0;
 });
 EM_JS(void, pageStopsMusic, (), {
     if (Module.stopMusic) Module.stopMusic();
 });
 // clang-format on
+
+int64_t musicStartMs = 0; // where startMusic begins, set by seekMusic
 
 } // namespace
 
@@ -28,7 +30,12 @@ void setUpMusic(bool) {
 }
 
 void startMusic(const char*) {
-    if (pageStartsMusic() == 0) throw 2; // as a stream that cannot be played
+    if (pageStartsMusic(static_cast<double>(musicStartMs) / 1000.0) == 0)
+        throw 2; // as a stream that cannot be played
+}
+
+void seekMusic(int64_t ms) {
+    musicStartMs = ms < 0 ? 0 : ms;
 }
 
 void stopMusic() {

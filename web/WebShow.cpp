@@ -13,7 +13,6 @@
 // In video mode every frame goes to the page's Module.onFrame24(frame24, index, ticks) with
 // the 640 x 480 x 3 bytes demo-render digests.
 #include "app/Application.h"
-#include "app/CommandLine.h"
 #include "app/MainLoop.h"
 #include "app/Show.h"
 #include "engine/Exception.h"
@@ -22,6 +21,7 @@
 #include "engine/Timer.h"
 #include "graphics/Handles.h"
 #include "media/FrameSink.h"
+#include "media/Music.h"
 
 #include <emscripten.h>
 
@@ -116,22 +116,10 @@ void end() {
 int skipTo = -1;         // start=N in playback: the tick the skip renders up to
 float skipFrames = 0.0f; // frames rendered by the skip so far
 
-// start=N: a whole number of ticks, else -1 (reported, as end= is).
-int startWord(const std::string& commandLine) {
-    const std::string text = commandLineValue(commandLine, "start");
-    if (text.empty()) return -1;
-    char* rest = nullptr;
-    const long value = std::strtol(text.c_str(), &rest, 10);
-    if (*rest == '\0' && value >= 0 && value <= 0x7FFFFFFF) return static_cast<int>(value);
-    std::fprintf(stderr, "start=%s is not a tick count; the show starts at its beginning\n",
-                 text.c_str());
-    return -1;
-}
-
-// start=: renders the frames before the start tick on the export's frame clock (every frame
-// depends on all before it) without showing them, about 30 ms of work per call so the page
-// stays responsive. At the start tick the page starts the music from there and the clock runs
-// on in real time. 2 while skipping or just done, 0 when the show ended on the way.
+// start=: steps the show up to the start tick on the export's frame clock (every frame depends
+// on all before it) without drawing, as the player's skip does, but about 30 ms of work per
+// call so the page stays responsive. Then the music starts from there and the clock runs on in
+// real time. 2 while skipping or just done, 0 when the show ended on the way.
 int skipSome() {
     Timer* timer = Timer::instance();
     const double begin = emscripten_get_now();
@@ -145,9 +133,18 @@ int skipSome() {
         skipFrames = static_cast<float>(skipFrames + 1.0);
         if (emscripten_get_now() - begin > 30.0) return 2;
     }
+    // What the skipped frames would have left on the surface, for a first frame that only
+    // hands on to the next scene.
     show->drawPicture({surface->getPixels(), 640 * 4});
+    drawBorder(surface->getPixels());
+    if (soundOn) {
+        seekMusic(static_cast<int64_t>(skipTo) * 1000 / 71);
+        startMusic("data/velmorin(prv).mp3");
+    }
     skipEndedOnPage();
-    // As at the show's start: two real-time steps, the first only takes the counter.
+    // From the start tick on in real time: as at the show's start, two real-time steps, the
+    // first only takes the counter.
+    timer->setTicks(std::min(timer->getTicks(), skipTo));
     timer->update();
     timer->update();
     state = State::Running;
@@ -169,9 +166,8 @@ EMSCRIPTEN_KEEPALIVE int webOpen(const char* commandLine) {
         setUp();
         startClock();
         state = State::Running;
-        const int start = startWord(commandLine);
-        if (!videoMode && start > 0) {
-            skipTo = start;
+        if (!videoMode && startTicks > 0) {
+            skipTo = startTicks;
             // Two steps as at the export's start: the first after a real-time step has no delta.
             Timer::instance()->setTicks(0);
             Timer::instance()->setTicks(0);

@@ -99,23 +99,17 @@ let audio = null, music = null, source = null;
 function clockMs() {
     return audio && !soundOff ? audio.currentTime * 1000 : performance.now();
 }
-let musicWanted = false;
-function playFrom(seconds) {
+// From `seconds` into the soundtrack (start= skips there first).
+function startMusic(seconds) {
+    if (!music) return false;
     source = audio.createBufferSource();
     source.buffer = music;
     source.connect(audio.destination);
     source.start(0, seconds);
-}
-// With start=N the music waits for the skip to end, then plays from tick N.
-function startMusic() {
-    if (!music) return false;
-    if (startTicks > 0) musicWanted = true;
-    else playFrom(0);
     return true;
 }
 function skipEnded() {
     page.phase = 'running';
-    if (musicWanted) playFrom(startTicks / 71);
 }
 function stopMusic() {
     if (source) source.stop();
