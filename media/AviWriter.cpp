@@ -3,6 +3,7 @@
 
 #include "engine/MessageBox.h"
 #include "media/AviMuxer.h"
+#include "media/ExportFormats.h"
 #include "media/ExportProgress.h"
 
 #include <atomic>
@@ -67,15 +68,31 @@ AviWriter::AviWriter(void* instance, const char* name, int width, int height, bo
       bitsPerSample(bits), blockSize(bits / 8 * 2), soundOn(soundOn) {
     initAviFile();
     moduleInstance = instance;
+    fileName = name != nullptr ? name : "";
+    const ExportWords words = readExportWords(aviCommandLine());
+    if (!words.problem.empty()) failWith(words.problem);
+    std::string problem;
+    container = containerForName(fileName, problem);
+    if (container == nullptr) failWith(problem);
+    scale = words.scale > 0 ? words.scale : container->defaultScale;
+    crf = words.crf;
     file = std::make_unique<AviMuxer>();
-    openFile(name);
+    openFile(fileName.c_str());
     createStreams();
+}
+
+void AviWriter::failWith(const std::string& text) {
+    messageBox(text.c_str(), "Error!", MB_ICONERROR);
+    std::exit(1);
 }
 
 void AviWriter::openFile(const char* name) {
     outputName = name != nullptr ? name : "";
-    const int result = file->openFile(outputName);
-    if (result != 0) fail("Couldn't open avi file!", result);
+    const int result = file->openFile(name, container);
+    if (result == 0) return;
+    const std::string kind =
+        container->extension == "-" ? "output" : container->extension.substr(1);
+    fail(("Couldn't open " + kind + " file!").c_str(), result);
 }
 
 void AviWriter::createStreams() {
@@ -91,20 +108,16 @@ void AviWriter::createStreams() {
         }
     }
     result = file->start();
-    if (result != 0) fail("Couldn't set for avi stream", result);
+    if (result != 0) fail("Couldn't set for avi stream", result); // start() left no file
 }
 
 void AviWriter::setupCompression() {
-    const AviCodecChoice choice = chooseAviCodec();
+    const AviCodecChoice choice = chooseCodecFor(*container);
     if (choice.outcome == AviCodecChoice::Cancelled) fail("avi dialog was aborted", 666);
-    if (choice.outcome == AviCodecChoice::Unknown) {
-        std::string text = "Unknown video codec '" + choice.name + "' - codec= takes one of:";
-        for (const AviCodec& codec : availableAviCodecs())
-            text += std::string(" ") + codec.name;
-        messageBox(text.c_str(), "Error!", MB_ICONERROR);
-        std::exit(1);
-    }
-    const int result = file->setupCompression(choice.name);
+    if (choice.outcome == AviCodecChoice::Unknown)
+        failWith(checkCodecForContainer(choice.name, *container));
+    codec = choice.name;
+    const int result = file->setupCompression(VideoEncoding{codec, scale, crf});
     if (result != 0) fail("Couldn't create compressed avi stream", result);
 }
 
@@ -248,7 +261,9 @@ FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
     setAviCommandLine(commandLine);
     setCaptureBufferSize(200000000);
     const bool withSound = soundStream != nullptr;
-    auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, withSound, 31, 44100, 16);
+    const std::string out = readExportWords(commandLine).out;
+    auto* writer = new AviWriter(nullptr, out.empty() ? "_.avi" : out.c_str(), 640, 480, withSound,
+                                 31, 44100, 16);
     writer->attachFrameBuffer(frameBuffer24, soundStream);
     return writer;
 }

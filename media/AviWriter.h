@@ -26,6 +26,7 @@
 
 class AviMuxer;
 class ExportProgress;
+struct ExportContainer;
 
 class AviWriter : public FrameSink {
   public:
@@ -67,6 +68,7 @@ class AviWriter : public FrameSink {
     static void exitAviFile();
     // The "Error!" box with the message (and FFmpeg's text for code), then exit code 1.
     [[noreturn]] static void fail(const char* message, int code);
+    [[noreturn]] static void failWith(const std::string& text); // the box with text, code 1
     static void showFailure(const char* message, int code);
     // fail for a failure of the file once written to: the message names the file.
     [[noreturn]] static void failWriting(const char* message, int code);
@@ -83,8 +85,13 @@ class AviWriter : public FrameSink {
     void writeSoundAt(int64_t offset);
 
     std::unique_ptr<AviMuxer> file; // the file with its video, compressed and sound streams
-    int frameRate;                  // frames per second
-    int width, height;              // pixels
+    std::string fileName;           // "-": standard output
+    const ExportContainer* container = nullptr; // from the file name's extension
+    std::string codec;                          // the chosen video codec
+    int scale = 1;                              // each pixel becomes scale x scale
+    int crf = -1;                               // crf= on the command line, -1 without
+    int frameRate;                              // frames per second
+    int width, height;                          // pixels
     int framesWritten = 0;
     int sampleRate; // sample frames per second
     int channels = 2;

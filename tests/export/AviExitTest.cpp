@@ -159,7 +159,7 @@ TEST(AviExitDeathTest, CancelledChooserEndsWithCode1BeforeAnyFrame) {
         if (got <= 0) break; // the child has gone
         seen.append(chunk, static_cast<size_t>(got));
         if (!answered && seen.find("Choice [") != std::string::npos) {
-            EXPECT_EQ(fileSize(path), 0) << "the file is created but nothing is written yet";
+            EXPECT_EQ(fileSize(path), -1) << "nothing is on disk while the codec is chosen";
             ASSERT_EQ(write(terminal, "0\n", 2), 2) << "answer Cancel";
             answered = true;
         }
@@ -173,5 +173,5 @@ TEST(AviExitDeathTest, CancelledChooserEndsWithCode1BeforeAnyFrame) {
         << "the Error! box says the dialog was aborted: " << seen;
     ASSERT_TRUE(WIFEXITED(status)) << "a normal exit, not a crash";
     EXPECT_EQ(WEXITSTATUS(status), 1) << "exit code 1";
-    EXPECT_EQ(fileSize(path), 0) << "no frame (not even a header) was written";
+    EXPECT_EQ(fileSize(path), -1) << "no file (not even an empty one) is left behind";
 }
