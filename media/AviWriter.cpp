@@ -3,6 +3,7 @@
 
 #include "engine/MessageBox.h"
 #include "media/AviMuxer.h"
+#include "media/ExportClip.h"
 #include "media/ExportFormats.h"
 #include "media/ExportProgress.h"
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -76,6 +78,9 @@ AviWriter::AviWriter(void* instance, const char* name, int width, int height, bo
     if (container == nullptr) failWith(problem);
     scale = words.scale > 0 ? words.scale : container->defaultScale;
     crf = words.crf;
+    clip = exportClip(words.start, words.end);
+    if (!clip.problem.empty()) failWith(clip.problem);
+    readPosition = firstSample() * blockSize;
     file = std::make_unique<AviMuxer>();
     openFile(fileName.c_str());
     createStreams();
@@ -141,26 +146,41 @@ void AviWriter::attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stre
 }
 
 void AviWriter::nextFrame(int percent) {
-    if (progress == nullptr) progress = std::make_unique<ExportProgress>();
+    if (progress == nullptr) {
+        progress = std::make_unique<ExportProgress>();
+        started = std::chrono::steady_clock::now();
+    }
     // Between two frames: a confirmed Cancel ends the process here, and the exit routine's
     // delete completes the file.
     if (ExportProgress::cancelConfirmed()) std::exit(0);
     checkWorker();
+    // Frames before the clip are drawn (each depends on those before) but not written.
+    if (framesSkipped < clip.firstFrame) {
+        ++framesSkipped;
+        progress->skip(framesSkipped, clip.firstFrame);
+        return;
+    }
     if (soundOn) {
-        const int64_t target =
-            (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate * blockSize;
+        const int64_t target = soundEndOfFrame() * blockSize;
         waitForSound();
         writeSoundAt(readPosition);
         readPosition = target;
     }
     if (frameSourceKind == 3 && frameSource != nullptr) write(frameSource, VideoFrame);
-    progress->update(percent, framesWritten);
+    progress->update(percent, framesWritten, clip.frameCount - clip.firstFrame);
+}
+
+int64_t AviWriter::firstSample() const {
+    return clip.firstFrame * sampleRate / frameRate;
+}
+
+int64_t AviWriter::soundEndOfFrame() const {
+    return (clip.firstFrame + framesWritten + 1) * sampleRate / frameRate;
 }
 
 void AviWriter::waitForSound() {
     if (!soundOn) return;
-    const int64_t target =
-        (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate * blockSize;
+    const int64_t target = soundEndOfFrame() * blockSize;
     int64_t seen = capturePosition();
     auto lastGrowth = std::chrono::steady_clock::now();
     for (int spins = 0; capturePosition() < target; ++spins) {
@@ -207,8 +227,7 @@ void AviWriter::write(const uint8_t* data, int kind) {
 void AviWriter::writeSoundAt(int64_t offset) {
     checkWorker();
     if (!soundOn) return;
-    const int64_t count = (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate -
-                          samplesWritten; // sample frames
+    const int64_t count = soundEndOfFrame() - firstSample() - samplesWritten; // sample frames
     if (count <= 0) return;
     std::vector<uint8_t> pcm(static_cast<size_t>(count * blockSize));
     readCapture(offset, pcm.data(), static_cast<int64_t>(pcm.size()));
@@ -235,7 +254,11 @@ bool AviWriter::isDialogFinished() const {
 void AviWriter::closeStreams() {
     AviMuxerError error;
     // A failure already shown (the exit routine deletes the writer after it) is not shown again.
-    if (file->finish(error) == 0 || failureShown.load()) return;
+    if (file->finish(error) == 0) {
+        completed = true;
+        return;
+    }
+    if (failureShown.load()) return;
     showFailure((error.message + " (" + outputName + ")").c_str(), error.code);
     // Exiting from here would run the exit routine, which deletes this writer again; when the
     // process is not ending already, end it at once with the failure's code.
@@ -249,9 +272,26 @@ void AviWriter::releaseFile() {
     file.reset();
 }
 
+void AviWriter::printSummary() const {
+    struct stat info {};
+    const int64_t bytes = fileName == "-" || stat(fileName.c_str(), &info) != 0
+                              ? file->bytesWritten()
+                              : static_cast<int64_t>(info.st_size);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double duration = static_cast<double>(framesWritten) / frameRate; // of the video
+    std::fprintf(stderr, "Wrote %s: %d frames, %d:%05.2f, %.1f MB in %d:%04.1f (%.2fx real time)\n",
+                 fileName == "-" ? "standard output" : fileName.c_str(), framesWritten,
+                 static_cast<int>(duration) / 60, duration - static_cast<int>(duration) / 60 * 60,
+                 bytes / 1e6, static_cast<int>(seconds) / 60,
+                 seconds - static_cast<int>(seconds) / 60 * 60,
+                 seconds > 0 ? duration / seconds : 0.0);
+}
+
 AviWriter::~AviWriter() {
-    progress.reset();
-    closeStreams();
+    closeStreams();   // the progress line goes on while the encoder's last frames are written
+    progress.reset(); // its last line
+    if (completed && framesWritten > 0) printSummary();
     releaseFile();
     exitAviFile();
 }

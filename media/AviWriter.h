@@ -17,9 +17,11 @@
 
 #include "media/AviCapture.h"
 #include "media/AviCodecChooser.h"
+#include "media/ExportClip.h"
 #include "media/FrameSink.h"
 #include "media/SoundLibrary.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -83,6 +85,10 @@ class AviWriter : public FrameSink {
     void checkWorker() const;
     // Sound kind: this frame's share of samples from the capture, starting offset bytes in.
     void writeSoundAt(int64_t offset);
+    // The soundtrack's sample frame where the clip's sound begins (frame k's sound begins at
+    // k x sampleRate / frameRate), and where the sound of the frame being written ends.
+    int64_t firstSample() const;
+    int64_t soundEndOfFrame() const;
 
     std::unique_ptr<AviMuxer> file; // the file with its video, compressed and sound streams
     std::string fileName;           // "-": standard output
@@ -90,6 +96,8 @@ class AviWriter : public FrameSink {
     std::string codec;                          // the chosen video codec
     int scale = 1;                              // each pixel becomes scale x scale
     int crf = -1;                               // crf= on the command line, -1 without
+    ExportClip clip;                            // start= and end= on the show's frames
+    int64_t framesSkipped = 0;                  // frames before the clip handed in so far
     int frameRate;                              // frames per second
     int width, height;                          // pixels
     int framesWritten = 0;
@@ -103,7 +111,11 @@ class AviWriter : public FrameSink {
     int frameSourceKind = 0;              // 3 = memory frame buffer
     const uint8_t* frameSource = nullptr; // not owned
     SoundHandle soundChannel = 0;
-    std::unique_ptr<ExportProgress> progress; // from the first frame on
+    std::unique_ptr<ExportProgress> progress;      // from the first frame on
+    std::chrono::steady_clock::time_point started; // the first frame
+    bool completed = false;                        // the file was finished without a failure
+    // One line on standard error: file, frames, duration, size, time taken, speed.
+    void printSummary() const;
 };
 
 // Video mode's frame sink as the application makes it: the capture buffer of 200,000,000

@@ -155,6 +155,11 @@ ExportWords readExportWords(const std::string& commandLine) {
             if (!wholeNumber(word.substr(4), 0, 51, words.crf) && words.problem.empty())
                 words.problem =
                     "crf=" + token.substr(4) + " - crf= takes a whole number from 0 to 51";
+        } else if (word.compare(0, 6, "start=") == 0) {
+            if (!wholeNumber(word.substr(6), 0, 999999999, words.start) && words.problem.empty())
+                words.problem = "start=" + token.substr(6) + " - start= takes a tick count";
+        } else if (word.compare(0, 4, "end=") == 0) {
+            if (!wholeNumber(word.substr(4), 0, 999999999, words.end)) words.end = -1;
         }
     }
     return words;

@@ -42,10 +42,13 @@ std::vector<std::string> codecsForContainer(const ExportContainer& container);
 std::string checkCodecForContainer(const std::string& codec, const ExportContainer& container);
 
 // The export's words from the command line (blank-separated, names in any case).
+// out=, scale=, crf= and start= with a bad value make a problem; end= is only read.
 struct ExportWords {
     std::string out;     // out=FILE as given (case kept); "" when absent
     int scale = 0;       // scale=N, 1 to 4; 0 when absent
     int crf = -1;        // crf=N, 0 to 51; -1 when absent
+    int start = -1;      // start=TICKS; -1 when absent
+    int end = -1;        // end=TICKS; -1 when absent or not a tick count (the show runs on)
     std::string problem; // "" or what is wrong with a word
 };
 ExportWords readExportWords(const std::string& commandLine);

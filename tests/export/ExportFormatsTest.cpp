@@ -1,10 +1,13 @@
-// The export's words and its container table: what each file kind takes and what is refused.
+// The export's words, its container table (what each file kind takes and what is refused) and
+// the frames of a clip.
 #include "media/ExportFormats.h"
 #include "media/AviCodecChooser.h"
+#include "media/ExportClip.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 namespace {
 
@@ -108,4 +111,34 @@ TEST(ExportContainers, SharingContainersGetLossySoundAtFortyEightKilohertzAndSca
     EXPECT_EQ(containerOf("a.mkv").soundRate, 44100) << ".mkv: the soundtrack's own rate";
     EXPECT_EQ(containerOf("a.mkv").defaultScale, 1) << ".mkv: pixels as they are";
     EXPECT_EQ(containerOf("a.avi").soundEncoder, "pcm_s16le") << ".avi: PCM as always";
+}
+
+TEST(ExportClip, FrameTicksAreThoseOfTheReferenceShow) {
+    std::ifstream digests(DEMO_REFERENCE_DIR "/frames.md5");
+    if (!digests.good()) GTEST_SKIP() << "no reference digests beside the checkout";
+    long index = 0, ticks = 0, count = 0, mismatches = 0;
+    std::string md5;
+    while (digests >> index >> ticks >> md5) {
+        mismatches += videoFrameTicks(index) != ticks;
+        ++count;
+    }
+    EXPECT_EQ(count, 27902) << "the reference show has 27,902 frames";
+    EXPECT_EQ(mismatches, 0) << "every frame's ticks equal the reference's tick column";
+    EXPECT_EQ(exportClip(-1, -1).frameCount, count) << "without end= the whole show is exported";
+}
+
+TEST(ExportClip, StartAndEndPickTheFramesOfTheClip) {
+    EXPECT_EQ(exportClip(-1, 120).frameCount, 54) << "end=120: the frames drawn before tick 120";
+    EXPECT_EQ(exportClip(-1, 0).frameCount, 0) << "end=0: no frame at all";
+    EXPECT_EQ(exportClip(-1, 99999).frameCount, 27902) << "end= past the show: the whole show";
+    const ExportClip clip = exportClip(41000, 47000);
+    EXPECT_EQ(clip.problem, "") << "a clip inside the show";
+    EXPECT_GE(videoFrameTicks(clip.firstFrame), 41000) << "its first frame reaches start=";
+    EXPECT_LT(videoFrameTicks(clip.firstFrame - 1), 41000) << "the frame before does not";
+    EXPECT_EQ(exportClip(0, -1).firstFrame, 0) << "start=0 is the show's first frame";
+    EXPECT_NE(exportClip(500, 400).problem.find("not before end=400"), std::string::npos)
+        << "start= after end= is refused";
+    EXPECT_NE(exportClip(500, 500).problem, "") << "an empty clip is refused";
+    EXPECT_NE(exportClip(63900, -1).problem.find("past the show's end"), std::string::npos)
+        << "start= at the show's end is refused";
 }
