@@ -333,8 +333,10 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     State& s = *state;
     if (encoding.scale < 1 || encoding.scale > 4) return AVERROR(EINVAL);
     s.scale = encoding.scale;
+    // The colour converter may read a little past the last row, hence the padding.
     if (s.scale > 1)
-        s.enlarged.resize(static_cast<size_t>(s.width) * s.height * 3 * s.scale * s.scale);
+        s.enlarged.resize(static_cast<size_t>(s.width) * s.height * 3 * s.scale * s.scale +
+                          AV_INPUT_BUFFER_PADDING_SIZE);
     AVCodecParameters* const params = s.video->codecpar;
     if (encoding.codec == "raw") return s.setupRaw(params);
     const ExportCodec* const known = findExportCodec(encoding.codec);

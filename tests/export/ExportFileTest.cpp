@@ -3,6 +3,7 @@
 #include "ExportTestSupport.h"
 #include "media/AviCapture.h"
 #include "media/AviWriter.h"
+#include "media/ExportFormats.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +183,30 @@ TEST(ExportFile, WebmHoldsVp9AndOpus) {
     EXPECT_EQ(streams["stream.0.nb_read_frames"], "8") << "every frame is in the file";
     EXPECT_EQ(streams["stream.1.codec_name"], "opus") << "Opus sound";
     EXPECT_EQ(streams["stream.1.sample_rate"], "48000") << "at 48 kHz";
+}
+
+TEST(ExportFile, H265AndAv1WhereInstalled) {
+    struct Case {
+        std::string name, codec, probed;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"hevc.mp4", "h265", "hevc"}, {"av1.mkv", "av1", "av1"}}) {
+        std::string error;
+        const std::vector<std::string> offered =
+            codecsForContainer(*containerForName(c.name, error));
+        if (std::find(offered.begin(), offered.end(), c.codec) == offered.end()) continue;
+        const std::string path = scratchPath(c.name);
+        FileExport run(path, "scale=1 codec=" + c.codec);
+        run.frames(6);
+        run.finish();
+        auto streams = probeStreams(path);
+        EXPECT_EQ(streams["stream.0.codec_name"], c.probed) << c.name << ": " << c.codec;
+        EXPECT_EQ(streams["stream.0.nb_read_frames"], "6") << c.name << ": every frame decodes";
+        if (c.codec == "h265") {
+            EXPECT_EQ(streams["stream.0.codec_tag_string"], "hvc1")
+                << c.name << ": tagged hvc1, which every player takes";
+        }
+    }
 }
 
 TEST(ExportFile, SameWordsAndFramesGiveTheSameBytes) {
