@@ -1,10 +1,12 @@
-// The AVI writer of video mode: takes each rendered 24-bit frame and the matching stretch of
-// the captured soundtrack and writes them to an AVI file (640 x 480 at 31 fps, PCM 44,100 Hz
-// 16-bit stereo), with a codec chooser, a progress display and Cancel.
+// The writer of video mode: takes each rendered 24-bit frame and the matching stretch of the
+// captured soundtrack and writes them to a file (640 x 480 at 31 fps, 44,100 Hz 16-bit stereo
+// sound), with a codec chooser, a progress display and Cancel. The container comes from the
+// file name (_.avi: AVI with PCM sound, as always); the command line's words choose the codec
+// (codec=), the enlargement (scale=), the quality (crf=) and the clip (start=, end=).
 //
 // The application's video sink in one call (see makeAviWriter below), or step by step, all on
 // the main thread:
-//   setAviCommandLine(commandLine);      // lets "codec=NAME" pick the codec without asking
+//   setAviCommandLine(commandLine);      // the words: "codec=NAME" picks without asking
 //   setCaptureBufferSize(200000000);     // bytes of captured sound, before construction
 //   auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, soundOn, 31, 44100, 16);
 //   writer->attachFrameBuffer(frameBuffer24, soundOn ? &musicStream : nullptr);
@@ -120,7 +122,7 @@ class AviWriter : public FrameSink {
 
 // Video mode's frame sink as the application makes it: the capture buffer of 200,000,000
 // bytes, the codec from the command line's "codec=NAME" word (else the chooser), a writer for
-// "_.avi" (640 x 480, 31 fps, 44,100 Hz 16-bit stereo sound when soundStream is not null) with
+// out=FILE or "_.avi" (640 x 480, 31 fps, sound when soundStream is not null) with
 // frameBuffer24 and soundStream attached. Call after the music stream is created and before
 // it starts. The caller owns the result.
 FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
