@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 bool videoMode = false;
@@ -41,8 +42,10 @@ void noMusicStop() {}
 std::string savedCommandLine;
 VideoSinkMaker videoSinkMaker = nullptr;
 MusicPlayer music{noMusicSetUp, noMusicStart, noMusicSeek, noMusicStop, nullptr};
+// The debug and file servers live until the process ends: the exit routine and a writer it
+// deletes may still log and load through them, and both stay reachable for leak checks.
 DebugServer* debugServer = nullptr;
-ExceptionServer* exceptionServer = nullptr;
+std::unique_ptr<ExceptionServer> exceptionServer;
 FileServer* fileServer = nullptr;
 
 // Completes and deletes the writer; 0, or the exit code of a failure it has already shown.
@@ -133,7 +136,7 @@ void createServers() {
     debugServer = new (std::nothrow) DebugServer(11, 0);
     if (debugServer == nullptr)
         serviceFailed("Error - Couldn't initialize debug-server! Aborting...");
-    exceptionServer = new (std::nothrow) ExceptionServer(debugServer);
+    exceptionServer.reset(new (std::nothrow) ExceptionServer(debugServer));
     if (exceptionServer == nullptr)
         serviceFailed("Error - Couldn't initialize exception-server! Aborting...");
     fileServer = new (std::nothrow) FileServer(debugServer, 200);

@@ -2,14 +2,15 @@
 // that grows as its divisor falls, scaled about four fifths towards the top-left corner.
 #include "effects/SineWarps.h"
 
-#include <cmath>
+#include "engine/Trigonometry.h"
 
 namespace {
 constexpr int breathLast = 4;
 } // namespace
 
 float breathingScale(int dt) {
-    return static_cast<float>((std::cos(dt * 0.001) + 1) * 0.5 * static_cast<double>(0.55f) + 0.25);
+    return static_cast<float>((trig::cos(dt * 0.001) + 1) * 0.5 * static_cast<double>(0.55f) +
+                              0.25);
 }
 
 void breathingWarp(BreathingWarpState& s, EffectContext& e, uint8_t* target,
@@ -39,11 +40,11 @@ void breathingWarp(BreathingWarpState& s, EffectContext& e, uint8_t* target,
     paintWarped(
         e.random, s.memos, s.breathCount, target, width, height, [&] { return image; },
         [&](int y) {
-            return static_cast<int>(k * (y + h / amp * (std::cos(y / h * twoPi + phi) + 1))) %
+            return static_cast<int>(k * (y + h / amp * (trig::cos(y / h * twoPi + phi) + 1))) %
                    (height - 1);
         },
         [&](int x) {
-            return static_cast<int>(k * (x + w / amp * (std::sin(x / w * twoPi + phi) + 1))) %
+            return static_cast<int>(k * (x + w / amp * (trig::sin(x / w * twoPi + phi) + 1))) %
                    (width - 1);
         },
         [](const uint8_t* src, const uint8_t* dst, int c[3]) { mixHalf(src, dst, c); });

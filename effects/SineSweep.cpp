@@ -2,7 +2,7 @@
 // whose speed falls after tick 36,500.
 #include "effects/SineWarps.h"
 
-#include <cmath>
+#include "engine/Trigonometry.h"
 
 void sineSweep(SineSweepState& s, EffectContext& e, uint8_t* buffer, int width, int height) {
     const int t = e.time.ticks;
@@ -30,12 +30,12 @@ void sineSweep(SineSweepState& s, EffectContext& e, uint8_t* buffer, int width, 
         },
         [&](int y) {
             const double a = y / h * onePi + phi;
-            return static_cast<int>(y + h * (std::cos(a) + 1 + std::sin(a) + 1)) % (height - 1);
+            return static_cast<int>(y + h * (trig::cos(a) + 1 + trig::sin(a) + 1)) % (height - 1);
         },
         [&](int x) {
             const double xw = x / w;
-            return static_cast<int>(
-                       x + w * (std::cos(xw * sixPi + phi) + 1 + std::sin(xw * onePi + phi) + 1)) %
+            return static_cast<int>(x + w * (trig::cos(xw * sixPi + phi) + 1 +
+                                             trig::sin(xw * onePi + phi) + 1)) %
                    (width - 1);
         },
         [](const uint8_t* src, const uint8_t* dst, int c[3]) { mixHalf(src, dst, c); });

@@ -2,7 +2,7 @@
 // moves on and the previous image keeps showing through for a while.
 #include "effects/SineWarps.h"
 
-#include <cmath>
+#include "engine/Trigonometry.h"
 
 namespace {
 
@@ -57,10 +57,10 @@ void sineWarp(SineWarpState& s, EffectContext& e, uint8_t* buffer, int width, in
             return images[warpList[previous ? s.warpIndex - 1 : s.warpIndex]];
         },
         [&](int y) {
-            return static_cast<int>(y + h * (std::cos(y / h * twoPi + phi) + 1)) % (height - 1);
+            return static_cast<int>(y + h * (trig::cos(y / h * twoPi + phi) + 1)) % (height - 1);
         },
         [&](int x) {
-            return static_cast<int>(x + w * (std::sin(x / w * twoPi + phi) + 1)) % (width - 1);
+            return static_cast<int>(x + w * (trig::sin(x / w * twoPi + phi) + 1)) % (width - 1);
         },
         [&](const uint8_t* src, const uint8_t* dst, int c[3]) {
             mixWarp(s, random, dt, src, dst, c);

@@ -2,10 +2,8 @@
 #include "media/AviCodecChooser.h"
 
 #include "engine/MessageBox.h"
+#include "media/ExportFormats.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
 #include <SDL.h>
 
 #include <algorithm>
@@ -23,9 +21,9 @@ std::string lowered(std::string text) {
     return text;
 }
 
-std::size_t defaultIndexIn(const std::vector<AviCodec>& codecs) {
+std::size_t defaultIndexIn(const std::vector<AviCodec>& codecs, const std::string& name) {
     for (std::size_t i = 0; i < codecs.size(); ++i)
-        if (std::string(codecs[i].name) == defaultAviCodec) return i;
+        if (codecs[i].name == name) return i;
     return 0;
 }
 
@@ -59,20 +57,24 @@ long askWithMessageBox(const std::vector<AviCodec>& codecs, std::size_t defaultI
 } // namespace
 
 std::vector<AviCodec> availableAviCodecs() {
-    std::vector<AviCodec> codecs = {
-        {"raw", "uncompressed 24-bit frames: huge, plays anywhere"},
-        {"ffv1", "lossless, compact (default)"},
-        {"utvideo", "lossless, fastest to write and to edit"},
-        {"huffyuv", "lossless, fast, large"},
-        {"mjpeg", "lossy JPEG frames, small"},
-    };
-    if (avcodec_find_encoder_by_name("libx264") != nullptr)
-        codecs.push_back({"h264", "lossy H.264 (x264), smallest"});
+    return availableCodecsFor(exportContainers().front());
+}
+
+std::vector<AviCodec> availableCodecsFor(const ExportContainer& container) {
+    std::vector<AviCodec> codecs;
+    for (const std::string& name : codecsForContainer(container)) {
+        const ExportCodec* const codec = findExportCodec(name);
+        codecs.push_back({codec->name, codec->summary});
+    }
     return codecs;
 }
 
 void setAviCommandLine(const std::string& commandLine) {
     chooserCommandLine = commandLine;
+}
+
+const std::string& aviCommandLine() {
+    return chooserCommandLine;
 }
 
 std::string codecWordOf(const std::string& commandLine) {
@@ -113,14 +115,20 @@ std::size_t askCodecByNumber(std::istream& in, std::ostream& out,
 }
 
 AviCodecChoice chooseAviCodec() {
-    const std::vector<AviCodec> codecs = availableAviCodecs();
+    return chooseCodecFor(exportContainers().front());
+}
+
+AviCodecChoice chooseCodecFor(const ExportContainer& container) {
+    const std::vector<AviCodec> codecs = availableCodecsFor(container);
     const std::string word = codecWordOf(chooserCommandLine);
     if (!word.empty()) {
         for (const AviCodec& codec : codecs)
             if (word == codec.name) return {AviCodecChoice::Chosen, word};
         return {AviCodecChoice::Unknown, word};
     }
-    const std::size_t defaultIndex = defaultIndexIn(codecs);
+    // One codec leaves nothing to ask.
+    if (codecs.size() == 1) return {AviCodecChoice::Chosen, codecs.front().name};
+    const std::size_t defaultIndex = defaultIndexIn(codecs, container.defaultCodec);
     long index = -1;
     if (displayAvailable()) index = askWithMessageBox(codecs, defaultIndex);
     if (index < 0 && isatty(STDIN_FILENO))

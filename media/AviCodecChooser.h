@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct ExportContainer;
+
 struct AviCodec {
     const char* name;    // the word after "codec=" on the command line
     const char* summary; // one line for the chooser
@@ -14,6 +16,8 @@ struct AviCodec {
 // Every codec this build can encode, in the order they are offered: raw, ffv1 (the default),
 // utvideo, huffyuv, mjpeg, and h264 when the installed libavcodec has libx264.
 std::vector<AviCodec> availableAviCodecs();
+// The same for any container of the export: only what it can hold.
+std::vector<AviCodec> availableCodecsFor(const ExportContainer& container);
 // The codec used when nobody is asked.
 constexpr const char* defaultAviCodec = "ffv1";
 
@@ -21,6 +25,7 @@ constexpr const char* defaultAviCodec = "ffv1";
 // without asking. Call before the AviWriter is constructed; without a call nobody is asked
 // by command line.
 void setAviCommandLine(const std::string& commandLine);
+const std::string& aviCommandLine(); // what setAviCommandLine remembered
 // The lower-cased NAME of the first "codec=NAME" word (ended by a blank or the end of the
 // text), or "" when there is none.
 std::string codecWordOf(const std::string& commandLine);
@@ -33,7 +38,10 @@ struct AviCodecChoice {
 // The choice for the writer: the command-line word; else, with a display, a message box with
 // one button per codec and Cancel; else, with a terminal on standard input, a numbered
 // prompt; else the default codec.
+// The codecs on offer are those of the container (the default chooseAviCodec: .avi); a word
+// naming a codec the container cannot hold is Unknown.
 AviCodecChoice chooseAviCodec();
+AviCodecChoice chooseCodecFor(const ExportContainer& container);
 
 // The numbered prompt: lists the codecs on out and reads answers from in until one is valid.
 // An empty answer takes the default, 0 (or end of input) cancels. Returns the index into

@@ -1,11 +1,14 @@
-// The AVI file over libavformat's AVI muxer: streams, encoder set-up and the encoding worker.
+// The export file over libavformat: container, streams, encoder set-up and the encoding worker.
 #include "media/AviMuxer.h"
 
 #include "engine/BoundedQueue.h"
+#include "media/ExportFormats.h"
+#include "media/SoundEncoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -13,7 +16,9 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -44,43 +49,82 @@ struct Job {
 
 constexpr size_t queueCapacity = 8; // jobs; a frame with its sound takes two
 
-// How each codec is fed: the encoder, the pixel format it gets, its private options.
+static_assert(AviMuxer::framePadding >= AV_INPUT_BUFFER_PADDING_SIZE,
+              "frame blocks carry at least the padding FFmpeg asks of its inputs");
+
+// How each codec is fed: the pixel format it gets and its private options. AVI keeps the
+// settings it always had; the other containers get the sharing settings.
 struct EncoderSetup {
-    const char* encoder;
     AVPixelFormat pixels;
-    const char* options; // "key=value:key=value" for the encoder's private options
+    std::string options; // "key=value:key=value" for the encoder's private options
+    int defaultCrf;      // -1: the codec has no constant-quality setting here
 };
 
-bool encoderSetupFor(const std::string& codec, EncoderSetup& setup) {
-    if (codec == "ffv1")
-        setup = {"ffv1", AV_PIX_FMT_BGR0, "level=3:slicecrc=1"};
-    else if (codec == "utvideo")
-        setup = {"utvideo", AV_PIX_FMT_GBRP, ""};
-    else if (codec == "huffyuv")
-        setup = {"huffyuv", AV_PIX_FMT_RGB24, ""};
-    else if (codec == "mjpeg")
-        setup = {"mjpeg", AV_PIX_FMT_YUVJ420P, ""};
-    else if (codec == "h264")
-        setup = {"libx264", AV_PIX_FMT_YUV420P, "preset=fast:crf=18"};
-    else
-        return false;
-    return true;
+EncoderSetup encoderSetupFor(const std::string& codec, bool avi) {
+    if (codec == "ffv1") return {AV_PIX_FMT_BGR0, "level=3:slicecrc=1", -1};
+    if (codec == "utvideo") return {AV_PIX_FMT_GBRP, "", -1};
+    if (codec == "huffyuv") return {AV_PIX_FMT_RGB24, "", -1};
+    if (codec == "mjpeg") return {AV_PIX_FMT_YUVJ420P, "", -1};
+    if (codec == "h264" && avi) return {AV_PIX_FMT_YUV420P, "preset=fast", 18};
+    if (codec == "h264") return {AV_PIX_FMT_YUV420P, "preset=medium:profile=high", 18};
+    if (codec == "h265")
+        return {AV_PIX_FMT_YUV420P, "preset=medium:x265-params=log-level=error:open-gop=0", 20};
+    if (codec == "av1") return {AV_PIX_FMT_YUV420P, "preset=8", 30};
+    if (codec == "vp9") return {AV_PIX_FMT_YUV420P, "row-mt=1:deadline=good:cpu-used=4", 24};
+    return {AV_PIX_FMT_NONE, "", -1};
+}
+
+const ExportContainer& aviContainer() {
+    return exportContainers().front();
+}
+
+// The folder a file name lies in must exist and be a folder.
+int checkFolder(const std::string& name) {
+    const size_t slash = name.find_last_of('/');
+    if (slash == std::string::npos) return 0;
+    const std::string folder = slash == 0 ? "/" : name.substr(0, slash);
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) return AVERROR(ENOENT);
+    return S_ISDIR(info.st_mode) ? 0 : AVERROR(ENOTDIR);
 }
 
 } // namespace
 
+void enlargeFrame24(const uint8_t* source, int width, int height, int scale, uint8_t* target) {
+    const size_t targetRow = static_cast<size_t>(width) * scale * 3; // bytes
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = source + static_cast<size_t>(y) * width * 3;
+        uint8_t* const first = target + static_cast<size_t>(y) * scale * targetRow;
+        uint8_t* out = first;
+        for (int x = 0; x < width; ++x, in += 3)
+            for (int k = 0; k < scale; ++k, out += 3) {
+                out[0] = in[0];
+                out[1] = in[1];
+                out[2] = in[2];
+            }
+        for (int k = 1; k < scale; ++k)
+            std::memcpy(first + k * targetRow, first, targetRow);
+    }
+}
+
 struct AviMuxer::State {
     std::unique_ptr<AVFormatContext, FormatCloser> format;
+    const ExportContainer* container = nullptr;
+    std::string name;                                     // the file, "-" for standard output
     AVStream* video = nullptr;                            // owned by format
     AVStream* sound = nullptr;                            // owned by format
     std::unique_ptr<AVCodecContext, CodecCloser> encoder; // null for raw
     std::unique_ptr<SwsContext, ScalerCloser> scaler;
     std::unique_ptr<AVFrame, FrameCloser> picture; // the encoder's input
     std::unique_ptr<AVPacket, PacketCloser> packet;
-    int width = 0, height = 0; // pixels
-    int frameRate = 0;         // frames per second
-    int sampleRate = 0;        // sample frames per second
+    std::unique_ptr<SoundEncoder> soundEncoder; // null for PCM sound
+    std::vector<uint8_t> enlarged;              // the frame after scaling; empty at scale 1
+    int width = 0, height = 0;                  // pixels of the frames handed in
+    int scale = 1;                              // the file's frames are scale times larger
+    int frameRate = 0;                          // frames per second
+    int sampleRate = 0;                         // sample frames per second handed in
     bool raw = false;
+    int64_t bytes = 0; // the file's size once closed
     bool headerWritten = false;
     bool finished = false;
 
@@ -89,6 +133,9 @@ struct AviMuxer::State {
     mutable std::mutex lock; // guards spareBlocks and error
     std::vector<std::vector<uint8_t>> spareBlocks;
     AviMuxerError error;
+
+    bool isAvi() const { return container->muxer == "avi"; }
+    bool bitexact() const { return !isAvi(); } // AVI files stay as they always were
 
     void recordFailure(const char* message, int code) {
         std::lock_guard<std::mutex> hold(lock);
@@ -117,10 +164,17 @@ struct AviMuxer::State {
     }
 
     int writeFrame(const Job& job) {
+        const uint8_t* pixels = job.data.data();
+        if (scale > 1) {
+            enlargeFrame24(pixels, width, height, scale, enlarged.data());
+            pixels = enlarged.data();
+        }
+        const int outWidth = width * scale, outHeight = height * scale;
+        const size_t bytes = static_cast<size_t>(outWidth) * outHeight * 3;
         if (raw) {
-            int result = av_new_packet(packet.get(), static_cast<int>(job.data.size()));
+            int result = av_new_packet(packet.get(), static_cast<int>(bytes));
             if (result < 0) return result;
-            std::memcpy(packet->data, job.data.data(), job.data.size());
+            std::memcpy(packet->data, pixels, bytes);
             packet->pts = packet->dts = job.position;
             packet->duration = 1;
             packet->flags |= AV_PKT_FLAG_KEY;
@@ -128,9 +182,10 @@ struct AviMuxer::State {
         }
         int result = av_frame_make_writable(picture.get());
         if (result < 0) return result;
-        const uint8_t* const rows[1] = {job.data.data()};
-        const int pitch[1] = {width * 3}; // bytes per row
-        sws_scale(scaler.get(), rows, pitch, 0, height, picture->data, picture->linesize);
+        // The block's padding lets the converter read past the last pixel.
+        const uint8_t* const rows[1] = {pixels};
+        const int pitch[1] = {outWidth * 3}; // bytes per row
+        sws_scale(scaler.get(), rows, pitch, 0, outHeight, picture->data, picture->linesize);
         picture->pts = job.position;
         picture->quality = encoder->global_quality;
         result = avcodec_send_frame(encoder.get(), picture.get());
@@ -138,6 +193,10 @@ struct AviMuxer::State {
     }
 
     int writeSound(const Job& job) {
+        if (soundEncoder != nullptr)
+            return soundEncoder->encode(reinterpret_cast<const int16_t*>(job.data.data()),
+                                        static_cast<int>(job.data.size() / 4),
+                                        [this](AVPacket* out) { return muxSound(out); });
         int result = av_new_packet(packet.get(), static_cast<int>(job.data.size()));
         if (result < 0) return result;
         std::memcpy(packet->data, job.data.data(), job.data.size());
@@ -146,6 +205,8 @@ struct AviMuxer::State {
         packet->flags |= AV_PKT_FLAG_KEY;
         return mux(packet.get(), sound, AVRational{1, sampleRate});
     }
+
+    int muxSound(AVPacket* out) { return mux(out, sound, soundEncoder->context()->time_base); }
 
     // Until finish closes the queue and everything queued is written.
     void runWorker() {
@@ -168,9 +229,55 @@ struct AviMuxer::State {
     }
 
     void submit(Job job) { jobs.push(std::move(job)); }
+
+    int setupRaw(AVCodecParameters* params) {
+        raw = true;
+        params->codec_type = AVMEDIA_TYPE_VIDEO;
+        params->codec_id = AV_CODEC_ID_RAWVIDEO;
+        params->codec_tag = 0;
+        params->format = AV_PIX_FMT_BGR24;
+        params->width = width * scale;
+        params->height = height * scale;
+        params->bits_per_coded_sample = 24;
+        if (!isAvi()) {
+            params->codec_tag = avcodec_pix_fmt_to_codec_tag(AV_PIX_FMT_BGR24); // "BGR" 24
+            return 0;
+        }
+        // The plain bitmap: 24 bits, compression 0, rows bottom to top (the muxer writes a
+        // positive height), and 4 zero bytes after the header, which makes its size field 44.
+        params->extradata = static_cast<uint8_t*>(av_mallocz(4 + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (params->extradata == nullptr) return AVERROR(ENOMEM);
+        params->extradata_size = 4;
+        return 0;
+    }
+
+    // The sharing settings: a closed GOP of half a second, BT.709 with limited range.
+    void shareable(AVCodecContext& context) {
+        context.gop_size = frameRate / 2; // 15 frames at 31 per second
+        context.flags |= AV_CODEC_FLAG_CLOSED_GOP;
+        context.color_primaries = AVCOL_PRI_BT709;
+        context.color_trc = AVCOL_TRC_BT709;
+        context.colorspace = AVCOL_SPC_BT709;
+        context.color_range = AVCOL_RANGE_MPEG;
+    }
+
+    int openScaler(AVPixelFormat pixels, bool bt709) {
+        const int w = width * scale, h = height * scale;
+        scaler.reset(sws_getContext(w, h, AV_PIX_FMT_BGR24, w, h, pixels,
+                                    SWS_BICUBIC | (bt709 ? SWS_ACCURATE_RND : 0), nullptr, nullptr,
+                                    nullptr));
+        if (scaler == nullptr) return AVERROR(EINVAL);
+        if (!bt709) return 0;
+        const int* const matrix = sws_getCoefficients(SWS_CS_ITU709);
+        return sws_setColorspaceDetails(scaler.get(), matrix, 1, matrix, 0, 0, 1 << 16, 1 << 16) < 0
+                   ? AVERROR(EINVAL)
+                   : 0;
+    }
 };
 
 AviMuxer::AviMuxer() : state(new State) {
+    // The encoders' statistics would run through the progress line; warnings still show.
+    av_log_set_level(AV_LOG_WARNING);
     state->packet.reset(av_packet_alloc());
 }
 
@@ -180,13 +287,18 @@ AviMuxer::~AviMuxer() {
         std::fprintf(stderr, "{AviMuxer::~AviMuxer}: %s\n", error.message.c_str());
 }
 
-int AviMuxer::openFile(const std::string& name) {
+int AviMuxer::openFile(const std::string& name, const ExportContainer* container) {
+    State& s = *state;
+    s.container = container != nullptr ? container : &aviContainer();
+    s.name = name;
     AVFormatContext* format = nullptr;
-    int result = avformat_alloc_output_context2(&format, nullptr, "avi", name.c_str());
+    int result = avformat_alloc_output_context2(&format, nullptr, s.container->muxer.c_str(),
+                                                name == "-" ? nullptr : name.c_str());
     if (result < 0) return result;
-    state->format.reset(format);
-    if (state->packet == nullptr) return AVERROR(ENOMEM);
-    return avio_open(&format->pb, name.c_str(), AVIO_FLAG_WRITE);
+    s.format.reset(format);
+    if (s.packet == nullptr) return AVERROR(ENOMEM);
+    if (s.bitexact()) format->flags |= AVFMT_FLAG_BITEXACT;
+    return name == "-" ? 0 : checkFolder(name);
 }
 
 int AviMuxer::createVideoStream(int width, int height, int frameRate) {
@@ -201,69 +313,85 @@ int AviMuxer::createVideoStream(int width, int height, int frameRate) {
     return 0;
 }
 
-int AviMuxer::setupCompression(const std::string& codec) {
+int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     State& s = *state;
+    if (encoding.scale < 1 || encoding.scale > 4) return AVERROR(EINVAL);
+    s.scale = encoding.scale;
+    // The colour converter may read a little past the last row, hence the padding.
+    if (s.scale > 1)
+        s.enlarged.resize(static_cast<size_t>(s.width) * s.height * 3 * s.scale * s.scale +
+                          AV_INPUT_BUFFER_PADDING_SIZE);
     AVCodecParameters* const params = s.video->codecpar;
-    if (codec == "raw") {
-        // The plain bitmap: 24 bits, compression 0, rows bottom to top (the muxer writes a
-        // positive height), and 4 zero bytes after the header, which makes its size field 44.
-        s.raw = true;
-        params->codec_type = AVMEDIA_TYPE_VIDEO;
-        params->codec_id = AV_CODEC_ID_RAWVIDEO;
-        params->codec_tag = 0;
-        params->format = AV_PIX_FMT_BGR24;
-        params->width = s.width;
-        params->height = s.height;
-        params->bits_per_coded_sample = 24;
-        params->extradata = static_cast<uint8_t*>(av_mallocz(4 + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (params->extradata == nullptr) return AVERROR(ENOMEM);
-        params->extradata_size = 4;
-        return 0;
-    }
-    EncoderSetup setup{};
-    if (!encoderSetupFor(codec, setup)) return AVERROR_ENCODER_NOT_FOUND;
-    const AVCodec* const encoder = avcodec_find_encoder_by_name(setup.encoder);
+    if (encoding.codec == "raw") return s.setupRaw(params);
+    const ExportCodec* const known = findExportCodec(encoding.codec);
+    const EncoderSetup setup = encoderSetupFor(encoding.codec, s.isAvi());
+    if (known == nullptr || known->encoder == nullptr || setup.pixels == AV_PIX_FMT_NONE)
+        return AVERROR_ENCODER_NOT_FOUND;
+    const AVCodec* const encoder = avcodec_find_encoder_by_name(known->encoder);
     if (encoder == nullptr) return AVERROR_ENCODER_NOT_FOUND;
     s.encoder.reset(avcodec_alloc_context3(encoder));
     s.picture.reset(av_frame_alloc());
     if (s.encoder == nullptr || s.picture == nullptr) return AVERROR(ENOMEM);
     AVCodecContext& context = *s.encoder;
-    context.width = s.width;
-    context.height = s.height;
+    context.width = s.width * s.scale;
+    context.height = s.height * s.scale;
     context.pix_fmt = setup.pixels;
     context.time_base = AVRational{1, s.frameRate};
     context.framerate = AVRational{s.frameRate, 1};
     context.thread_count = 0; // as many as the machine has
-    context.max_b_frames = 0; // the AVI index has no room for reordered frames
-    context.gop_size = 10 * s.frameRate;
-    if (codec == "mjpeg") {
+    const bool lossy = setup.defaultCrf >= 0 || encoding.codec == "mjpeg";
+    if (s.isAvi()) {
+        context.max_b_frames = 0; // the AVI index has no room for reordered frames
+        context.gop_size = 10 * s.frameRate;
+    } else if (lossy) {
+        s.shareable(context);
+    }
+    if (encoding.codec == "mjpeg") {
         context.color_range = AVCOL_RANGE_JPEG;
         context.flags |= AV_CODEC_FLAG_QSCALE;
         context.global_quality = FF_QP2LAMBDA * 3;
     }
+    if (s.bitexact()) context.flags |= AV_CODEC_FLAG_BITEXACT;
     if (s.format->oformat->flags & AVFMT_GLOBALHEADER) context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
-    av_dict_parse_string(&options, setup.options, "=", ":", 0);
+    av_dict_parse_string(&options, setup.options.c_str(), "=", ":", 0);
+    if (setup.defaultCrf >= 0)
+        av_dict_set_int(&options, "crf", encoding.crf >= 0 ? encoding.crf : setup.defaultCrf, 0);
+    if (encoding.codec == "vp9") context.bit_rate = 0; // constant quality alone
     int result = avcodec_open2(&context, encoder, &options);
     av_dict_free(&options); // what the encoder did not take
     if (result < 0) return result;
     result = avcodec_parameters_from_context(params, &context);
     if (result < 0) return result;
+    // H.265 in MP4 and MOV under the tag that every player takes.
+    if (encoding.codec == "h265" && s.container->forSharing)
+        params->codec_tag = MKTAG('h', 'v', 'c', '1');
     s.picture->format = setup.pixels;
-    s.picture->width = s.width;
-    s.picture->height = s.height;
+    s.picture->width = context.width;
+    s.picture->height = context.height;
     result = av_frame_get_buffer(s.picture.get(), 0);
     if (result < 0) return result;
-    s.scaler.reset(sws_getContext(s.width, s.height, AV_PIX_FMT_BGR24, s.width, s.height,
-                                  setup.pixels, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    return s.scaler == nullptr ? AVERROR(EINVAL) : 0;
+    return s.openScaler(setup.pixels, !s.isAvi() && lossy && encoding.codec != "mjpeg");
 }
 
 int AviMuxer::createSoundStream(int sampleRate, int channels, int bitsPerSample) {
-    if (sampleRate <= 0 || channels <= 0 || bitsPerSample != 16) return AVERROR(EINVAL);
-    AVStream* const stream = avformat_new_stream(state->format.get(), nullptr);
+    State& s = *state;
+    if (sampleRate <= 0 || channels != 2 || bitsPerSample != 16) return AVERROR(EINVAL);
+    AVStream* const stream = avformat_new_stream(s.format.get(), nullptr);
     if (stream == nullptr) return AVERROR(ENOMEM);
+    s.sound = stream;
+    s.sampleRate = sampleRate;
     AVCodecParameters* const params = stream->codecpar;
+    if (s.container->soundEncoder != "pcm_s16le") {
+        s.soundEncoder = std::make_unique<SoundEncoder>();
+        const int result = s.soundEncoder->open(
+            s.container->soundEncoder.c_str(), sampleRate, s.container->soundRate,
+            s.container->soundBitRate, (s.format->oformat->flags & AVFMT_GLOBALHEADER) != 0,
+            s.bitexact());
+        if (result < 0) return result;
+        stream->time_base = s.soundEncoder->context()->time_base;
+        return avcodec_parameters_from_context(params, s.soundEncoder->context());
+    }
     params->codec_type = AVMEDIA_TYPE_AUDIO;
     params->codec_id = AV_CODEC_ID_PCM_S16LE;
     params->sample_rate = sampleRate;
@@ -272,38 +400,51 @@ int AviMuxer::createSoundStream(int sampleRate, int channels, int bitsPerSample)
     params->block_align = channels * bitsPerSample / 8;
     params->bit_rate = static_cast<int64_t>(sampleRate) * params->block_align * 8;
     stream->time_base = AVRational{1, sampleRate};
-    state->sound = stream;
-    state->sampleRate = sampleRate;
     return 0;
 }
 
 int AviMuxer::start() {
     State& s = *state;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "flipped_raw_rgb", "1", 0); // raw bitmaps: bottom-up, height > 0
-    const int result = avformat_write_header(s.format.get(), &options);
-    av_dict_free(&options);
+    const bool toStandardOutput = s.name == "-";
+    int result =
+        avio_open(&s.format->pb, toStandardOutput ? "pipe:1" : s.name.c_str(), AVIO_FLAG_WRITE);
     if (result < 0) return result;
+    AVDictionary* options = nullptr;
+    if (s.isAvi()) av_dict_set(&options, "flipped_raw_rgb", "1", 0); // bottom-up, height > 0
+    if (s.container->forSharing && s.container->muxer != "webm")
+        av_dict_set(&options, "movflags", "+faststart", 0); // the index before the media data
+    result = avformat_write_header(s.format.get(), &options);
+    av_dict_free(&options);
+    if (result < 0) {
+        avio_closep(&s.format->pb);
+        if (!toStandardOutput) unlink(s.name.c_str());
+        return result;
+    }
     s.headerWritten = true;
     s.worker = std::thread([this] { state->runWorker(); });
     return 0;
 }
 
 bool AviMuxer::storesBottomUp() const {
-    return state->raw;
+    return state->raw && state->isAvi();
+}
+
+size_t AviMuxer::frameBytes() const {
+    return static_cast<size_t>(state->width) * static_cast<size_t>(state->height) * 3;
 }
 
 std::vector<uint8_t> AviMuxer::takeFrameBlock() {
-    const size_t bytes = static_cast<size_t>(state->width) * static_cast<size_t>(state->height) * 3;
+    const size_t bytes = frameBytes() + framePadding;
     std::lock_guard<std::mutex> hold(state->lock);
     if (state->spareBlocks.empty()) return std::vector<uint8_t>(bytes);
     std::vector<uint8_t> block = std::move(state->spareBlocks.back());
     state->spareBlocks.pop_back();
-    block.resize(bytes);
+    block.resize(bytes); // the padding stays zero: frames only write their pixels
     return block;
 }
 
 void AviMuxer::submitFrame(std::vector<uint8_t> frame, int64_t index) {
+    if (frame.size() < frameBytes() + framePadding) frame.resize(frameBytes() + framePadding);
     state->submit(Job{Job::Frame, std::move(frame), index});
 }
 
@@ -334,14 +475,25 @@ int AviMuxer::finish(AviMuxerError& error) {
             if (result >= 0) result = s.drainEncoder();
         }
         if (result < 0) s.recordFailure("Couldn't write to avi stream", result);
+        if (s.soundEncoder != nullptr && !s.hasFailed()) {
+            result = s.soundEncoder->finish([&s](AVPacket* out) { return s.muxSound(out); });
+            if (result < 0) s.recordFailure("Couldn't write audio to avi stream", result);
+        }
         result = av_write_trailer(s.format.get());
         if (result < 0) s.recordFailure("Couldn't write to avi stream", result);
     }
     if (s.format != nullptr && s.format->pb != nullptr) {
+        s.bytes = avio_tell(s.format->pb);
         const int result = avio_closep(&s.format->pb);
         if (result < 0) s.recordFailure("Couldn't close video-stream", result);
     }
     return failed(error) ? error.code : 0;
+}
+
+int64_t AviMuxer::bytesWritten() const {
+    const State& s = *state;
+    if (s.format != nullptr && s.format->pb != nullptr) return avio_tell(s.format->pb);
+    return s.bytes;
 }
 
 std::string aviErrorText(int code) {

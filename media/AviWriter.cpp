@@ -4,17 +4,24 @@
 #include "engine/MessageBox.h"
 #include "engine/ProgramExit.h"
 #include "media/AviMuxer.h"
+#include "media/ExportClip.h"
+#include "media/ExportFormats.h"
 #include "media/ExportProgress.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
 namespace {
+
+std::atomic<bool> failureShown{false}; // a failure's box has been shown: the run is ending
+std::string outputName;                // the file being written, named in write failures
 
 constexpr int64_t reducedCaptureSize = 35000000;           // bytes, after the low-memory question
 constexpr auto soundStallLimit = std::chrono::seconds(10); // no new sound for this long: go on
@@ -22,6 +29,7 @@ constexpr auto soundStallLimit = std::chrono::seconds(10); // no new sound for t
 } // namespace
 
 void AviWriter::showFailure(const char* message, int code) {
+    failureShown.store(true);
     const std::string system = aviErrorText(code);
     std::string text = message;
     text += system.empty() ? "!" : " - '" + system + "'";
@@ -33,19 +41,44 @@ void AviWriter::fail(const char* message, int code) {
     throw ProgramExit(1);
 }
 
+void AviWriter::failWriting(const char* message, int code) {
+    fail((std::string(message) + " (" + outputName + ")").c_str(), code);
+}
+
 AviWriter::AviWriter(void* instance, const char* name, int width, int height, bool soundOn,
                      int frameRate, int sampleRate, int bits)
     : frameRate(frameRate), width(width), height(height), sampleRate(sampleRate),
       bitsPerSample(bits), blockSize(bits / 8 * 2), soundOn(soundOn) {
     (void)instance;
+    failureShown.store(false); // a new file: nothing of it shown yet
+    fileName = name != nullptr ? name : "";
+    const ExportWords words = readExportWords(aviCommandLine());
+    if (!words.problem.empty()) failWith(words.problem);
+    std::string problem;
+    container = containerForName(fileName, problem);
+    if (container == nullptr) failWith(problem);
+    scale = words.scale > 0 ? words.scale : container->defaultScale;
+    crf = words.crf;
+    clip = exportClip(words.start, words.end);
+    if (!clip.problem.empty()) failWith(clip.problem);
+    readPosition = firstSample() * blockSize;
     file = std::make_unique<AviMuxer>();
-    openFile(name);
+    openFile(fileName.c_str());
     createStreams();
 }
 
+void AviWriter::failWith(const std::string& text) {
+    messageBox(text.c_str(), "Error!", MB_ICONERROR);
+    throw ProgramExit(1);
+}
+
 void AviWriter::openFile(const char* name) {
-    const int result = file->openFile(name != nullptr ? name : "");
-    if (result != 0) fail("Couldn't open avi file!", result);
+    outputName = name != nullptr ? name : "";
+    const int result = file->openFile(name, container);
+    if (result == 0) return;
+    const std::string kind =
+        container->extension == "-" ? "output" : container->extension.substr(1);
+    fail(("Couldn't open " + kind + " file!").c_str(), result);
 }
 
 void AviWriter::createStreams() {
@@ -61,20 +94,16 @@ void AviWriter::createStreams() {
         }
     }
     result = file->start();
-    if (result != 0) fail("Couldn't set for avi stream", result);
+    if (result != 0) fail("Couldn't set for avi stream", result); // start() left no file
 }
 
 void AviWriter::setupCompression() {
-    const AviCodecChoice choice = chooseAviCodec();
+    const AviCodecChoice choice = chooseCodecFor(*container);
     if (choice.outcome == AviCodecChoice::Cancelled) fail("avi dialog was aborted", 666);
-    if (choice.outcome == AviCodecChoice::Unknown) {
-        std::string text = "Unknown video codec '" + choice.name + "' - codec= takes one of:";
-        for (const AviCodec& codec : availableAviCodecs())
-            text += std::string(" ") + codec.name;
-        messageBox(text.c_str(), "Error!", MB_ICONERROR);
-        throw ProgramExit(1);
-    }
-    const int result = file->setupCompression(choice.name);
+    if (choice.outcome == AviCodecChoice::Unknown)
+        failWith(checkCodecForContainer(choice.name, *container));
+    codec = choice.name;
+    const int result = file->setupCompression(VideoEncoding{codec, scale, crf});
     if (result != 0) fail("Couldn't create compressed avi stream", result);
 }
 
@@ -97,26 +126,41 @@ void AviWriter::attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stre
 }
 
 void AviWriter::nextFrame(int percent) {
-    if (progress == nullptr) progress = std::make_unique<ExportProgress>();
+    if (progress == nullptr) {
+        progress = std::make_unique<ExportProgress>();
+        started = std::chrono::steady_clock::now();
+    }
     // Between two frames: a confirmed Cancel ends the program here, and the exit routine's
     // delete completes the file.
     if (ExportProgress::cancelConfirmed()) throw ProgramExit(0);
     checkWorker();
+    // Frames before the clip are drawn (each depends on those before) but not written.
+    if (framesSkipped < clip.firstFrame) {
+        ++framesSkipped;
+        progress->skip(framesSkipped, clip.firstFrame);
+        return;
+    }
     if (soundOn) {
-        const int64_t target =
-            (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate * blockSize;
+        const int64_t target = soundEndOfFrame() * blockSize;
         waitForSound();
         writeSoundAt(readPosition);
         readPosition = target;
     }
     if (frameSource != nullptr) write(frameSource, VideoFrame);
-    progress->update(percent, framesWritten);
+    progress->update(percent, framesWritten, clip.frameCount - clip.firstFrame);
+}
+
+int64_t AviWriter::firstSample() const {
+    return clip.firstFrame * sampleRate / frameRate;
+}
+
+int64_t AviWriter::soundEndOfFrame() const {
+    return (clip.firstFrame + framesWritten + 1) * sampleRate / frameRate;
 }
 
 void AviWriter::waitForSound() {
     if (!soundOn) return;
-    const int64_t target =
-        (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate * blockSize;
+    const int64_t target = soundEndOfFrame() * blockSize;
     int64_t seen = capturePosition();
     auto lastGrowth = std::chrono::steady_clock::now();
     for (int spins = 0; capturePosition() < target; ++spins) {
@@ -147,7 +191,7 @@ void AviWriter::write(const uint8_t* data, int kind) {
         if (file->storesBottomUp())
             flipFrame(data, frame.data());
         else
-            std::memcpy(frame.data(), data, frame.size());
+            std::memcpy(frame.data(), data, file->frameBytes());
         file->submitFrame(std::move(frame), index);
     } else if (kind == Sound) {
         // Compared as addresses: data may lie anywhere, and only a pointer into the buffer
@@ -163,8 +207,7 @@ void AviWriter::write(const uint8_t* data, int kind) {
 void AviWriter::writeSoundAt(int64_t offset) {
     checkWorker();
     if (!soundOn) return;
-    const int64_t count = (static_cast<int64_t>(framesWritten) + 1) * sampleRate / frameRate -
-                          samplesWritten; // sample frames
+    const int64_t count = soundEndOfFrame() - firstSample() - samplesWritten; // sample frames
     if (count <= 0) return;
     std::vector<uint8_t> pcm(static_cast<size_t>(count * blockSize));
     readCapture(offset, pcm.data(), static_cast<int64_t>(pcm.size()));
@@ -181,17 +224,41 @@ void AviWriter::flipFrame(const uint8_t* data, uint8_t* target) const {
 
 void AviWriter::checkWorker() const {
     AviMuxerError error;
-    if (file->failed(error)) fail(error.message.c_str(), error.code);
+    if (file->failed(error)) failWriting(error.message.c_str(), error.code);
 }
 
 int AviWriter::finish() {
     if (finished) return 0;
     finished = true;
-    progress.reset();
     AviMuxerError error;
-    if (file->finish(error) == 0) return 0;
-    showFailure(error.message.c_str(), error.code);
+    // The progress line goes on while the encoder's last frames are written.
+    const int result = file->finish(error);
+    progress.reset(); // its last line
+    if (result == 0) {
+        completed = true;
+        if (framesWritten > 0) printSummary();
+        return 0;
+    }
+    // A failure already shown (the exit routine deletes the writer after it) is not shown again.
+    if (!failureShown.load())
+        showFailure((error.message + " (" + outputName + ")").c_str(), error.code);
     return 1;
+}
+
+void AviWriter::printSummary() const {
+    struct stat info {};
+    const int64_t bytes = fileName == "-" || stat(fileName.c_str(), &info) != 0
+                              ? file->bytesWritten()
+                              : static_cast<int64_t>(info.st_size);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double duration = static_cast<double>(framesWritten) / frameRate; // of the video
+    std::fprintf(stderr, "Wrote %s: %d frames, %d:%05.2f, %.1f MB in %d:%04.1f (%.2fx real time)\n",
+                 fileName == "-" ? "standard output" : fileName.c_str(), framesWritten,
+                 static_cast<int>(duration) / 60, duration - static_cast<int>(duration) / 60 * 60,
+                 bytes / 1e6, static_cast<int>(seconds) / 60,
+                 seconds - static_cast<int>(seconds) / 60 * 60,
+                 seconds > 0 ? duration / seconds : 0.0);
 }
 
 AviWriter::~AviWriter() {
@@ -203,7 +270,9 @@ FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
     setAviCommandLine(commandLine);
     setCaptureBufferSize(200000000);
     const bool withSound = soundStream != nullptr;
-    auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, withSound, 31, 44100, 16);
+    const std::string out = readExportWords(commandLine).out;
+    auto* writer = new AviWriter(nullptr, out.empty() ? "_.avi" : out.c_str(), 640, 480, withSound,
+                                 31, 44100, 16);
     writer->attachFrameBuffer(frameBuffer24, soundStream);
     return writer;
 }

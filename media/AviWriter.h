@@ -1,10 +1,12 @@
-// The AVI writer of video mode: takes each rendered 24-bit frame and the matching stretch of
-// the captured soundtrack and writes them to an AVI file (640 x 480 at 31 fps, PCM 44,100 Hz
-// 16-bit stereo), with a codec chooser, a progress display and Cancel.
+// The writer of video mode: takes each rendered 24-bit frame and the matching stretch of the
+// captured soundtrack and writes them to a file (640 x 480 at 31 fps, 44,100 Hz 16-bit stereo
+// sound), with a codec chooser, a progress display and Cancel. The container comes from the
+// file name (_.avi: AVI with PCM sound, as always); the command line's words choose the codec
+// (codec=), the enlargement (scale=), the quality (crf=) and the clip (start=, end=).
 //
 // The application's video sink in one call (see makeAviWriter below), or step by step, all on
 // the main thread:
-//   setAviCommandLine(commandLine);      // lets "codec=NAME" pick the codec without asking
+//   setAviCommandLine(commandLine);      // the words: "codec=NAME" picks without asking
 //   setCaptureBufferSize(200000000);     // bytes of captured sound, before construction
 //   auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, soundOn, 31, 44100, 16);
 //   writer->attachFrameBuffer(frameBuffer24, soundOn ? &musicStream : nullptr);
@@ -18,15 +20,18 @@
 
 #include "media/AviCapture.h"
 #include "media/AviCodecChooser.h"
+#include "media/ExportClip.h"
 #include "media/FrameSink.h"
 #include "media/SoundLibrary.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 class AviMuxer;
 class ExportProgress;
+struct ExportContainer;
 
 class AviWriter : public FrameSink {
   public:
@@ -62,7 +67,10 @@ class AviWriter : public FrameSink {
   private:
     // The "Error!" box with the message (and FFmpeg's text for code), then ProgramExit(1).
     [[noreturn]] static void fail(const char* message, int code);
+    [[noreturn]] static void failWith(const std::string& text); // the box with text, code 1
     static void showFailure(const char* message, int code);
+    // fail for a failure of the file once written to: the message names the file.
+    [[noreturn]] static void failWriting(const char* message, int code);
     void openFile(const char* name);
     void createStreams();
     void setupCompression();
@@ -72,10 +80,21 @@ class AviWriter : public FrameSink {
     void checkWorker() const;
     // Sound kind: this frame's share of samples from the capture, starting offset bytes in.
     void writeSoundAt(int64_t offset);
+    // The soundtrack's sample frame where the clip's sound begins (frame k's sound begins at
+    // k x sampleRate / frameRate), and where the sound of the frame being written ends.
+    int64_t firstSample() const;
+    int64_t soundEndOfFrame() const;
 
     std::unique_ptr<AviMuxer> file; // the file with its video, compressed and sound streams
-    int frameRate;                  // frames per second
-    int width, height;              // pixels
+    std::string fileName;           // "-": standard output
+    const ExportContainer* container = nullptr; // from the file name's extension
+    std::string codec;                          // the chosen video codec
+    int scale = 1;                              // each pixel becomes scale x scale
+    int crf = -1;                               // crf= on the command line, -1 without
+    ExportClip clip;                            // start= and end= on the show's frames
+    int64_t framesSkipped = 0;                  // frames before the clip handed in so far
+    int frameRate;                              // frames per second
+    int width, height;                          // pixels
     int framesWritten = 0;
     int sampleRate; // sample frames per second
     int channels = 2;
@@ -87,12 +106,16 @@ class AviWriter : public FrameSink {
     int64_t readPosition = 0;             // bytes into the capture buffer
     const uint8_t* frameSource = nullptr; // not owned
     SoundHandle soundChannel = 0;
-    std::unique_ptr<ExportProgress> progress; // from the first frame on
+    std::unique_ptr<ExportProgress> progress;      // from the first frame on
+    std::chrono::steady_clock::time_point started; // the first frame
+    bool completed = false;                        // the file was finished without a failure
+    // One line on standard error: file, frames, duration, size, time taken, speed.
+    void printSummary() const;
 };
 
 // Video mode's frame sink as the application makes it: the capture buffer of 200,000,000
 // bytes, the codec from the command line's "codec=NAME" word (else the chooser), a writer for
-// "_.avi" (640 x 480, 31 fps, 44,100 Hz 16-bit stereo sound when soundStream is not null) with
+// out=FILE or "_.avi" (640 x 480, 31 fps, sound when soundStream is not null) with
 // frameBuffer24 and soundStream attached. Call after the music stream is created and before
 // it starts. The caller owns the result.
 FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,

@@ -28,7 +28,9 @@ void onInterrupt(int) {
     cancelState.compare_exchange_strong(expected, Requested);
 }
 
-// Runs on a thread of its own, which the process may end while it waits for an answer.
+// With a display the question is an SDL dialog and is asked on the main thread, from update()
+// (the export waits for the answer); without one it is asked on the terminal (or answered at
+// once) from a thread of its own, which the process may end while it waits for an answer.
 void askReally() {
     if (isatty(STDERR_FILENO)) std::fputs("\n", stderr); // below the progress line
     const int answer = messageBox("Really?", "", MB_YESNO | MB_ICONQUESTION, IDYES);
@@ -98,10 +100,15 @@ void formatTime(char* text, size_t size, double seconds) {
 } // namespace
 
 struct ExportProgress::State {
-    std::atomic<int> percent{0}; // of the show
-    std::atomic<int> frames{0};  // written so far
+    std::atomic<int> percent{0};            // of the range
+    std::atomic<int> frames{0};             // written so far
+    std::atomic<int64_t> total{0};          // to write; 0 when unknown
+    std::atomic<int64_t> skipped{0};        // drawn before the clip's start
+    std::atomic<int64_t> before{0};         // frames before the clip's start
+    std::atomic<double> writingSince{-1.0}; // seconds after started when the first was written
     Clock::time_point started = Clock::now();
     bool toTerminal = isatty(STDERR_FILENO) != 0;
+    bool askOnMainThread = displayAvailable(); // the question is a dialog: SDL's thread only
     std::unique_ptr<ProgressWindow> window;
     Clock::time_point lastDrawn{};
     struct sigaction previousInterrupt {};
@@ -111,15 +118,38 @@ struct ExportProgress::State {
     bool stopping = false; // guarded by lock
     std::thread ticker;
 
+    double elapsed() const { return std::chrono::duration<double>(Clock::now() - started).count(); }
+
     void printLine(bool last) {
         const int p = percent.load();
         const int n = frames.load();
-        const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
-        const double fps = elapsed > 0 ? n / elapsed : 0.0;
+        const int64_t all = total.load();
+        const char* const start = toTerminal ? "\r" : "";
+        const char* const end = toTerminal && !last ? "" : "\n";
+        if (n == 0 && skipped.load() < before.load()) {
+            std::fprintf(stderr,
+                         "%sExporting: drawing up to the clip's start, frame %lld of %lld   %s",
+                         start, static_cast<long long>(skipped.load()),
+                         static_cast<long long>(before.load()), end);
+            std::fflush(stderr);
+            return;
+        }
+        const double since = writingSince.load();
+        const double writing = since >= 0 ? elapsed() - since : 0.0;
+        const double speed = writing > 0 ? n / 31.0 / writing : 0.0; // multiple of real time
         char left[16];
-        formatTime(left, sizeof left, p > 0 ? elapsed * (100 - p) / p : -1.0);
-        std::fprintf(stderr, "%sRendering video: %3d%%  frame %d  %.1f fps  %s left   %s",
-                     toTerminal ? "\r" : "", p, n, fps, left, toTerminal && !last ? "" : "\n");
+        const double framesPerSecond = writing > 0 ? n / writing : 0.0;
+        formatTime(left, sizeof left,
+                   all > 0 && framesPerSecond > 0 ? (all - n) / framesPerSecond
+                   : p > 0                        ? writing * (100 - p) / p
+                                                  : -1.0);
+        char count[48];
+        if (all > 0)
+            std::snprintf(count, sizeof count, "%d/%lld", n, static_cast<long long>(all));
+        else
+            std::snprintf(count, sizeof count, "%d", n);
+        std::fprintf(stderr, "%sExporting: %3d%%  frame %s  %.2fx real time  %s left   %s", start,
+                     p, count, speed, left, end);
         std::fflush(stderr);
     }
 
@@ -130,7 +160,7 @@ struct ExportProgress::State {
         std::unique_lock<std::mutex> hold(lock);
         while (!wake.wait_for(hold, std::chrono::milliseconds(100), [this] { return stopping; })) {
             int expected = Requested;
-            if (cancelState.compare_exchange_strong(expected, Asking))
+            if (!askOnMainThread && cancelState.compare_exchange_strong(expected, Asking))
                 std::thread(askReally).detach();
             if (Clock::now() >= nextLine && cancelState.load() != Asking) {
                 printLine(false);
@@ -160,12 +190,33 @@ ExportProgress::~ExportProgress() {
     sigaction(SIGINT, &state->previousInterrupt, nullptr);
 }
 
-void ExportProgress::update(int percent, int frames) {
+void ExportProgress::update(int percent, int frames, int64_t total) {
+    if (state->writingSince.load() < 0) state->writingSince.store(state->elapsed());
+    if (total > 0) {
+        state->total.store(total);
+        percent = static_cast<int>(frames * int64_t{100} / total);
+    }
     if (percent >= 0) state->percent.store(percent > 100 ? 100 : percent);
     state->frames.store(frames);
+    int expected = Requested;
+    if (state->askOnMainThread && cancelState.compare_exchange_strong(expected, Asking))
+        askReally();
     if (state->window != nullptr &&
         Clock::now() - state->lastDrawn > std::chrono::milliseconds(100)) {
         state->window->draw(state->percent.load());
+        state->lastDrawn = Clock::now();
+    }
+}
+
+void ExportProgress::skip(int64_t done, int64_t before) {
+    state->skipped.store(done);
+    state->before.store(before);
+    int expected = Requested;
+    if (state->askOnMainThread && cancelState.compare_exchange_strong(expected, Asking))
+        askReally();
+    if (state->window != nullptr &&
+        Clock::now() - state->lastDrawn > std::chrono::milliseconds(100)) {
+        state->window->draw(static_cast<int>(before > 0 ? done * 100 / before : 0));
         state->lastDrawn = Clock::now();
     }
 }

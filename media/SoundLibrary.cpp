@@ -59,6 +59,39 @@ struct Mpg123Deleter {
 };
 using Mpg123Ptr = std::unique_ptr<mpg123_handle, Mpg123Deleter>;
 
+uint32_t bigEndian32(const unsigned char* bytes) {
+    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
+           uint32_t{bytes[3]};
+}
+
+// The number of frames an Info (Xing) frame claims for the stream, or -1 when the first frame
+// libmpg123 finds in the file is no Info frame with a frame count. The frame is read as plain
+// audio, so its claim costs nothing here.
+int64_t claimedFrames(const char* path) {
+    Mpg123Ptr probe(mpg123_new(nullptr, nullptr));
+    if (!probe) return -1;
+    mpg123_param(probe.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0.0);
+    if (mpg123_open(probe.get(), path) != MPG123_OK) return -1;
+    const int next = mpg123_framebyframe_next(probe.get());
+    unsigned long header = 0;
+    unsigned char* body = nullptr;
+    size_t bytes = 0;
+    if ((next != MPG123_OK && next != MPG123_NEW_FORMAT) ||
+        mpg123_framedata(probe.get(), &header, &body, &bytes) != MPG123_OK || body == nullptr)
+        return -1;
+    // The tag follows the side information, whose size depends on the version and channels,
+    // and the CRC when the frame has one.
+    const bool mpeg1 = ((header >> 19) & 3) == 3;
+    const bool mono = ((header >> 6) & 3) == 3;
+    size_t at = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    if (((header >> 16) & 1) == 0) at += 2;
+    if (bytes < at + 12 ||
+        (std::memcmp(body + at, "Xing", 4) != 0 && std::memcmp(body + at, "Info", 4) != 0))
+        return -1;
+    if ((bigEndian32(body + at + 4) & 1) == 0) return -1; // no frame count
+    return bigEndian32(body + at + 8);
+}
+
 // One MP3 file decoded to 16-bit stereo at a fixed rate, in file order.
 class Decoder {
   public:
@@ -71,7 +104,14 @@ class Decoder {
         int error = MPG123_OK;
         Mpg123Ptr handle(mpg123_new(nullptr, &error));
         if (!handle) return nullptr;
-        mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_FRANKENSTEIN, 0.0);
+        long flags = MPG123_QUIET | MPG123_NO_FRANKENSTEIN;
+        // Resampling works out the stream's end from an Info frame's claimed length one claimed
+        // frame at a time: a claim of 2^32 frames stalls the first read for many seconds. Every
+        // frame has at least its 4-byte header, so a claim beyond a quarter of the file's bytes
+        // is false and is ignored; a true one keeps its gapless trimming.
+        if (claimedFrames(path) > static_cast<int64_t>(info.st_size / 4))
+            flags |= MPG123_IGNORE_STREAMLENGTH;
+        mpg123_param(handle.get(), MPG123_ADD_FLAGS, flags, 0.0);
         if (mpg123_format_none(handle.get()) != MPG123_OK ||
             mpg123_format(handle.get(), rate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK ||
             mpg123_open(handle.get(), path) != MPG123_OK)

@@ -3,6 +3,7 @@
 
 #include "engine/DebugServer.h"
 #include "engine/Exception.h"
+#include "storage/RegularFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,11 +16,6 @@ namespace {
 
 DebugServer* theDebugServer = nullptr;
 FileServer* theFileServer = nullptr;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 void logLine(DebugServer* log, const std::string& line, int8_t level) {
     if (log != nullptr) log->log(line.c_str(), level);
@@ -71,9 +67,10 @@ void FileServer::File::load(const std::string& fileName, DebugServer* log) {
     clear();
     name = fileName;
 
-    // Read-only access is all a load needs, so files without write permission load too.
+    // Read-only access is all a load needs, so files without write permission load too. Only
+    // a regular file opens: a FIFO would block the load and a device would never end.
     std::string line = "{FileServer::File}: Opening file " + name + "...";
-    FileHandle handle(std::fopen(name.c_str(), "rb"));
+    RegularFileHandle handle = openRegularFile(name);
     if (!handle) {
         logLine(log, line + " Failed!", 10);
         const std::string failedName = name;

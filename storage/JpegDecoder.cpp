@@ -17,6 +17,27 @@ namespace {
 // the machine.
 constexpr long maxLibraryMemory = 256L * 1024 * 1024; // bytes
 
+// The library's warnings that mean pixels were lost or made up: the data ended early (the rest
+// is padded grey), the entropy-coded data is corrupt (bad codes, a marker in the middle of a
+// segment, junk between segments, a lost restart marker) or the progressive scans contradict
+// each other. A picture that raises one is damaged and fails. The other warnings (an unknown
+// JFIF revision or Adobe transform code, SOS parameters a sequential JPEG ignores, a bad ICC
+// profile, which is never read) leave the pixels whole.
+bool meansDamage(int code) {
+    switch (code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_MUST_RESYNC:
+    case JWRN_BOGUS_PROGRESSION:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 struct JpegDecoder::Record {
@@ -30,7 +51,7 @@ struct JpegDecoder::Record {
     jpeg_decompress_struct info;
     ErrorManager error;
     bool created = false;
-    bool dataEnded = false; // the library ran out of data and padded it (a truncated file)
+    bool damaged = false; // the library warned of lost or corrupt data (see meansDamage)
     MessageSink sink;
 
     void send(j_common_ptr common) {
@@ -54,7 +75,7 @@ struct JpegDecoder::Record {
     static void emitMessage(j_common_ptr common, int level) {
         if (level >= 0) return;
         ErrorManager* error = reinterpret_cast<ErrorManager*>(common->err);
-        if (common->err->msg_code == JWRN_JPEG_EOF) error->owner->dataEnded = true;
+        if (meansDamage(common->err->msg_code)) error->owner->damaged = true;
         // Like the library itself, pass on only the first warning of a picture: corrupt data can
         // raise thousands.
         if (common->err->num_warnings++ == 0) error->owner->send(common);
@@ -95,7 +116,7 @@ int JpegDecoder::initialise() {
 int JpegDecoder::readHeader(const uint8_t* data, size_t size, Header& header) {
     Record& r = *record;
     if (!r.created || data == nullptr || size == 0) return 1;
-    r.dataEnded = false;
+    r.damaged = false;
     r.error.library.num_warnings = 0;
     if (setjmp(r.error.jump)) {
         jpeg_abort_decompress(&r.info);
@@ -103,7 +124,7 @@ int JpegDecoder::readHeader(const uint8_t* data, size_t size, Header& header) {
     }
     jpeg_mem_src(&r.info, data, static_cast<unsigned long>(size));
     const int status = jpeg_read_header(&r.info, TRUE);
-    const bool ok = status == JPEG_HEADER_OK && !r.dataEnded;
+    const bool ok = status == JPEG_HEADER_OK && !r.damaged;
     if (ok) {
         header.width = static_cast<int>(r.info.image_width);
         header.height = static_cast<int>(r.info.image_height);
@@ -118,14 +139,14 @@ int JpegDecoder::decode(const uint8_t* data, size_t size, uint8_t* pixels, int w
     if (!r.created || data == nullptr || size == 0 || pixels == nullptr || width <= 0 ||
         height <= 0)
         return 1;
-    r.dataEnded = false;
+    r.damaged = false;
     r.error.library.num_warnings = 0;
     if (setjmp(r.error.jump)) {
         jpeg_abort_decompress(&r.info);
         return 1;
     }
     jpeg_mem_src(&r.info, data, static_cast<unsigned long>(size));
-    if (jpeg_read_header(&r.info, TRUE) != JPEG_HEADER_OK || r.dataEnded ||
+    if (jpeg_read_header(&r.info, TRUE) != JPEG_HEADER_OK || r.damaged ||
         (r.info.num_components != 1 && r.info.num_components != 3) ||
         r.info.image_width < static_cast<JDIMENSION>(width) ||
         r.info.image_height < static_cast<JDIMENSION>(height)) {
@@ -135,7 +156,7 @@ int JpegDecoder::decode(const uint8_t* data, size_t size, uint8_t* pixels, int w
     // Everything else stays at the library's defaults: JDCT_ISLOW, fancy upsampling, no scaling.
     r.info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&r.info);
-    if (r.info.output_components != 3 || r.dataEnded) {
+    if (r.info.output_components != 3 || r.damaged) {
         jpeg_abort_decompress(&r.info);
         return 1;
     }
@@ -146,7 +167,7 @@ int JpegDecoder::decode(const uint8_t* data, size_t size, uint8_t* pixels, int w
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     while (r.info.output_scanline < static_cast<JDIMENSION>(height)) {
         const JDIMENSION y = r.info.output_scanline;
-        if (jpeg_read_scanlines(&r.info, row, 1) != 1 || r.dataEnded) {
+        if (jpeg_read_scanlines(&r.info, row, 1) != 1 || r.damaged) {
             jpeg_abort_decompress(&r.info);
             return 1;
         }

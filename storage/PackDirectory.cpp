@@ -2,6 +2,8 @@
 #include "storage/FileServer.h"
 #include "storage/PackFormat.h"
 
+#include "storage/RegularFile.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,11 +16,6 @@ constexpr int statusOpen = -1;
 constexpr int statusSeek = -2;
 constexpr int statusEmpty = -3;
 constexpr int statusShortRead = -4;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -140,7 +137,8 @@ int PackDirectory::parse(const std::string& name) {
     for (int32_t& offset : offsets)
         offset = 0;
 
-    FileHandle pack(std::fopen(name.c_str(), "rb"));
+    // Only a regular file: a FIFO would block here and a device would never end.
+    RegularFileHandle pack = openRegularFile(name);
     if (!pack) return statusOpen;
     if (std::fseek(pack.get(), 0, SEEK_END) != 0) return statusSeek;
     const long n = std::ftell(pack.get());
@@ -185,7 +183,7 @@ uint8_t* PackDirectory::readFile(const std::string& name) const {
     const int32_t offset = offsets[k];
     if (size < 0 || offset < 0) return nullptr;
 
-    FileHandle pack(std::fopen(packName.c_str(), "rb"));
+    RegularFileHandle pack = openRegularFile(packName);
     if (!pack) return nullptr;
     // The bytes must lie wholly inside the pack as it is now.
     if (std::fseek(pack.get(), 0, SEEK_END) != 0) return nullptr;

@@ -2,6 +2,7 @@
 // with or without the pack and the soundtrack, checking what it prints and its exit code.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -86,6 +87,14 @@ TEST_F(Program, AJunkPackEndsInSorry) {
     expectEnd(run("noaudio"), 1);
 }
 
+TEST_F(Program, APackThatIsNoRegularFileEndsInSorry) {
+    ASSERT_EQ(::mkfifo((folder / "_.dat").c_str(), 0600), 0) << "a FIFO as the pack";
+    expectEnd(run("end=1 noaudio"), 1); // a start-up blocked in the open is killed and fails
+    fs::remove(folder / "_.dat");
+    fs::create_symlink("/dev/zero", folder / "_.dat");
+    expectEnd(run("end=1 noaudio"), 1);
+}
+
 TEST_F(Program, AMissingSoundtrackWithSoundOnEndsInSorry) {
     copyAsset("_.dat");
     expectEnd(run("end=100"), 1);
@@ -124,7 +133,10 @@ TEST_F(Program, AnExportThatCannotOpenItsFileEndsWithCode1) {
     fs::create_directory(folder / "_.avi"); // a directory where the file should go
     const Outcome result = run("video codec=raw noaudio end=10");
     expectEnd(result, 0, 1);
-    EXPECT_NE(result.err.find("Error!: Couldn't open avi file!"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Error!: Couldn't"), std::string::npos)
+        << "an Error! box: " << result.err;
+    EXPECT_NE(result.err.find("'Is a directory'"), std::string::npos)
+        << "naming the system's reason: " << result.err;
 }
 
 } // namespace

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <random>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -115,6 +118,70 @@ TEST_F(SoundBadInputTest, JunkAfterTheAudioIsNotPlayed) {
 
 TEST_F(SoundBadInputTest, JunkBeforeTheAudioIsSkipped) {
     expectOnlyTheCleanSound(*this, true);
+}
+
+// Silent MPEG-1 Layer III frames at 32 kHz (128 kbps, 576 bytes each), the first an Info
+// frame claiming `claimed` frames; 32 kHz makes the library resample to 44,100 Hz.
+std::vector<uint8_t> infoFramedSilence(uint32_t claimed, int frames) {
+    const uint8_t header[4] = {0xFF, 0xFB, 0x98, 0x64};
+    std::vector<uint8_t> out;
+    for (int f = 0; f < frames; ++f) {
+        std::vector<uint8_t> frame(576, 0);
+        std::copy(header, header + 4, frame.begin());
+        if (f == 0) {
+            const uint8_t tag[12] = {'I',
+                                     'n',
+                                     'f',
+                                     'o',
+                                     0,
+                                     0,
+                                     0,
+                                     1, // flags: frame count
+                                     static_cast<uint8_t>(claimed >> 24),
+                                     static_cast<uint8_t>(claimed >> 16),
+                                     static_cast<uint8_t>(claimed >> 8),
+                                     static_cast<uint8_t>(claimed)};
+            std::copy(tag, tag + 12, frame.begin() + 4 + 32); // after the stereo side info
+        }
+        out.insert(out.end(), frame.begin(), frame.end());
+    }
+    return out;
+}
+
+TEST_F(SoundBadInputTest, AnInfoFrameClaimingAHugeLengthDoesNotStallTheStart) {
+    const std::vector<uint8_t> lying = infoFramedSilence(0xFFFFFFFFu, 6); // 3,456 bytes
+    writeBytes(dir.file("lying.mp3"), lying);
+    // In a child with an alarm: a stalled start ends there (SIGALRM) instead of hanging.
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(10);
+        SoundHandle stream = soundStreamCreateFile(dir.file("lying.mp3").c_str(), 0);
+        CollectingDsp dsp;
+        if (stream == 0 || soundChannelSetDsp(stream, CollectingDsp::callback, &dsp) == 0 ||
+            soundStart() == 0 || soundStreamPlay(stream, 0, 0) == 0 || !waitUntilInactive(stream))
+            _exit(2);
+        const bool played = !dsp.collected().empty();
+        soundFree(); // joins the decoding thread
+        _exit(played ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_FALSE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
+        << "creating and playing the stream stalled for 10 s";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the frames after the Info frame play (status " << status << ")";
+
+    // A true claim keeps its meaning: the decode equals libmpg123's own, gapless trimming and all.
+    const std::vector<uint8_t> honest = infoFramedSilence(6, 6);
+    SoundHandle stream = create("honest.mp3", honest);
+    ASSERT_NE(stream, 0u);
+    CollectingDsp dsp;
+    ASSERT_NE(soundChannelSetDsp(stream, CollectingDsp::callback, &dsp), 0u);
+    ASSERT_NE(soundStart(), 0);
+    ASSERT_NE(soundStreamPlay(stream, 0, 0), 0);
+    ASSERT_TRUE(waitUntilInactive(stream));
+    EXPECT_TRUE(dsp.collected() == referenceDecode(dir.file("honest.mp3")))
+        << "a file whose Info frame tells the truth decodes as libmpg123 decodes it";
 }
 
 } // namespace

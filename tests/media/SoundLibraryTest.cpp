@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -74,6 +75,21 @@ INSTANTIATE_TEST_SUITE_P(Files, DecodeOnlyTest,
                                            DecodeCase{"Id3v2Tagged", 44100, 2, true, 0},
                                            DecodeCase{"Truncated", 44100, 2, false, 30001}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SoundLibraryTest, GeneratedSoundtrackDecodesAsLibmpg123DecodesIt) {
+    const std::string command =
+        std::string(MAKE_ASSETS) + " --seconds 20 '" + dir.path() + "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "make-assets writes the soundtrack";
+    const std::string path = dir.file("velmorin.mp3");
+    const std::vector<uint8_t> reference = referenceDecode(path);
+    ASSERT_GT(reference.size(), 44100u * 4 * 19) << "libmpg123 decodes 20 s of sound";
+    ASSERT_NE(soundInit(-1, 44100, soundInitDecodeOnly), 0);
+    CollectingDsp dsp;
+    const std::vector<uint8_t> seen = playThroughDsp(path, dsp);
+    ASSERT_EQ(seen.size(), reference.size()) << "every sample frame, no more, no fewer";
+    EXPECT_TRUE(seen == reference)
+        << "the show's soundtrack decodes sample for sample as libmpg123's defaults decode it";
+}
 
 TEST_F(SoundLibraryTest, MonoIsDuplicatedIntoBothChannels) {
     const std::string path = writeToneMp3(dir, "mono.mp3", 22050, 1, 1.0);

@@ -114,6 +114,27 @@ TEST_F(DiskTest, ADirectoryIsNoFile) {
     EXPECT_THROW(server.getFile(dir.file("folder")), ExceptionType) << "no crash on a directory";
 }
 
+TEST_F(DiskTest, OnlyRegularFilesAreLoaded) {
+    const std::string fifo = dir.file("fifo.jpg");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << "a FIFO under a picture's name";
+    for (const std::string& name : {fifo, std::string("/dev/zero")}) {
+        FileServer server(nullptr, 200);
+        std::string failure = "<none>";
+        EXPECT_TRUE(endsWithoutWaitingForFifo(fifo,
+                                              [&] {
+                                                  try {
+                                                      server.getFile(name);
+                                                  } catch (const ExceptionType& e) {
+                                                      failure = e.getText();
+                                                  }
+                                              }))
+            << name << " must not block the load";
+        EXPECT_EQ(failure, "Error - couldn't open file %s! Aborting...")
+            << name << " is refused at the open step (errOpenFile)";
+        EXPECT_EQ(server.getCount(), 0) << "the refused load gives its record back";
+    }
+}
+
 TEST_F(DiskTest, CapacityLeavesOneRecordUnused) {
     FileServer server(nullptr, 3);
     EXPECT_NE(server.getFile(dir.write("a", "a")), nullptr);

@@ -2,12 +2,15 @@
 // of bad picture ending in errReadFile with the path as detail.
 #include "storage/OImage.h"
 #include "engine/Exception.h"
+#include "storage/JpegDecoder.h"
 #include "tests/storage/PicturesTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace {
 
@@ -26,6 +29,13 @@ void expectReadFileError(const std::vector<uint8_t>& bytes, const char* what) {
     EXPECT_EQ(std::string(fixture.debug->getLastText()),
               "{OImage::OImage()}: Reading " + path + "...Failed!")
         << what << ": the failure is logged on the progress line";
+}
+
+// Position of the JPEG's frame header (the SOFn marker's first byte), or 0 when there is none.
+size_t frameHeaderAt(const std::vector<uint8_t>& jpeg) {
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) return i;
+    return 0;
 }
 
 int maxDifference(const uint8_t* a, const uint8_t* b, size_t count) {
@@ -110,6 +120,65 @@ TEST(OImageBadInput, EveryBadPictureEndsInReadFileError) {
     expectReadFileError(encodeJpeg(cmyk.data(), 640, 240, 4, 90, false), "CMYK JPEG");
     expectReadFileError(colourJpeg(320, 240), "picture narrower than 640");
     expectReadFileError(colourJpeg(640, 120), "picture lower than 240");
+}
+
+TEST(OImageBadInput, DataCutShortBehindAnEndMarkerIsDamage) {
+    // The decoder meets the end marker inside the scan and would pad the rest with grey.
+    const std::vector<uint8_t> good = colourJpeg(640, 240);
+    for (const size_t percent : {10, 50, 90}) {
+        std::vector<uint8_t> cut(good.begin(), good.begin() + good.size() * percent / 100);
+        cut.push_back(0xFF);
+        cut.push_back(0xD9);
+        expectReadFileError(cut,
+                            ("first " + std::to_string(percent) + " % and an end marker").c_str());
+    }
+    // Junk in the entropy-coded data is corrupt data, not a picture.
+    std::vector<uint8_t> junk = good;
+    const size_t middle = good.size() / 2;
+    junk[middle] = 0xFF, junk[middle + 1] = 0xD0 + 3; // a restart marker out of order
+    expectReadFileError(junk, "a stray restart marker inside the scan");
+}
+
+TEST(OImageDecoding, WarningsThatLoseNothingAreKept) {
+    // An unknown JFIF major revision is reported by the library but changes no pixel.
+    std::vector<uint8_t> jpeg = colourJpeg(640, 240);
+    ASSERT_TRUE(jpeg[2] == 0xFF && jpeg[3] == 0xE0 && jpeg[6] == 'J' && jpeg[10] == 0)
+        << "the test picture starts with a JFIF segment";
+    const std::vector<uint8_t> original = jpeg;
+    jpeg[11] = 3; // JFIF version 3.01
+    JpegDecoder decoder;
+    ASSERT_EQ(decoder.initialise(), 0);
+    std::string warnings;
+    decoder.setMessageSink([&](const std::string& text) { warnings += text + "\n"; });
+    std::vector<uint8_t> expected(640 * 240 * 3), pixels(640 * 240 * 3);
+    ASSERT_EQ(decoder.decode(original.data(), original.size(), expected.data(), 640, 240), 0);
+    EXPECT_EQ(warnings, "") << "the unchanged picture raises no warning";
+    EXPECT_EQ(decoder.decode(jpeg.data(), jpeg.size(), pixels.data(), 640, 240), 0)
+        << "a JFIF revision warning is no damage";
+    EXPECT_NE(warnings.find("unknown JFIF revision"), std::string::npos)
+        << "the library did warn (" << warnings << ")";
+    EXPECT_EQ(pixels, expected) << "the picture decodes to the same pixels";
+    PackFixture fixture({{path, jpeg}});
+    EXPECT_TRUE(OImage(path, -1, -1).isConstructed()) << "the picture loads";
+}
+
+TEST(OImageBadInput, GiganticHeaderFailsFastWithoutThePicture) {
+    std::vector<uint8_t> jpeg = colourJpeg(640, 240);
+    const size_t sof = frameHeaderAt(jpeg);
+    ASSERT_NE(sof, 0u) << "the test picture has a frame header";
+    jpeg[sof + 5] = 65000 >> 8, jpeg[sof + 6] = 65000 & 0xFF; // height
+    jpeg[sof + 7] = 65000 >> 8, jpeg[sof + 8] = 65000 & 0xFF; // width
+    struct rusage before {};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = std::chrono::steady_clock::now();
+    expectReadFileError(jpeg, "a header claiming 65,000 x 65,000 pixels");
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    struct rusage after {};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(seconds, 2.0) << "the claimed size fails at once, not after decoding 4 gigapixels";
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024)
+        << "the peak memory grows by less than 64 MiB: the 12.7 GB picture is never allocated";
 }
 
 TEST(OImageBadInput, CorruptScanDataNeverCrashes) {

@@ -38,6 +38,28 @@ TEST_F(PackTest, StatusesOfUnreadablePacks) {
         << "the byte that breaks a partial match is not retried, so a third '@' hides the marker";
 }
 
+TEST_F(PackTest, OnlyRegularFilesAreOpened) {
+    const std::string fifo = dir.file("fifo.dat");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0) << "a FIFO to stand for the pack";
+    int status = 0;
+    EXPECT_TRUE(endsWithoutWaitingForFifo(fifo, [&] { status = directory.parse(fifo); }))
+        << "a FIFO pack must not block the parser waiting for a writer";
+    EXPECT_EQ(status, -1) << "a FIFO is refused as a pack that cannot be opened";
+    EXPECT_EQ(directory.parse("/dev/zero"), -1) << "a character device is refused before reading";
+    EXPECT_EQ(directory.parse(dir.path.string()), -1) << "a directory is refused";
+
+    // A pack replaced by a FIFO after parsing: its entries read as missing, without blocking.
+    const std::string pack = dir.write("_.dat", packOf({{"a.jpg", "bytes"}}));
+    ASSERT_EQ(directory.parse(pack), 0);
+    std::filesystem::remove(pack);
+    ASSERT_EQ(mkfifo(pack.c_str(), 0600), 0);
+    uint8_t* block = reinterpret_cast<uint8_t*>(1);
+    EXPECT_TRUE(endsWithoutWaitingForFifo(pack, [&] { block = directory.readFile("a.jpg"); }))
+        << "reading an entry must not block on a FIFO";
+    EXPECT_EQ(block, nullptr) << "an entry of a pack that became a FIFO reads as missing";
+    delete[] block;
+}
+
 TEST_F(PackTest, EmptyDirectoryServesNothing) {
     ASSERT_EQ(parse(packBytes("@@", "trailing bytes")), 0) << "\"@@\" alone is an empty directory";
     EXPECT_EQ(directory.getCount(), 0);

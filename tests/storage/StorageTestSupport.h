@@ -1,11 +1,16 @@
 // Test helpers for the storage suites: a scratch directory and packs built from bytes.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -66,4 +71,26 @@ template <typename Body> int runUnprivileged(Body body) {
     int status = 0;
     if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return 98;
     return WEXITSTATUS(status);
+}
+
+// Runs body on a thread and returns whether it ended within two seconds. A body that blocks
+// opening the FIFO at fifoPath for reading is then released by opening and closing the write
+// end, so the test ends either way.
+template <typename Body> bool endsWithoutWaitingForFifo(const std::string& fifoPath, Body body) {
+    std::atomic<bool> done{false};
+    std::thread runner([&] {
+        body();
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!done && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool inTime = done;
+    while (!done) {
+        const int writer = open(fifoPath.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) close(writer); // the reader's open returns and it sees the end at once
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    runner.join();
+    return inTime;
 }

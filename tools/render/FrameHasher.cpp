@@ -9,6 +9,8 @@
 
 extern "C" {
 #include <libavutil/md5.h>
+#include <libavutil/mem.h>
+#include <libavutil/sha.h>
 }
 
 namespace {
@@ -95,12 +97,26 @@ void FrameHasher::work() {
 }
 
 void FrameHasher::printDigest(const Job& job) {
-    uint8_t digest[16];
-    av_md5_sum(digest, job.frame.data(), frameBytes);
-    char line[80];
+    uint8_t digest[32];
+    size_t digestBytes = 16;
+    if (options.sha256) {
+        AVSHA* sha = av_sha_alloc();
+        if (sha == nullptr || av_sha_init(sha, 256) < 0) {
+            av_free(sha);
+            std::fprintf(stderr, "demo-render: no memory for the digest of frame %ld\n", job.index);
+            return;
+        }
+        av_sha_update(sha, job.frame.data(), frameBytes);
+        av_sha_final(sha, digest);
+        av_free(sha);
+        digestBytes = 32;
+    } else {
+        av_md5_sum(digest, job.frame.data(), frameBytes);
+    }
+    char line[120];
     int at = std::snprintf(line, sizeof line, "%ld %d ", job.index, job.ticks);
-    for (uint8_t byte : digest)
-        at += std::snprintf(line + at, sizeof line - at, "%02x", byte);
+    for (size_t i = 0; i < digestBytes; ++i)
+        at += std::snprintf(line + at, sizeof line - at, "%02x", digest[i]);
     std::snprintf(line + at, sizeof line - at, "\n");
     std::fputs(line, options.out);
 }

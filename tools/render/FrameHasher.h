@@ -1,6 +1,6 @@
 // A frame sink that digests frames on a second thread and prints one line per frame:
-// index, ticks after the frame, lowercase hex MD5 of the 921,600 bytes. Frames that --every
-// skips are not digested, except the last one.
+// index, ticks after the frame, lowercase hex MD5 (or SHA-256) of the 921,600 bytes. Frames that
+// --every skips are not digested, except the last one.
 #pragma once
 
 #include "engine/BoundedQueue.h"
@@ -21,7 +21,8 @@ struct FrameHasherOptions {
     std::string dumpDirectory; // where --at frames are written as PPM; empty: none
     std::set<long> dumpFrames; // frame indices to dump
     std::FILE* out = stdout;
-    bool digest = true; // false: frames are only counted and timed (benchmarks)
+    bool digest = true;  // false: frames are only counted and timed (benchmarks)
+    bool sha256 = false; // SHA-256 instead of MD5 (the digest the browser has too)
 };
 
 class FrameHasher : public FrameSink {

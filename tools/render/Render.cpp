@@ -3,6 +3,7 @@
 // writer.
 //
 //   demo-render [--pack FILE] [--end N] [--every K] [--dump DIR --at K1,K2,...] [--no-digest]
+//   [--sha256]
 #include "app/Application.h"
 #include "app/MainLoop.h"
 #include "app/Show.h"
@@ -31,7 +32,7 @@ FrameSink* makeHasher(const std::string&, uint8_t* frameBuffer24, uint32_t*) {
     std::fprintf(stderr,
                  "demo-render: %s\n"
                  "usage: demo-render [--pack FILE] [--end N] [--every K] "
-                 "[--dump DIR --at K1,K2,...] [--no-digest]\n",
+                 "[--dump DIR --at K1,K2,...] [--no-digest] [--sha256]\n",
                  problem);
     std::exit(2);
 }
@@ -71,6 +72,10 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         if (option == "--no-digest") {
             hasherOptions.digest = false;
+            continue;
+        }
+        if (option == "--sha256") {
+            hasherOptions.sha256 = true;
             continue;
         }
         if (i + 1 >= argc) usage(("missing value after " + option).c_str());

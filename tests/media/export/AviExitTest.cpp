@@ -5,6 +5,7 @@
 #include "media/AviWriter.h"
 #include "media/ExportProgress.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,8 +19,12 @@
 #include <thread>
 #include <unistd.h>
 
-// A failed allocation must come back as null (the low-memory question), also under ASan.
+// A failed allocation must come back as null (the low-memory question), also under ASan and
+// ThreadSanitizer.
 extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+extern "C" const char* __tsan_default_options() {
     return "allocator_may_return_null=1";
 }
 
@@ -30,17 +35,6 @@ AviWriter* exitingWriter = nullptr; // deleted by the exit routine, as the appli
 void deleteWriterAtExit() {
     delete exitingWriter;
     exitingWriter = nullptr;
-}
-
-// Runs call as the program's entry routine does: a ProgramExit ends the process with its code
-// (the registered exit routines still run).
-template <typename Call> void endAsTheProgramDoes(Call call) {
-    try {
-        call();
-    } catch (const ProgramExit& end) {
-        std::exit(end.exitCode());
-    }
-    std::_Exit(96); // the call was expected to end the program
 }
 
 // No display and no terminal: questions take their answer without a user.
@@ -65,6 +59,35 @@ TEST(AviExitDeathTest, FileThatCannotBeOpenedEndsWithCode1AndTheReason) {
         }),
         testing::ExitedWithCode(1), "Error!: Couldn't open avi file! - 'No such file or directory'")
         << "fail shows FFmpeg's text for the code and exits 1";
+}
+
+TEST(AviExitDeathTest, WriteFailureIsReportedOnceWithTheFileAndTheReason) {
+    const std::string path = scratchPath("full.avi");
+    ASSERT_EQ(symlink("/dev/full", path.c_str()), 0) << "the file is a link to a full disk";
+    setAviCommandLine("codec=raw");
+    auto exportToAFullDisk = [&] {
+        noUserAround();
+        static std::vector<uint8_t> frameBuffer(frameBytes);
+        exitingWriter =
+            new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
+        std::atexit(deleteWriterAtExit);
+        exitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
+        for (int i = 0; i < 100; ++i) // the first frame fills the output buffer and fails
+            exitingWriter->nextFrame(i);
+        std::_Exit(97);
+    };
+    const std::string box =
+        "Error!: Couldn't write to avi stream (" + path + ") - 'No space left on device'";
+    EXPECT_EXIT(endAsTheProgramDoes(exportToAFullDisk), testing::ExitedWithCode(1),
+                testing::Truly([&](const std::string& err) {
+                    size_t boxes = 0;
+                    for (size_t at = err.find("Error!"); at != std::string::npos;
+                         at = err.find("Error!", at + 1))
+                        ++boxes;
+                    return boxes == 1 && err.find(box) != std::string::npos;
+                }))
+        << "one \"" << box << "\" box, then exit code 1";
+    std::remove(path.c_str());
 }
 
 TEST(AviExitDeathTest, UnknownCodecNameEndsWithCode1) {
@@ -145,7 +168,7 @@ TEST(AviExitDeathTest, CancelledChooserEndsWithCode1BeforeAnyFrame) {
         if (got <= 0) break; // the child has gone
         seen.append(chunk, static_cast<size_t>(got));
         if (!answered && seen.find("Choice [") != std::string::npos) {
-            EXPECT_EQ(fileSize(path), 0) << "the file is created but nothing is written yet";
+            EXPECT_EQ(fileSize(path), -1) << "nothing is on disk while the codec is chosen";
             ASSERT_EQ(write(terminal, "0\n", 2), 2) << "answer Cancel";
             answered = true;
         }
@@ -159,5 +182,5 @@ TEST(AviExitDeathTest, CancelledChooserEndsWithCode1BeforeAnyFrame) {
         << "the Error! box says the dialog was aborted: " << seen;
     ASSERT_TRUE(WIFEXITED(status)) << "a normal exit, not a crash";
     EXPECT_EQ(WEXITSTATUS(status), 1) << "exit code 1";
-    EXPECT_EQ(fileSize(path), 0) << "no frame (not even a header) was written";
+    EXPECT_EQ(fileSize(path), -1) << "no file (not even an empty one) is left behind";
 }

@@ -1,9 +1,11 @@
 // Helpers of the export tests: synthetic frames, a writer run, and FFmpeg's view of a file.
 #pragma once
 
+#include "engine/ProgramExit.h"
 #include "media/SoundLibrary.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,3 +37,14 @@ extern SoundHandle installedOn;       // on which stream
 void setActive(bool active);          // what soundChannelIsActive reports
 void reset();
 } // namespace fakesound
+
+// Runs call as the program's entry routine does: a ProgramExit ends the process with its code
+// (the registered exit routines still run).
+template <typename Call> void endAsTheProgramDoes(Call call) {
+    try {
+        call();
+    } catch (const ProgramExit& end) {
+        std::exit(end.exitCode());
+    }
+    std::_Exit(96); // the call was expected to end the program
+}

@@ -1,0 +1,54 @@
+// The file kinds of video mode's export: which containers it writes, the video and sound
+// codecs each one holds, and the words out=, scale= and crf= that choose among them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One container the export writes, found by the file name's extension.
+struct ExportContainer {
+    std::string extension;    // ".mp4"; "-" for NUT on standard output
+    std::string muxer;        // libavformat's name of the container ("matroska" for .mkv)
+    std::string defaultCodec; // the video codec when nobody chooses
+    std::string soundEncoder; // libavcodec's encoder: "pcm_s16le", "aac", "libopus", "flac"
+    int soundRate;            // sample frames per second of the sound in the file
+    int soundBitRate;         // bits per second for the lossy sound encoders, else 0
+    int defaultScale;         // how many times each pixel is enlarged when scale= is not given
+    bool forSharing;          // the sharing settings: BT.709 tags, closed GOP of 15, faststart
+};
+
+// One video codec: the word after codec=, libavcodec's encoder (null for raw frames, which
+// need none) and a line for the chooser.
+struct ExportCodec {
+    const char* name;
+    const char* encoder;
+    const char* summary;
+};
+const std::vector<ExportCodec>& exportCodecs();
+const ExportCodec* findExportCodec(const std::string& name); // null for unknown names
+
+// Every container, in the order they are listed to the user: .avi, .mkv, .mp4, .mov, .webm,
+// .nut.
+const std::vector<ExportContainer>& exportContainers();
+// The container for a file name (or "-"), by its extension through libavformat. Null when
+// libavformat does not know the extension or the export does not write that kind; error then
+// says so and lists what is on offer.
+const ExportContainer* containerForName(const std::string& name, std::string& error);
+
+// The video codecs this build can write into the container (the encoder is installed and
+// the container holds the codec), in the order they are offered.
+std::vector<std::string> codecsForContainer(const ExportContainer& container);
+// "" when the container takes the codec; else a message naming what is on offer.
+std::string checkCodecForContainer(const std::string& codec, const ExportContainer& container);
+
+// The export's words from the command line (blank-separated, names in any case).
+// out=, scale=, crf= and start= with a bad value make a problem; end= is only read.
+struct ExportWords {
+    std::string out;     // out=FILE as given (case kept); "" when absent
+    int scale = 0;       // scale=N, 1 to 4; 0 when absent
+    int crf = -1;        // crf=N, 0 to 51; -1 when absent
+    int start = -1;      // start=TICKS; -1 when absent
+    int end = -1;        // end=TICKS; -1 when absent or not a tick count (the show runs on)
+    std::string problem; // "" or what is wrong with a word
+};
+ExportWords readExportWords(const std::string& commandLine);

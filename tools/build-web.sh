@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Builds the show for the browser into build-web/: libjpeg-turbo from Debian's source package
+# (compiled with emcc, without SIMD), the show's core as WebAssembly, and the page in
+# build-web/site/ (index.html, its script and style, demo.js and demo.wasm; _.dat and
+# velmorin.mp3 beside them when BUILD_WEB_ASSETS, by default build/show/, holds them).
+#
+# Installs what it needs first: emscripten and dpkg-dev with apt-get (sudo when not root), and a
+# deb-src entry for the configured Debian mirror when none is there.
+# Environment: JOBS (parallel compile jobs, default: the number of cores).
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$(pwd)
+out="$root/build-web"
+jobs="${JOBS:-$(nproc)}"
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+
+# Debian's emscripten 3.1.6 needs its own acorn from /usr/share/nodejs, and node's fetch
+# switched off to run generated code.
+export NODE_PATH=/usr/share/nodejs
+export NODE_OPTIONS=--no-experimental-fetch
+
+install_tools() {
+    local missing=()
+    command -v emcc >/dev/null || missing+=(emscripten)
+    command -v dpkg-source >/dev/null || missing+=(dpkg-dev)
+    command -v node >/dev/null || missing+=(nodejs)
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
+        "${missing[@]}"
+}
+
+# Adds deb-src twins of the configured deb entries when apt knows no source packages.
+enable_sources() {
+    apt-get source --print-uris libjpeg-turbo >/dev/null 2>&1 && return 0
+    local list=/etc/apt/sources.list.d
+    echo "adding deb-src entries for the configured mirror"
+    if [ -f "$list/debian.sources" ]; then
+        sed 's/^Types: *deb$/Types: deb-src/' "$list/debian.sources" |
+            "${sudo[@]}" tee "$list/demo-deb-src.sources" >/dev/null
+    fi
+    if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
+        sed -n 's/^deb /deb-src /p' /etc/apt/sources.list |
+            "${sudo[@]}" tee "$list/demo-deb-src.list" >/dev/null
+    fi
+    "${sudo[@]}" apt-get update
+}
+
+# libjpeg-turbo's static library and headers in build-web/jpeg/.
+build_jpeg() {
+    [ -f "$out/jpeg/lib/libjpeg.a" ] && return 0
+    mkdir -p "$out/src"
+    local source
+    source=$(find "$out/src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
+    if [ -z "$source" ]; then
+        (cd "$out/src" && apt-get source -qq libjpeg-turbo)
+        source=$(find "$out/src" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
+    fi
+    [ -n "$source" ] || { echo "libjpeg-turbo source not unpacked" >&2; return 1; }
+    emcmake cmake -S "$source" -B "$out/jpeg-build" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$out/jpeg" -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node \
+        -DWITH_SIMD=0 -DENABLE_SHARED=0 -DWITH_TURBOJPEG=0 -DWITH_JAVA=0 >/dev/null
+    cmake --build "$out/jpeg-build" -j"$jobs" --target jpeg-static >/dev/null
+    cmake --install "$out/jpeg-build" >/dev/null 2>&1 || true
+    mkdir -p "$out/jpeg/lib" "$out/jpeg/include"
+    cp "$out/jpeg-build/libjpeg.a" "$out/jpeg/lib/"
+    cp "$out/jpeg-build/jconfig.h" "$source/jpeglib.h" "$source/jmorecfg.h" "$source/jerror.h" \
+        "$out/jpeg/include/"
+}
+
+# The WebAssembly module (demo.js, demo.wasm) and the decode check in build-web/wasm/.
+build_module() {
+    emcmake cmake -S web -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DDEMO_JPEG_DIR="$out/jpeg" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node >/dev/null
+    cmake --build "$out/wasm" -j"$jobs"
+}
+
+# The folder any static web server can serve: the page, the module and, when found, the assets.
+assemble_site() {
+    local site="$out/site"
+    mkdir -p "$site"
+    cp web/index.html web/page.js web/page.css "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
+    local assets="${BUILD_WEB_ASSETS:-$root/build/show}"
+    for file in _.dat velmorin.mp3; do
+        if [ -f "$assets/$file" ]; then
+            cp "$assets/$file" "$site/"
+        else
+            echo "build-web: no $assets/$file; the viewer chooses their own in the page"
+        fi
+    done
+    echo "build-web: the page is in $site ($(du -sh --apparent-size "$site" | cut -f1) with the assets;" \
+        "page and module $(cat "$site"/index.html "$site"/page.* "$site"/demo.* | wc -c) bytes)"
+}
+
+start=$(date +%s)
+install_tools
+enable_sources
+build_jpeg
+build_module
+assemble_site
+echo "build-web: done in $(($(date +%s) - start)) s"

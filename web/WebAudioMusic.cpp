@@ -1,0 +1,50 @@
+// The soundtrack in the page: the page decodes and plays the MP3 itself through Web Audio
+// (Module.startMusic, Module.stopMusic); the show only says when. There is no AVI export in
+// the browser: the page's check mode puts its own frame sink in the writer's place.
+#include "media/AviWriter.h"
+#include "media/Music.h"
+
+#include <emscripten.h>
+
+#include <cstdio>
+
+SoundHandle musicStream = 0;
+
+namespace {
+
+// clang-format off
+EM_JS(int, pageStartsMusic, (double seconds), {
+    return Module.startMusic ? (Module.startMusic(seconds) ? 1 : 0) : 0;
+});
+EM_JS(void, pageStopsMusic, (), {
+    if (Module.stopMusic) Module.stopMusic();
+});
+// clang-format on
+
+int64_t musicStartMs = 0; // where startMusic begins, set by seekMusic
+
+} // namespace
+
+void setUpMusic(bool) {
+    musicStream = 1; // the page's one soundtrack
+}
+
+void startMusic(const char*) {
+    if (pageStartsMusic(static_cast<double>(musicStartMs) / 1000.0) == 0)
+        throw 2; // as a stream that cannot be played
+}
+
+void seekMusic(int64_t ms) {
+    musicStartMs = ms < 0 ? 0 : ms;
+}
+
+void stopMusic() {
+    if (musicStream == 0) return;
+    pageStopsMusic();
+    musicStream = 0;
+}
+
+FrameSink* makeAviWriter(const std::string&, uint8_t*, SoundHandle*) {
+    std::fprintf(stderr, "video export is not available in the browser\n");
+    return nullptr;
+}

@@ -1,0 +1,233 @@
+// The page around the show: the start screen, the canvas, the music through Web Audio, message
+// boxes and credits on the page, and the address words:
+//   ?end=N      ends the show at tick N (as the program's end=N)
+//   ?start=N    skips to tick N before the music starts (as the player's start=N)
+//   ?check=1    video mode's fixed 31-frames-per-second schedule, silent, as fast as the
+//               browser allows (one frame per callback); ?capture=I,J,... digests the canvas
+//               after those frames (SHA-256 of the 640 x 480 blue-green-red bytes)
+//   ?noaudio    no music; the clock is the page's own
+// window.demoPage holds the page's state for tests and the curious.
+'use strict';
+(function () {
+const params = new URLSearchParams(location.search);
+const check = params.get('check') === '1';
+const soundOff = check || params.has('noaudio');
+const width = 640, height = 480;
+
+function tickWord(name) {
+    const value = params.get(name);
+    if (value === null) return -1;
+    if (!/^[0-9]+$/.test(value) || Number(value) > 0x7fffffff) {
+        console.error(`${name}=${value} is not a tick count; ignored`);
+        return -1;
+    }
+    return Number(value);
+}
+const endTicks = tickWord('end');
+const startTicks = tickWord('start');
+const captures = new Set((params.get('capture') || '').split(',').filter((s) => /^[0-9]+$/.test(s))
+                             .map(Number));
+
+const canvas = document.getElementById('screen');
+const context = canvas.getContext('2d');
+const image = context.createImageData(width, height);
+const startPanel = document.getElementById('start');
+const messagePanel = document.getElementById('message');
+const messageText = document.getElementById('message-text');
+
+const page = window.demoPage = {
+    phase: 'waiting', // waiting, loading, skipping (start=), running, ended
+    frames: 0,
+    ticks: 0, // the show's clock after the last frame
+    seconds: 0,
+    framesPerSecond: 0,
+    audioState: null,
+    messages: [],
+    credits: null,
+    canvasDigests: {},
+    pendingDigests: 0,
+};
+
+// The largest whole multiple of 640 x 480 device pixels the window holds (smaller windows get
+// the fitted size).
+function fitCanvas() {
+    const ratio = window.devicePixelRatio || 1;
+    const fit = Math.min(innerWidth * ratio / width, innerHeight * ratio / height);
+    const k = fit >= 1 ? Math.floor(fit) : fit;
+    canvas.style.width = `${width * k / ratio}px`;
+    canvas.style.height = `${height * k / ratio}px`;
+}
+addEventListener('resize', fitCanvas);
+fitCanvas();
+
+// [SECTION] files: beside the page, or chosen by the viewer
+const chosen = {pack: null, music: null};
+function choose(files) {
+    for (const file of files) {
+        if (/\.mp3$/i.test(file.name) || file.type === 'audio/mpeg') chosen.music = file;
+        else chosen.pack = file;
+    }
+    const names = [chosen.pack, chosen.music].filter(Boolean).map((f) => f.name);
+    document.getElementById('chosen').textContent = names.length ? `chosen: ${names.join(', ')}` : '';
+}
+document.getElementById('files').addEventListener('change', (e) => choose(e.target.files));
+addEventListener('dragover', (e) => {
+    e.preventDefault();
+    document.body.classList.add('dragging');
+});
+addEventListener('dragleave', () => document.body.classList.remove('dragging'));
+addEventListener('drop', (e) => {
+    e.preventDefault();
+    document.body.classList.remove('dragging');
+    choose(e.dataTransfer.files);
+});
+
+// The bytes of a chosen file or of NAME beside the page; null when there are none.
+async function load(file, name) {
+    try {
+        if (file) return new Uint8Array(await file.arrayBuffer());
+        const response = await fetch(name);
+        return response.ok ? new Uint8Array(await response.arrayBuffer()) : null;
+    } catch (error) {
+        console.error(`${name}: ${error}`);
+        return null;
+    }
+}
+
+// [SECTION] music and clock
+let audio = null, music = null, source = null;
+function clockMs() {
+    return audio && !soundOff ? audio.currentTime * 1000 : performance.now();
+}
+// From `seconds` into the soundtrack (start= skips there first).
+function startMusic(seconds) {
+    if (!music) return false;
+    source = audio.createBufferSource();
+    source.buffer = music;
+    source.connect(audio.destination);
+    source.start(0, seconds);
+    return true;
+}
+function skipEnded() {
+    page.phase = 'running';
+}
+function stopMusic() {
+    if (source) source.stop();
+    source = null;
+}
+
+// [SECTION] display and messages
+let module = null;
+let quit = false;
+addEventListener('keydown', (e) => {
+    if (e.key === 'Escape') quit = true;
+});
+function showFrame(pixels) {
+    // Words 0x00RRGGBB, little-endian: blue, green, red, 0.
+    const from = module.HEAPU8;
+    const to = image.data;
+    for (let i = 0, p = pixels; i < width * height * 4; i += 4, p += 4) {
+        to[i] = from[p + 2];
+        to[i + 1] = from[p + 1];
+        to[i + 2] = from[p];
+        to[i + 3] = 255;
+    }
+    context.putImageData(image, 0, 0);
+}
+function showMessage(text, caption) {
+    const shown = caption ? `${caption}\n\n${text}` : text;
+    page.messages.push(shown);
+    messageText.textContent = page.messages.slice(-2).join('\n').replace(/^\n+/, '');
+    messagePanel.classList.remove('hidden');
+}
+
+// The canvas read back as the 24-bit frame demo-render digests.
+async function digestCanvas(index) {
+    page.pendingDigests += 1;
+    const rgba = context.getImageData(0, 0, width, height).data;
+    const bgr = new Uint8Array(width * height * 3);
+    for (let i = 0, o = 0; i < rgba.length; i += 4, o += 3) {
+        bgr[o] = rgba[i + 2];
+        bgr[o + 1] = rgba[i + 1];
+        bgr[o + 2] = rgba[i];
+    }
+    const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bgr));
+    page.canvasDigests[index] = Array.from(digest, (b) => b.toString(16).padStart(2, '0')).join('');
+    page.pendingDigests -= 1;
+}
+
+// [SECTION] the show's loop: one frame per browser callback
+let started = 0;
+function finish() {
+    page.phase = 'ended';
+    page.credits = page.messages.length ? page.messages[page.messages.length - 1] : null;
+    page.seconds = started ? (performance.now() - started) / 1000 : 0;
+    page.framesPerSecond = page.seconds > 0 ? page.frames / page.seconds : 0;
+    if (audio && audio.state !== 'closed') audio.close();
+}
+function step() {
+    const result = module._webFrame();
+    if (result === 0) {
+        finish();
+        return;
+    }
+    page.ticks = module._webTicks();
+    if (result === 1) {
+        page.frames += 1;
+        if (captures.has(page.frames - 1)) digestCanvas(page.frames - 1);
+    }
+    schedule();
+}
+// Check mode runs as fast as the page can (a message per frame); playback once per display
+// refresh, the show's clock deciding what each frame shows.
+const channel = new MessageChannel();
+channel.port1.onmessage = step;
+function schedule() {
+    if (check) channel.port2.postMessage(0);
+    else requestAnimationFrame(step);
+}
+
+async function begin() {
+    page.phase = 'loading';
+    startPanel.classList.add('hidden');
+    if (!soundOff) {
+        audio = new AudioContext();
+        const bytes = await load(chosen.music, 'velmorin.mp3');
+        try {
+            if (bytes) music = await audio.decodeAudioData(bytes.buffer);
+        } catch (error) {
+            console.error(`velmorin.mp3: ${error}`);
+        }
+        if (audio.state !== 'running') await audio.resume();
+        page.audioState = audio.state;
+        audio.onstatechange = () => { page.audioState = audio.state; };
+    }
+    const pack = await load(chosen.pack, '_.dat');
+    module = await createDemo({
+        showFrame, showMessage, startMusic, stopMusic, clockMs, skipEnded,
+        quitRequested: () => quit,
+    });
+    if (pack) module.FS.writeFile('_.dat', pack);
+    const words = [check ? 'video' : '', soundOff ? 'noaudio' : '',
+                   endTicks >= 0 ? `end=${endTicks}` : '', startTicks >= 0 ? `start=${startTicks}` : '']
+                      .filter(Boolean).join(' ');
+    started = performance.now();
+    if (!module.ccall('webOpen', 'number', ['string'], [words])) {
+        finish();
+        return;
+    }
+    page.phase = startTicks > 0 && !check ? 'skipping' : 'running';
+    schedule();
+}
+
+// Browsers start sound only after a gesture: the first click anywhere but the file chooser.
+addEventListener('click', (e) => {
+    if (e.target.id !== 'files' && page.phase === 'waiting') {
+        begin().catch((error) => {
+            console.error(error);
+            showMessage(`The show could not be loaded here (${error.message || error}).`, 'Sorry');
+            finish();
+        });
+    }
+});
+})();
