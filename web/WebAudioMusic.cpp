@@ -1,12 +1,10 @@
 // The soundtrack in the page: the page decodes and plays the MP3 itself through Web Audio
-// (Module.startMusic, Module.stopMusic); the show only says when. There is no AVI export in
-// the browser: the page's check mode puts its own frame sink in the writer's place.
-#include "media/AviWriter.h"
+// (Module.startMusic, Module.stopMusic); the show only says when. webOpen installs it as the
+// show's soundtrack player. There is no video export in the browser: the page's check mode
+// puts its own frame sink in its place.
 #include "media/Music.h"
 
 #include <emscripten.h>
-
-#include <cstdio>
 
 SoundHandle musicStream = 0;
 
@@ -42,9 +40,4 @@ void stopMusic() {
     if (musicStream == 0) return;
     pageStopsMusic();
     musicStream = 0;
-}
-
-FrameSink* makeAviWriter(const std::string&, uint8_t*, SoundHandle*) {
-    std::fprintf(stderr, "video export is not available in the browser\n");
-    return nullptr;
 }

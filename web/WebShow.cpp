@@ -17,9 +17,11 @@
 #include "app/Show.h"
 #include "engine/Exception.h"
 #include "engine/MessageBox.h"
+#include "engine/ProgramExit.h"
 #include "engine/TickCount.h"
 #include "engine/Timer.h"
 #include "graphics/Handles.h"
+#include "graphics/RowConverters.h"
 #include "media/FrameSink.h"
 #include "media/Music.h"
 
@@ -74,9 +76,13 @@ long framesShown = 0;
 bool paced = false;        // playback: a frame has been shown, later ones wait for their slot
 uint32_t lastFrameEnd = 0; // ms on the page's clock when the last slot ended
 
-void reportFailure() {
+// Tells why the run failed, where the failure says so; false for a failure whose box has
+// already been shown (a ProgramExit), which needs no "Sorry.".
+bool reportFailure() {
     try {
         throw;
+    } catch (const ProgramExit&) {
+        return false;
     } catch (ExceptionSpace::Exception* e) {
         std::fprintf(stderr, "%s\n", e->getMessage().c_str());
         delete e;
@@ -86,18 +92,19 @@ void reportFailure() {
         std::fprintf(stderr, "error code %d\n", code);
     } catch (...) {
     }
+    return true;
 }
 
 // After a failure: what the program's catch-all does, then the credits.
 void failed() {
-    reportFailure();
+    const bool sorry = reportFailure();
     if (videoMode && aviWriter != nullptr) {
         delete aviWriter;
         aviWriter = nullptr;
     }
     if (display != nullptr) display->close();
     tearDown();
-    messageBox("Sorry.", "", MB_ICONWARNING);
+    if (sorry) messageBox("Sorry.", "", MB_ICONWARNING);
     onProcessExit();
     state = State::Ended;
 }
@@ -160,6 +167,7 @@ EMSCRIPTEN_KEEPALIVE int webOpen(const char* commandLine) {
     try {
         setTickSource(pageTickCount);
         setVideoSinkMaker(makePageSink);
+        setMusicPlayer({setUpMusic, startMusic, seekMusic, stopMusic, &musicStream});
         readCommandLine(commandLine);
         createServers();
         prepareData("_.dat");
@@ -210,7 +218,9 @@ EMSCRIPTEN_KEEPALIVE int webFrame() {
             paced = true;
             return 1;
         }
-        copyTo24(surface->getPixels(), frameBuffer24);
+        // The surface's 640 x 480 rows have no padding, nor have the frame's: one long row.
+        convertRowTo24(reinterpret_cast<const uint32_t*>(surface->getPixels()), frameBuffer24,
+                       640 * 480);
         const int ticks = videoTicks(videoFrameCount, videoFrameRate);
         if (aviWriter != nullptr) aviWriter->nextFrame(videoProgress(ticks));
         timer->setTicks(ticks);
