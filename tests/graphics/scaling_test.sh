@@ -17,13 +17,7 @@ label=scaling
 # startDesktop WxH: a 24-bit virtual screen of that size with openbox running.
 startDesktop() {
     startScreen "${1}x24"
-    openbox >/dev/null 2>&1 &
-    helperPid=$!
-    for _ in $(seq 100); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return
-        sleep 0.1
-    done
-    fail "the window manager did not start"
+    startWindowManager
 }
 
 stopDesktop() {

@@ -3,6 +3,7 @@
 #
 #   label=...            names the test in failure lines
 #   startScreen WxHxD    starts Xvfb and exports DISPLAY
+#   startWindowManager   starts openbox on it and waits until it has announced itself
 #   demoPid=...          a program to kill on the way out
 #   fail TEXT            reports, shows the program's standard error, exits 1
 #   checkShowEnded       after Escape: the show ended with code 0 and its credits
@@ -34,6 +35,24 @@ startScreen() {
     DISPLAY=:$(cat "$work/display")
     export DISPLAY
     unset SDL_VIDEODRIVER
+}
+
+# Full-screen asks the window manager, so the tests wait until it has announced itself. On a
+# busy machine that can take a while; an openbox that died before announcing is started again.
+startWindowManager() {
+    for attempt in 1 2; do
+        openbox >/dev/null 2>&1 &
+        helperPid=$!
+        for _ in $(seq 300); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && return 0
+            kill -0 "$helperPid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$helperPid" 2>/dev/null
+        wait "$helperPid" 2>/dev/null
+        helperPid=
+    done
+    fail "the window manager did not start"
 }
 
 checkShowEnded() {
