@@ -145,8 +145,8 @@ template <typename Body> std::string inGuardedChild(Body body) {
 void exportFrames(const std::string& codec, int count) {
     setAviCommandLine("video codec=" + codec + " noaudio");
     std::vector<uint8_t> frameBuffer(frameBytes);
-    AviWriter writer(nullptr, scratchPath("guard-" + codec + ".avi").c_str(), frameWidth, frameHeight,
-                     false, 31, 44100, 16);
+    AviWriter writer(nullptr, scratchPath("guard-" + codec + ".avi").c_str(), frameWidth,
+                     frameHeight, false, 31, 44100, 16);
     writer.attachFrameBuffer(frameBuffer.data(), nullptr);
     for (int i = 0; i < count; ++i) {
         const std::vector<uint8_t> frame = syntheticFrame(i);
@@ -181,8 +181,8 @@ TEST(AviGuard, SoundBlocksAreReadOnlyInsideThemselves) {
         setAviCommandLine("video codec=ffv1");
         std::vector<uint8_t> frameBuffer(frameBytes);
         SoundHandle music = 7;
-        AviWriter writer(nullptr, scratchPath("guard-sound.avi").c_str(), frameWidth, frameHeight, true, 31,
-                         44100, 16);
+        AviWriter writer(nullptr, scratchPath("guard-sound.avi").c_str(), frameWidth, frameHeight,
+                         true, 31, 44100, 16);
         writer.attachFrameBuffer(frameBuffer.data(), &music);
         std::vector<uint8_t> pcm(4608, 0x11); // one decoded block of 1152 sample frames
         for (int block = 0; block < 20; ++block)
