@@ -66,10 +66,13 @@ void stopMusicIfOn() {
     throw ProgramExit(3);
 }
 
-// Tells the user on standard error why the run failed, where the failure says so.
-void explainFailure() {
+} // namespace
+
+bool explainFailure() {
     try {
         throw;
+    } catch (const ProgramExit&) {
+        return false;
     } catch (ExceptionSpace::Exception* e) {
         std::fprintf(stderr, "%s\n", e->getMessage().c_str());
         delete e;
@@ -79,9 +82,8 @@ void explainFailure() {
         std::fprintf(stderr, "error code %d\n", code);
     } catch (...) {
     }
+    return true;
 }
-
-} // namespace
 
 void setVideoSinkMaker(VideoSinkMaker maker) {
     videoSinkMaker = maker;

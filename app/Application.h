@@ -69,6 +69,10 @@ void shutDown();
 
 // The exit routine: deletes the writer if it still exists, stops the music, shows the credits.
 int onProcessExit();
+// Inside a catch block: tells on standard error why the run failed, where the failure says
+// so. False for a failure whose box has already been shown (a ProgramExit), which needs no
+// "Sorry.".
+bool explainFailure();
 const char* creditsText();
 
 // The whole program for a command line. Returns the exit code: 0 for a normal end, "Sorry.",

@@ -76,28 +76,9 @@ long framesShown = 0;
 bool paced = false;        // playback: a frame has been shown, later ones wait for their slot
 uint32_t lastFrameEnd = 0; // ms on the page's clock when the last slot ended
 
-// Tells why the run failed, where the failure says so; false for a failure whose box has
-// already been shown (a ProgramExit), which needs no "Sorry.".
-bool reportFailure() {
-    try {
-        throw;
-    } catch (const ProgramExit&) {
-        return false;
-    } catch (ExceptionSpace::Exception* e) {
-        std::fprintf(stderr, "%s\n", e->getMessage().c_str());
-        delete e;
-    } catch (const ExceptionType& e) {
-        std::fprintf(stderr, "%s\n", e.describe().c_str());
-    } catch (int code) {
-        std::fprintf(stderr, "error code %d\n", code);
-    } catch (...) {
-    }
-    return true;
-}
-
 // After a failure: what the program's catch-all does, then the credits.
 void failed() {
-    const bool sorry = reportFailure();
+    const bool sorry = explainFailure();
     if (videoMode && aviWriter != nullptr) {
         delete aviWriter;
         aviWriter = nullptr;
@@ -114,7 +95,7 @@ void end() {
     try {
         shutDown();
     } catch (...) {
-        reportFailure();
+        explainFailure();
     }
     onProcessExit();
     state = State::Ended;
