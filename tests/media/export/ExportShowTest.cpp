@@ -1,5 +1,6 @@
 // The whole video mode: the show's start-up and main loop writing _.avi, checked against the
 // headless renderer's digests and the sound library's own decode of the soundtrack.
+#include "ExportTestSupport.h"
 #include "media/SoundLibrary.h"
 
 #include <gtest/gtest.h>
@@ -19,26 +20,13 @@
 
 namespace {
 
-std::string output(const std::string& command, int* status = nullptr) {
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return text;
-    char chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        text.append(chunk, got);
-    const int result = pclose(pipe);
-    if (status != nullptr) *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    return text;
-}
-
 // The default pack, generated once per test (tests may run side by side).
 const std::string& testPack() {
     static const std::string pack = [] {
         const std::string dir = std::string(DEMO_BINARY_DIR) +
                                 "/tests/media/export/scratch/assets-" +
                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        output("'" MAKE_ASSETS "' --seconds 1 '" + dir + "' >/dev/null 2>&1");
+        commandOutput("'" MAKE_ASSETS "' --seconds 1 '" + dir + "' >/dev/null 2>&1");
         return dir + "/_.dat";
     }();
     return pack;
@@ -47,8 +35,8 @@ const std::string& testPack() {
 // A fresh working directory holding the default pack.
 std::string showDirectory(const std::string& name) {
     const std::string dir = std::string(DEMO_BINARY_DIR) + "/tests/media/export/scratch/" + name;
-    output("rm -rf '" + dir + "' && mkdir -p '" + dir + "' && ln -s '" + testPack() + "' '" + dir +
-           "/_.dat'");
+    commandOutput("rm -rf '" + dir + "' && mkdir -p '" + dir + "' && ln -s '" + testPack() + "' '" +
+                  dir + "/_.dat'");
     return dir;
 }
 
@@ -68,7 +56,8 @@ std::vector<std::string> lastColumn(const std::string& text) {
 int exportShow(const std::string& dir, const std::string& words) {
     int status = -1;
     // In the sanitizer build the whole program is checked for leaks too.
-    output("cd '" + dir + "' && '" EXPORT_SHOW "' " + words + " </dev/null 2>export.log", &status);
+    commandOutput("cd '" + dir + "' && '" EXPORT_SHOW "' " + words + " </dev/null 2>export.log",
+                  &status);
     return status;
 }
 
@@ -105,14 +94,15 @@ TEST(ExportShow, FramesOfTheFileAreTheRenderersFrames) {
     const std::string dir = showDirectory("show-frames");
     ASSERT_EQ(exportShow(dir, "video codec=ffv1 end=120 noaudio"), 0)
         << "the export ends normally with code 0";
-    const std::vector<std::string> rendered =
-        lastColumn(output("'" DEMO_RENDER "' --pack '" + testPack() + "' --end 120 2>/dev/null"));
-    const std::vector<std::string> written = lastColumn(
-        output("ffmpeg -v error -i '" + dir + "/_.avi' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
+    const std::vector<std::string> rendered = lastColumn(
+        commandOutput("'" DEMO_RENDER "' --pack '" + testPack() + "' --end 120 2>/dev/null"));
+    const std::vector<std::string> written = lastColumn(commandOutput(
+        "ffmpeg -v error -i '" + dir + "/_.avi' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
     ASSERT_GT(rendered.size(), 50u) << "demo-render hashed the frames up to tick 120";
     EXPECT_EQ(written, rendered) << "every frame in _.avi has the renderer's digest, in order";
-    EXPECT_EQ(output("ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 '" +
-                     dir + "/_.avi'"),
+    EXPECT_EQ(commandOutput(
+                  "ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 '" +
+                  dir + "/_.avi'"),
               "")
         << "noaudio: the file has no sound stream";
 }
@@ -120,19 +110,20 @@ TEST(ExportShow, FramesOfTheFileAreTheRenderersFrames) {
 TEST(ExportShow, SoundOfTheFileIsTheSoundtracksOwnDecode) {
     const std::string dir = showDirectory("show-sound");
     int status = -1;
-    output("ffmpeg -v error -f lavfi -i 'sine=frequency=330:duration=4,volume=0.5' -ac 2 -ar "
-           "44100 -c:a libmp3lame -b:a 128k '" +
-               dir + "/velmorin.mp3'",
-           &status);
+    commandOutput(
+        "ffmpeg -v error -f lavfi -i 'sine=frequency=330:duration=4,volume=0.5' -ac 2 -ar "
+        "44100 -c:a libmp3lame -b:a 128k '" +
+            dir + "/velmorin.mp3'",
+        &status);
     ASSERT_EQ(status, 0) << "a short soundtrack for the test";
     ASSERT_EQ(exportShow(dir, "video codec=ffv1 end=140"), 0) << "the export ends with code 0";
 
     const std::string written =
-        output("ffmpeg -v error -i '" + dir + "/_.avi' -map 0:a -f s16le -");
+        commandOutput("ffmpeg -v error -i '" + dir + "/_.avi' -map 0:a -f s16le -");
     const std::string decoded = libraryDecode(dir + "/velmorin.mp3");
-    const std::string frames = output("ffprobe -v error -count_frames -select_streams v "
-                                      "-show_entries stream=nb_read_frames -of csv=p=0 '" +
-                                      dir + "/_.avi'");
+    const std::string frames = commandOutput("ffprobe -v error -count_frames -select_streams v "
+                                             "-show_entries stream=nb_read_frames -of csv=p=0 '" +
+                                             dir + "/_.avi'");
     const long frameCount = std::strtol(frames.c_str(), nullptr, 10);
     ASSERT_GT(frameCount, 50) << "frames were written";
     EXPECT_EQ(written.size(), static_cast<size_t>(frameCount * 44100 / 31 * 4))
@@ -152,8 +143,8 @@ bool fileExists(const std::string& path) {
 // demo-render's lines "index ticks md5" up to the given tick.
 std::vector<std::vector<std::string>> renderedLines(const std::string& end) {
     std::vector<std::vector<std::string>> lines;
-    std::istringstream text(
-        output("'" DEMO_RENDER "' --pack '" + testPack() + "' --end " + end + " 2>/dev/null"));
+    std::istringstream text(commandOutput("'" DEMO_RENDER "' --pack '" + testPack() + "' --end " +
+                                          end + " 2>/dev/null"));
     std::string index, ticks, md5;
     while (text >> index >> ticks >> md5)
         lines.push_back({index, ticks, md5});
@@ -175,37 +166,38 @@ double psnr(const std::string& a, const std::string& b) {
 TEST(ExportShow, StandardOutputCarriesNutFramesIntoFfmpeg) {
     const std::string dir = showDirectory("show-pipe");
     int status = -1;
-    const std::vector<std::string> piped = lastColumn(output(
+    const std::vector<std::string> piped = lastColumn(commandOutput(
         "cd '" + dir +
             "' && '" EXPORT_SHOW
             "' video out=- end=120 noaudio </dev/null 2>export.log | ffmpeg -v error -f nut -i - "
             "-map 0:v -f framemd5 -pix_fmt bgr24 -",
         &status));
     EXPECT_EQ(status, 0) << "ffmpeg read the whole stream";
-    const std::vector<std::string> rendered =
-        lastColumn(output("'" DEMO_RENDER "' --pack '" + testPack() + "' --end 120 2>/dev/null"));
+    const std::vector<std::string> rendered = lastColumn(
+        commandOutput("'" DEMO_RENDER "' --pack '" + testPack() + "' --end 120 2>/dev/null"));
     ASSERT_GT(rendered.size(), 50u) << "demo-render hashed the frames up to tick 120";
     EXPECT_EQ(piped, rendered) << "every frame through the pipe has the renderer's digest";
-    EXPECT_NE(output("cat '" + dir + "/export.log'").find("Wrote standard output: 54 frames"),
-              std::string::npos)
+    EXPECT_NE(
+        commandOutput("cat '" + dir + "/export.log'").find("Wrote standard output: 54 frames"),
+        std::string::npos)
         << "the summary goes to standard error, away from the stream";
-    EXPECT_EQ(output("cat '" + dir + "/export.log'").find("Sanitizer"), std::string::npos)
+    EXPECT_EQ(commandOutput("cat '" + dir + "/export.log'").find("Sanitizer"), std::string::npos)
         << "no sanitizer report from the program";
 }
 
 TEST(ExportShow, Mp4AtScaleTwoIsCloseToTheEnlargedFrames) {
     const std::string dir = showDirectory("show-mp4");
     ASSERT_EQ(exportShow(dir, "video out=show.mp4 end=500 noaudio"), 0) << "exported with code 0";
-    output("'" DEMO_RENDER "' --pack '" + testPack() + "' --end 500 --dump '" + dir +
-           "' --at 90,150,210 >/dev/null 2>&1");
+    commandOutput("'" DEMO_RENDER "' --pack '" + testPack() + "' --end 500 --dump '" + dir +
+                  "' --at 90,150,210 >/dev/null 2>&1");
     for (const int frame : {90, 150, 210}) {
         const std::string index = std::to_string(frame);
         const std::string decoded =
-            output("ffmpeg -v error -i '" + dir + "/show.mp4' -vf 'select=eq(n\\," + index +
-                   ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+            commandOutput("ffmpeg -v error -i '" + dir + "/show.mp4' -vf 'select=eq(n\\," + index +
+                          ")' -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
         const std::string enlarged =
-            output("ffmpeg -v error -i '" + dir + "/frame" + index +
-                   ".ppm' -vf scale=iw*2:ih*2:flags=neighbor -f rawvideo -pix_fmt rgb24 -");
+            commandOutput("ffmpeg -v error -i '" + dir + "/frame" + index +
+                          ".ppm' -vf scale=iw*2:ih*2:flags=neighbor -f rawvideo -pix_fmt rgb24 -");
         ASSERT_EQ(decoded.size(), size_t{1280 * 960 * 3}) << "frame " << frame << " at 1280 x 960";
         ASSERT_EQ(enlarged.size(), decoded.size()) << "the rendered frame, enlarged twice";
         EXPECT_GE(psnr(decoded, enlarged), 40.0) << "frame " << frame << ": PSNR of at least 40 dB";
@@ -217,10 +209,11 @@ TEST(ExportShow, ClipStartsAtTheFirstFrameReachingStartWithTheSoundOfThatInstant
     int status = -1;
     // A clip inside the show (the whole way to a later scene is the same code, only slower).
     // Noise: every stretch of it is unlike every other, so a shifted sound cannot match.
-    output("ffmpeg -v error -f lavfi -i 'anoisesrc=d=40:c=pink:seed=7:a=0.3' -ac 2 -ar 44100 "
-           "-c:a libmp3lame -b:a 48k '" +
-               dir + "/velmorin.mp3'",
-           &status);
+    commandOutput(
+        "ffmpeg -v error -f lavfi -i 'anoisesrc=d=40:c=pink:seed=7:a=0.3' -ac 2 -ar 44100 "
+        "-c:a libmp3lame -b:a 48k '" +
+            dir + "/velmorin.mp3'",
+        &status);
     ASSERT_EQ(status, 0) << "a soundtrack reaching past the clip";
     ASSERT_EQ(exportShow(dir, "video out=clip.mkv start=2000 end=2300"), 0)
         << "the clip is exported with code 0";
@@ -232,14 +225,14 @@ TEST(ExportShow, ClipStartsAtTheFirstFrameReachingStartWithTheSoundOfThatInstant
             if (firstFrame < 0) firstFrame = std::stol(line[0]);
             expected.push_back(line[2]);
         }
-    const std::vector<std::string> written = lastColumn(
-        output("ffmpeg -v error -i '" + dir + "/clip.mkv' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
+    const std::vector<std::string> written = lastColumn(commandOutput(
+        "ffmpeg -v error -i '" + dir + "/clip.mkv' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
     ASSERT_GT(expected.size(), 100u) << "demo-render has the frames from tick 2,000 on";
     EXPECT_EQ(written, expected)
         << "the clip's frames are demo-render's from the first whose tick reaches 2,000";
 
     const std::string sound =
-        output("ffmpeg -v error -i '" + dir + "/clip.mkv' -map 0:a -f s16le -");
+        commandOutput("ffmpeg -v error -i '" + dir + "/clip.mkv' -map 0:a -f s16le -");
     const size_t pictureSamples =
         (firstFrame + written.size()) * 44100 / 31 - firstFrame * 44100 / 31;
     EXPECT_EQ(sound.size(), pictureSamples * 4) << "the sound lasts exactly as long as the picture";
@@ -255,7 +248,8 @@ TEST(ExportShow, ClipsThatCannotBeMetEndWithCode1AndNoFile) {
     for (const std::string words : {"start=500 end=400", "start=63900", "start=x"}) {
         EXPECT_EQ(exportShow(dir, "video out=bad.mkv noaudio " + words), 1)
             << words << ": exit code 1";
-        EXPECT_NE(output("cat '" + dir + "/export.log'").find("Error!: start="), std::string::npos)
+        EXPECT_NE(commandOutput("cat '" + dir + "/export.log'").find("Error!: start="),
+                  std::string::npos)
             << words << ": an Error! box says what is wrong with start=";
         EXPECT_FALSE(fileExists(dir + "/bad.mkv")) << words << ": no file";
     }

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 std::vector<uint8_t> syntheticFrame(int index) {
@@ -33,7 +34,7 @@ std::string scratchPath(const std::string& name) {
     return path;
 }
 
-std::string commandOutput(const std::string& command) {
+std::string commandOutput(const std::string& command, int* status) {
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return output;
@@ -41,7 +42,8 @@ std::string commandOutput(const std::string& command) {
     size_t got = 0;
     while ((got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
         output.append(chunk, got);
-    pclose(pipe);
+    const int result = pclose(pipe);
+    if (status != nullptr) *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
     return output;
 }
 

@@ -17,8 +17,9 @@ constexpr size_t frameBytes = size_t{frameWidth} * frameHeight * 3;
 std::vector<uint8_t> syntheticFrame(int index);
 // A fresh path for a test file in the build tree (removed first if present).
 std::string scratchPath(const std::string& name);
-// Runs a shell command and returns its standard output (binary-safe).
-std::string commandOutput(const std::string& command);
+// Runs a shell command and returns its standard output (binary-safe); its exit code goes to
+// status when one is given (-1 when it did not exit normally).
+std::string commandOutput(const std::string& command, int* status = nullptr);
 // ffprobe's streams as "stream.N.key" -> value.
 std::map<std::string, std::string> probeStreams(const std::string& path);
 // One MD5 per video frame as FFmpeg decodes the file to bgr24, in order.
