@@ -9,6 +9,8 @@
 //
 // usage: scaled-check [--sharp] EXPECTED.ppm SCREENSHOT.ppm X Y WIDTH HEIGHT
 // Exit code 0 when it all holds, else 1 (the first faults on standard error).
+#include "PpmToken.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -27,22 +29,6 @@ struct Image {
         return &rgb[(static_cast<size_t>(y) * width + x) * 3];
     }
 };
-
-bool readToken(std::FILE* file, std::string& token) {
-    token.clear();
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
-        if (c == '#') {
-            while (c != EOF && c != '\n')
-                c = std::fgetc(file);
-        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            if (!token.empty()) return true;
-        } else {
-            token.push_back(static_cast<char>(c));
-            if (token.size() > 16) return false;
-        }
-    }
-    return !token.empty();
-}
 
 // An 8-bit binary PPM of any size up to 8192 x 8192.
 bool readPpm(const char* path, Image& image) {

@@ -4,6 +4,8 @@
 // Exit code 0: the frame is right; 2: right so far but the picture is still nearly black (the
 // show starts black), so too early to tell; 1: wrong. With --expect it compares a screenshot
 // with a known picture instead.
+#include "PpmToken.h"
+
 #include "graphics/RowConverters.h"
 
 #include <cstdint>
@@ -18,24 +20,6 @@ namespace {
 constexpr int width = 640;
 constexpr int height = 480;
 constexpr long enoughLitPixels = 1000; // a picture, not a few stray pixels
-
-bool readToken(std::FILE* file, std::string& token) {
-    token.clear();
-    int c = std::fgetc(file);
-    while (c != EOF) {
-        if (c == '#') {
-            while (c != EOF && c != '\n')
-                c = std::fgetc(file);
-        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            if (!token.empty()) return true;
-        } else {
-            token.push_back(static_cast<char>(c));
-            if (token.size() > 16) return false;
-        }
-        c = std::fgetc(file);
-    }
-    return !token.empty();
-}
 
 // Reads an 8-bit binary PPM of exactly width x height into rgb (3 bytes per pixel).
 bool readPpm(const char* path, std::vector<unsigned char>& rgb) {
