@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 float videoFrameCount = 0.0f;
 
@@ -20,6 +21,24 @@ uint32_t lastFrameCount = 0;
 bool pacingStarted = false;
 FramePacer framePacer = nullptr;
 constexpr uint32_t skipShowEvery = 100; // ms between black frames while start= skips
+
+// What the display shows while frames are stepped without being drawn: black, presented every
+// skipShowEvery ms so that the window stays alive and answers its keys.
+class SkipScreen {
+  public:
+    SkipScreen() { std::memset(black.getPixels(), 0, 640 * 480 * 4); }
+    void refresh() {
+        if (getTickCount() - lastShown < skipShowEvery) return;
+        display->attachSurface(&black);
+        display->present();
+        display->attachSurface(surface);
+        lastShown = getTickCount();
+    }
+
+  private:
+    Surface black;
+    uint32_t lastShown = getTickCount() - skipShowEvery;
+};
 } // namespace
 
 void setFramePacer(FramePacer pacer) {
@@ -69,23 +88,16 @@ void skipToStart(Show& show, int ticks) {
     // Sought first: finding the point may take the sound library a while (it reads the file's
     // frames up to there), and the clock must not run meanwhile.
     if (soundOn) musicPlayer().seek(static_cast<int64_t>(ticks) * 1000 / 71);
-    Surface black;
-    std::memset(black.getPixels(), 0, 640 * 480 * 4);
+    SkipScreen screen;
     Timer* timer = Timer::instance();
     // Two steps as at the export's start: the first after a real-time step has no delta.
     timer->setTicks(0);
     timer->setTicks(0);
     float frames = 0.0f;
-    uint32_t lastShown = getTickCount() - skipShowEvery;
     while (!show.finished() && timer->getTicks() < ticks) {
         if (display->quitRequested()) return;
         show.step(frameTime(*timer), {nullptr, 640 * 4}); // every effect runs, nothing drawn
-        if (getTickCount() - lastShown >= skipShowEvery) {
-            display->attachSurface(&black);
-            display->present();
-            display->attachSurface(surface);
-            lastShown = getTickCount();
-        }
+        screen.refresh();
         timer->setTicks(std::min(videoTicks(frames, videoFrameRate), ticks));
         frames = static_cast<float>(frames + 1.0);
     }
@@ -102,13 +114,39 @@ void skipToStart(Show& show, int ticks) {
     timer->update();
 }
 
+namespace {
+// Video mode after a frame: the sink takes it, and the clock moves on to the next frame.
+void nextVideoFrame(Timer& timer) {
+    const int ticks = videoTicks(videoFrameCount, videoFrameRate);
+    const int progress = videoProgress(ticks);
+    if (aviWriter != nullptr) aviWriter->nextFrame(progress);
+    timer.setTicks(ticks);
+    videoFrameCount = static_cast<float>(videoFrameCount + 1.0);
+}
+} // namespace
+
 void runMainLoop(Show& show) {
     Timer* timer = Timer::instance();
     if (!videoMode && startTicks > 0) skipToStart(show, startTicks);
+    std::unique_ptr<SkipScreen> skipScreen; // while the export skips to its clip
     for (;;) {
         if (display->quitRequested()) break;
         if (show.finished()) break;
         if (endTicks >= 0 && timer->getTicks() >= endTicks) break;
+        if (videoMode && aviWriter != nullptr && aviWriter->skipsNextFrame()) {
+            // A frame before the export's clip: every effect runs, nothing is drawn.
+            show.step(frameTime(*timer), {nullptr, 640 * 4});
+            if (skipScreen == nullptr) skipScreen = std::make_unique<SkipScreen>();
+            skipScreen->refresh();
+            nextVideoFrame(*timer);
+            continue;
+        }
+        if (skipScreen != nullptr) {
+            // What the skipped frames would have left on the surface, for a first frame that
+            // only hands on to the next scene.
+            show.drawPicture({surface->getPixels(), 640 * 4});
+            skipScreen.reset();
+        }
         show.step(frameTime(*timer), {surface->getPixels(), 640 * 4});
         drawBorder(surface->getPixels());
         display->present();
@@ -123,10 +161,6 @@ void runMainLoop(Show& show) {
         // The surface's 640 x 480 rows have no padding, nor have the frame's: one long row.
         convertRowTo24(reinterpret_cast<const uint32_t*>(surface->getPixels()), frameBuffer24,
                        640 * 480);
-        const int ticks = videoTicks(videoFrameCount, videoFrameRate);
-        const int progress = videoProgress(ticks);
-        if (aviWriter != nullptr) aviWriter->nextFrame(progress);
-        timer->setTicks(ticks);
-        videoFrameCount = static_cast<float>(videoFrameCount + 1.0);
+        nextVideoFrame(*timer);
     }
 }

@@ -134,7 +134,7 @@ void AviWriter::nextFrame(int percent) {
     // delete completes the file.
     if (ExportProgress::cancelConfirmed()) throw ProgramExit(0);
     checkWorker();
-    // Frames before the clip are drawn (each depends on those before) but not written.
+    // Frames before the clip are stepped (each depends on those before) but not written.
     if (framesSkipped < clip.firstFrame) {
         ++framesSkipped;
         progress->skip(framesSkipped, clip.firstFrame);

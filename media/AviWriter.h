@@ -54,6 +54,8 @@ class AviWriter : public FrameSink {
     // The per-frame step: waits for this frame's sound, writes it, writes the frame from the
     // attached buffer and shows progress (percent of the show; negative leaves it as is).
     void nextFrame(int progress) override;
+    // True for the frames before the clip of start=.
+    bool skipsNextFrame() const override { return framesSkipped < clip.firstFrame; }
     // Writes what is queued, the encoder's last frames and the index, and closes the file:
     // 0, or 1 after showing the failure in an "Error!" box. Runs once.
     int finish() override;

@@ -8,6 +8,10 @@ class FrameSink {
     // blue, green, red, top row first). progress: share of the show reached, in percent.
     // A sink that cannot go on shows why and throws ProgramExit.
     virtual void nextFrame(int progress) = 0;
+    // Whether the sink leaves the next frame out (an export's frames before its clip): the
+    // caller may then step the show without drawing or converting it, and still calls
+    // nextFrame.
+    virtual bool skipsNextFrame() const { return false; }
     // Completes what the sink writes, before it is deleted: 0, or the exit code of a failure
     // that the sink has already shown. A sink deleted without it completes quietly.
     virtual int finish() { return 0; }

@@ -243,6 +243,22 @@ TEST(ExportShow, ClipStartsAtTheFirstFrameReachingStartWithTheSoundOfThatInstant
         << "the clip's sound is the soundtrack's from sample " << from / 4 << " on";
 }
 
+TEST(ExportShow, ClipStartingOnASceneChangeShowsThePictureTheSkippedFramesLeft) {
+    // The first frame past tick 12,500 (demo-render's 12,502) only hands scene 0 on to scene 1
+    // and draws nothing: it shows the picture of the frames before it, which were stepped
+    // without being drawn.
+    const std::string dir = showDirectory("show-clip-scene-change");
+    ASSERT_EQ(exportShow(dir, "video out=clip.nut start=12501 end=12600 noaudio"), 0)
+        << "the clip is exported with code 0";
+    std::vector<std::string> expected;
+    for (const auto& line : renderedLines("12600"))
+        if (std::stol(line[1]) >= 12501) expected.push_back(line[2]);
+    const std::vector<std::string> written = lastColumn(commandOutput(
+        "ffmpeg -v error -i '" + dir + "/clip.nut' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
+    ASSERT_GT(expected.size(), 40u) << "demo-render has the frames from tick 12,501 on";
+    EXPECT_EQ(written, expected) << "the clip's frames, its first included, are demo-render's";
+}
+
 TEST(ExportShow, ClipsThatCannotBeMetEndWithCode1AndNoFile) {
     const std::string dir = showDirectory("show-bad-clip");
     for (const std::string words : {"start=500 end=400", "start=63900", "start=x"}) {
