@@ -48,6 +48,7 @@ struct Job {
 };
 
 constexpr size_t queueCapacity = 8; // jobs; a frame with its sound takes two
+constexpr int x264Threads = 8;
 
 static_assert(AviMuxer::framePadding >= AV_INPUT_BUFFER_PADDING_SIZE,
               "frame blocks carry at least the padding FFmpeg asks of its inputs");
@@ -338,7 +339,10 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     context.pix_fmt = setup.pixels;
     context.time_base = AVRational{1, s.frameRate};
     context.framerate = AVRational{s.frameRate, 1};
-    context.thread_count = 0; // as many as the machine has
+    // As many threads as the machine has, except for x264, whose stream depends on its thread
+    // count: eight everywhere, so that an export gives the same bytes on any machine (on two
+    // cores eight were as fast as any other count).
+    context.thread_count = encoding.codec == "h264" ? x264Threads : 0;
     const bool lossy = setup.defaultCrf >= 0 || encoding.codec == "mjpeg";
     if (s.isAvi()) {
         context.max_b_frames = 0; // the AVI index has no room for reordered frames
