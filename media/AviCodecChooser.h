@@ -13,13 +13,13 @@ struct AviCodec {
     const char* summary; // one line for the chooser
 };
 
-// Every codec this build can encode, in the order they are offered: raw, ffv1 (the default),
-// utvideo, huffyuv, mjpeg, and h264 when the installed libavcodec has libx264.
+// Every codec this build can encode, in the order they are offered: utvideo (the default),
+// ffv1, raw, huffyuv, mjpeg, and h264 when the installed libavcodec has libx264.
 std::vector<AviCodec> availableAviCodecs();
 // The same for any container of the export: only what it can hold.
 std::vector<AviCodec> availableCodecsFor(const ExportContainer& container);
 // The codec used when nobody is asked.
-constexpr const char* defaultAviCodec = "ffv1";
+constexpr const char* defaultAviCodec = "utvideo";
 
 // Remembers the program's command line. A word "codec=NAME" in it (any case) then picks NAME
 // without asking. Call before the AviWriter is constructed; without a call nobody is asked

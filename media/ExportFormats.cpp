@@ -18,13 +18,13 @@ std::string lowered(std::string text) {
     return text;
 }
 
-// Which video codecs each container offers, in order; codecs the installed libraries lack
-// are left out when asked.
+// Which video codecs each container offers, the default first; codecs the installed
+// libraries lack are left out when asked.
 const std::vector<std::string>& candidateCodecs(const std::string& muxer) {
-    static const std::vector<std::string> avi = {"raw",     "ffv1",  "utvideo",
+    static const std::vector<std::string> avi = {"utvideo", "ffv1",  "raw",
                                                  "huffyuv", "mjpeg", "h264"};
-    static const std::vector<std::string> mkv = {"ffv1", "utvideo", "huffyuv",
-                                                 "h264", "h265",    "av1"};
+    static const std::vector<std::string> mkv = {"utvideo", "ffv1", "huffyuv",
+                                                 "h264",    "h265", "av1"};
     static const std::vector<std::string> mp4 = {"h264", "h265", "av1"};
     static const std::vector<std::string> mov = {"h264", "h265"};
     static const std::vector<std::string> webm = {"vp9", "av1"};
@@ -57,8 +57,8 @@ bool wholeNumber(const std::string& text, int min, int max, int& value) {
 
 const std::vector<ExportContainer>& exportContainers() {
     static const std::vector<ExportContainer> containers = {
-        {".avi", "avi", "ffv1", "pcm_s16le", 44100, 0, 1, false},
-        {".mkv", "matroska", "ffv1", "flac", 44100, 0, 1, false},
+        {".avi", "avi", "utvideo", "pcm_s16le", 44100, 0, 1, false},
+        {".mkv", "matroska", "utvideo", "flac", 44100, 0, 1, false},
         {".mp4", "mp4", "h264", "aac", 48000, 320000, 2, true},
         {".mov", "mov", "h264", "aac", 48000, 320000, 2, true},
         {".webm", "webm", "vp9", "libopus", 48000, 256000, 2, true},
@@ -91,6 +91,10 @@ std::vector<std::string> codecsForContainer(const ExportContainer& container) {
     const AVOutputFormat* const format = av_guess_format(container.muxer.c_str(), nullptr, nullptr);
     std::vector<std::string> codecs;
     if (format == nullptr) return codecs;
+    // Matroska holds the codecs of AVI files (utvideo, huffyuv) in its VFW compatibility
+    // mode, which libavformat counts as unofficial; FFmpeg, VLC and mkvtoolnix read it.
+    const int compliance =
+        container.muxer == "matroska" ? FF_COMPLIANCE_UNOFFICIAL : FF_COMPLIANCE_NORMAL;
     for (const std::string& codec : candidateCodecs(container.muxer)) {
         const ExportCodec* const known = findExportCodec(codec);
         if (known == nullptr) continue;
@@ -98,7 +102,7 @@ std::vector<std::string> codecsForContainer(const ExportContainer& container) {
             known->encoder != nullptr ? avcodec_find_encoder_by_name(known->encoder) : nullptr;
         const AVCodecID id = encoder != nullptr ? encoder->id : AV_CODEC_ID_RAWVIDEO;
         if (known->encoder != nullptr && encoder == nullptr) continue;
-        if (avformat_query_codec(format, id, FF_COMPLIANCE_NORMAL) != 1) continue;
+        if (avformat_query_codec(format, id, compliance) != 1) continue;
         codecs.push_back(codec);
     }
     return codecs;
@@ -120,8 +124,8 @@ std::string checkCodecForContainer(const std::string& codec, const ExportContain
 const std::vector<ExportCodec>& exportCodecs() {
     static const std::vector<ExportCodec> codecs = {
         {"raw", nullptr, "uncompressed 24-bit frames: huge, plays anywhere"},
-        {"ffv1", "ffv1", "lossless, compact"},
-        {"utvideo", "utvideo", "lossless, fastest to write and to edit"},
+        {"ffv1", "ffv1", "lossless, slow to write"},
+        {"utvideo", "utvideo", "lossless, fast to write and to edit"},
         {"huffyuv", "huffyuv", "lossless, fast, large"},
         {"mjpeg", "mjpeg", "lossy JPEG frames, small"},
         {"h264", "libx264", "lossy H.264 (x264), small, plays everywhere"},

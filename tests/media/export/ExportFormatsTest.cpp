@@ -73,7 +73,11 @@ TEST(ExportContainers, EachContainerOffersOnlyWhatItCanHold) {
     const ExportContainer& avi = containerOf("a.avi");
     for (const char* codec : {"raw", "ffv1", "utvideo", "huffyuv", "mjpeg"})
         EXPECT_TRUE(offers(avi, codec)) << ".avi offers " << codec;
-    EXPECT_TRUE(offers(containerOf("a.mkv"), "ffv1")) << ".mkv offers ffv1";
+    for (const char* codec : {"utvideo", "ffv1", "huffyuv"})
+        EXPECT_TRUE(offers(containerOf("a.mkv"), codec)) << ".mkv offers " << codec;
+    for (const char* name : {"a.avi", "a.mkv"})
+        EXPECT_EQ(codecsForContainer(containerOf(name)).front(), "utvideo")
+            << name << ": the fastest lossless codec comes first, as the default";
     EXPECT_FALSE(offers(containerOf("a.mkv"), "raw")) << ".mkv does not offer raw";
     EXPECT_FALSE(offers(containerOf("a.mp4"), "raw")) << ".mp4 does not offer raw";
     EXPECT_FALSE(offers(containerOf("a.mp4"), "ffv1")) << ".mp4 does not offer ffv1";
