@@ -5,7 +5,7 @@
 #
 #   bench/export/export-formats.sh [BUILD_DIR]
 #   environment: END=ticks (6390, a tenth of the show; 63901 is the whole show, whose NUT
-#                file needs ~26 GB), FORMATS="avi:ffv1 avi:utvideo mkv:ffv1 mp4:h264 ..."
+#                file needs ~26 GB), FORMATS="avi:utvideo avi:ffv1 mkv:utvideo mp4:h264 ..."
 #                (container:codec), REPEAT=1, PACK=path/to/_.dat, WORK=scratch directory,
 #                EXPORTER=program that runs the show with the writer
 #                (default: BUILD_DIR/tests/media/export/export-show)
@@ -14,7 +14,7 @@ set -eu
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 end=${END:-6390}
-formats=${FORMATS:-"avi:raw avi:ffv1 avi:utvideo avi:huffyuv mkv:ffv1 mp4:h264 nut:raw"}
+formats=${FORMATS:-"avi:utvideo avi:ffv1 avi:raw avi:huffyuv mkv:utvideo mp4:h264 nut:raw"}
 repeat=${REPEAT:-1}
 pack=${PACK:-$here/../../../shared/reference/_.dat}
 exporter=${EXPORTER:-$build/tests/media/export/export-show}
@@ -27,11 +27,11 @@ cli_settings() {
     case $1 in
     avi:raw) echo "-c:v rawvideo -pix_fmt bgr24" ;;
     avi:ffv1 | mkv:ffv1) echo "-c:v ffv1 -level 3 -slicecrc 1 -pix_fmt bgr0" ;;
-    avi:utvideo) echo "-c:v utvideo -pix_fmt gbrp" ;;
-    avi:huffyuv) echo "-c:v huffyuv -pix_fmt rgb24" ;;
+    avi:utvideo | mkv:utvideo) echo "-c:v utvideo -pix_fmt gbrp" ;;
+    avi:huffyuv | mkv:huffyuv) echo "-c:v huffyuv -pix_fmt rgb24" ;;
     avi:mjpeg) echo "-c:v mjpeg -q:v 3 -g 310 -pix_fmt yuvj420p" ;;
-    avi:h264) echo "-c:v libx264 -preset fast -crf 18 -bf 0 -g 310 -pix_fmt yuv420p" ;;
-    mp4:h264 | mov:h264) echo "$share -c:v libx264 -preset medium -profile:v high -crf 18 -movflags +faststart" ;;
+    avi:h264) echo "-c:v libx264 -threads 8 -preset fast -crf 18 -bf 0 -g 310 -pix_fmt yuv420p" ;;
+    mp4:h264 | mov:h264) echo "$share -c:v libx264 -threads 8 -preset medium -profile:v high -crf 18 -movflags +faststart" ;;
     mp4:h265) echo "$share -c:v libx265 -preset medium -crf 20 -tag:v hvc1 -x265-params log-level=error:open-gop=0 -movflags +faststart" ;;
     mp4:av1 | mkv:av1) echo "$share -c:v libsvtav1 -preset 8 -crf 30" ;;
     webm:vp9) echo "$share -c:v libvpx-vp9 -crf 24 -b:v 0 -row-mt 1 -deadline good -cpu-used 4" ;;
