@@ -16,11 +16,8 @@ struct AviCodec {
 // Every codec this build can encode, in the order they are offered: utvideo (the default),
 // ffv1, raw, huffyuv, mjpeg, and h264 when the installed libavcodec has libx264.
 std::vector<AviCodec> availableAviCodecs();
-// The same for any container of the export: only what it can hold.
+// The same for any container of the export: only what it can hold, its default first.
 std::vector<AviCodec> availableCodecsFor(const ExportContainer& container);
-// The codec used when nobody is asked.
-constexpr const char* defaultAviCodec = "utvideo";
-
 // Remembers the program's command line. A word "codec=NAME" in it (any case) then picks NAME
 // without asking. Call before the AviWriter is constructed; without a call nobody is asked
 // by command line.

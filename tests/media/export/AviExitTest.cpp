@@ -43,6 +43,18 @@ void noUserAround() {
     if (std::freopen("/dev/null", "r", stdin) == nullptr) std::_Exit(98);
 }
 
+// In the child of a death test, with nobody around: a writer of path (no sound) that the exit
+// routine deletes, as the application's does; returns its frame buffer.
+std::vector<uint8_t>& startExitingWriter(const std::string& path) {
+    noUserAround();
+    static std::vector<uint8_t> frameBuffer(frameBytes);
+    exitingWriter =
+        new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
+    std::atexit(deleteWriterAtExit);
+    exitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
+    return frameBuffer;
+}
+
 long fileSize(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
@@ -66,12 +78,7 @@ TEST(AviExitDeathTest, WriteFailureIsReportedOnceWithTheFileAndTheReason) {
     ASSERT_EQ(symlink("/dev/full", path.c_str()), 0) << "the file is a link to a full disk";
     setAviCommandLine("codec=raw");
     auto exportToAFullDisk = [&] {
-        noUserAround();
-        static std::vector<uint8_t> frameBuffer(frameBytes);
-        exitingWriter =
-            new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
-        std::atexit(deleteWriterAtExit);
-        exitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
+        startExitingWriter(path);
         for (int i = 0; i < 100; ++i) // the first frame fills the output buffer and fails
             exitingWriter->nextFrame(i);
         std::_Exit(97);
@@ -121,12 +128,7 @@ TEST(AviExitDeathTest, ConfirmedCancelEndsWithCode0AndLeavesACompleteFile) {
     for (int i = 0; i < 5; ++i)
         frames.push_back(syntheticFrame(i));
     auto exportThenInterrupt = [&] {
-        noUserAround();
-        static std::vector<uint8_t> frameBuffer(frameBytes);
-        exitingWriter =
-            new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
-        std::atexit(deleteWriterAtExit);
-        exitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
+        std::vector<uint8_t>& frameBuffer = startExitingWriter(path);
         for (const auto& frame : frames) {
             std::copy(frame.begin(), frame.end(), frameBuffer.begin());
             exitingWriter->nextFrame(10);

@@ -88,6 +88,23 @@ std::string libraryDecode(const std::string& path) {
     return collected;
 }
 
+// The digests of the video frames of a written file, as bgr24, in order.
+std::vector<std::string> writtenFrames(const std::string& path) {
+    return lastColumn(
+        commandOutput("ffmpeg -v error -i '" + path + "' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
+}
+
+// Writes dir/velmorin.mp3 from an FFmpeg audio source ("sine=...", "anoisesrc=...") as 44.1 kHz
+// stereo MP3 at the given bit rate; true when it was written.
+bool writeSoundtrack(const std::string& dir, const std::string& source, const std::string& rate) {
+    int status = -1;
+    commandOutput("ffmpeg -v error -f lavfi -i '" + source +
+                      "' -ac 2 -ar 44100 -c:a libmp3lame -b:a " + rate + " '" + dir +
+                      "/velmorin.mp3'",
+                  &status);
+    return status == 0;
+}
+
 } // namespace
 
 TEST(ExportShow, FramesOfTheFileAreTheRenderersFrames) {
@@ -96,8 +113,7 @@ TEST(ExportShow, FramesOfTheFileAreTheRenderersFrames) {
         << "the export ends normally with code 0";
     const std::vector<std::string> rendered = lastColumn(
         commandOutput("'" DEMO_RENDER "' --pack '" + testPack() + "' --end 120 2>/dev/null"));
-    const std::vector<std::string> written = lastColumn(commandOutput(
-        "ffmpeg -v error -i '" + dir + "/_.avi' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
+    const std::vector<std::string> written = writtenFrames(dir + "/_.avi");
     ASSERT_GT(rendered.size(), 50u) << "demo-render hashed the frames up to tick 120";
     EXPECT_EQ(written, rendered) << "every frame in _.avi has the renderer's digest, in order";
     EXPECT_EQ(commandOutput(
@@ -109,13 +125,8 @@ TEST(ExportShow, FramesOfTheFileAreTheRenderersFrames) {
 
 TEST(ExportShow, SoundOfTheFileIsTheSoundtracksOwnDecode) {
     const std::string dir = showDirectory("show-sound");
-    int status = -1;
-    commandOutput(
-        "ffmpeg -v error -f lavfi -i 'sine=frequency=330:duration=4,volume=0.5' -ac 2 -ar "
-        "44100 -c:a libmp3lame -b:a 128k '" +
-            dir + "/velmorin.mp3'",
-        &status);
-    ASSERT_EQ(status, 0) << "a short soundtrack for the test";
+    ASSERT_TRUE(writeSoundtrack(dir, "sine=frequency=330:duration=4,volume=0.5", "128k"))
+        << "a short soundtrack for the test";
     ASSERT_EQ(exportShow(dir, "video codec=ffv1 end=140"), 0) << "the export ends with code 0";
 
     const std::string written =
@@ -206,15 +217,10 @@ TEST(ExportShow, Mp4AtScaleTwoIsCloseToTheEnlargedFrames) {
 
 TEST(ExportShow, ClipStartsAtTheFirstFrameReachingStartWithTheSoundOfThatInstant) {
     const std::string dir = showDirectory("show-clip");
-    int status = -1;
     // A clip inside the show (the whole way to a later scene is the same code, only slower).
     // Noise: every stretch of it is unlike every other, so a shifted sound cannot match.
-    commandOutput(
-        "ffmpeg -v error -f lavfi -i 'anoisesrc=d=40:c=pink:seed=7:a=0.3' -ac 2 -ar 44100 "
-        "-c:a libmp3lame -b:a 48k '" +
-            dir + "/velmorin.mp3'",
-        &status);
-    ASSERT_EQ(status, 0) << "a soundtrack reaching past the clip";
+    ASSERT_TRUE(writeSoundtrack(dir, "anoisesrc=d=40:c=pink:seed=7:a=0.3", "48k"))
+        << "a soundtrack reaching past the clip";
     ASSERT_EQ(exportShow(dir, "video out=clip.mkv start=2000 end=2300"), 0)
         << "the clip is exported with code 0";
 
@@ -225,8 +231,7 @@ TEST(ExportShow, ClipStartsAtTheFirstFrameReachingStartWithTheSoundOfThatInstant
             if (firstFrame < 0) firstFrame = std::stol(line[0]);
             expected.push_back(line[2]);
         }
-    const std::vector<std::string> written = lastColumn(commandOutput(
-        "ffmpeg -v error -i '" + dir + "/clip.mkv' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
+    const std::vector<std::string> written = writtenFrames(dir + "/clip.mkv");
     ASSERT_GT(expected.size(), 100u) << "demo-render has the frames from tick 2,000 on";
     EXPECT_EQ(written, expected)
         << "the clip's frames are demo-render's from the first whose tick reaches 2,000";
@@ -253,8 +258,7 @@ TEST(ExportShow, ClipStartingOnASceneChangeShowsThePictureTheSkippedFramesLeft) 
     std::vector<std::string> expected;
     for (const auto& line : renderedLines("12600"))
         if (std::stol(line[1]) >= 12501) expected.push_back(line[2]);
-    const std::vector<std::string> written = lastColumn(commandOutput(
-        "ffmpeg -v error -i '" + dir + "/clip.nut' -map 0:v -f framemd5 -pix_fmt bgr24 -"));
+    const std::vector<std::string> written = writtenFrames(dir + "/clip.nut");
     ASSERT_GT(expected.size(), 40u) << "demo-render has the frames from tick 12,501 on";
     EXPECT_EQ(written, expected) << "the clip's frames, its first included, are demo-render's";
 }
