@@ -97,41 +97,17 @@ const MusicPlayer& musicPlayer() {
     return music;
 }
 
-namespace {
-// The value of NAME=N as a whole number from 0 to `highest`; -1 when the word is absent, and
-// -1 after a line on standard error (saying `what` it is not and what happens instead) when
-// it is anything else.
-int readTickWord(const std::string& commandLine, const char* name, long highest, const char* what,
-                 const char* otherwise) {
-    const std::string text = commandLineValue(commandLine, name);
-    if (text.empty()) return -1;
-    char* rest = nullptr;
-    const long value = std::strtol(text.c_str(), &rest, 10);
-    if (*rest == '\0' && value >= 0 && value <= highest) return static_cast<int>(value);
-    std::fprintf(stderr, "%s=%s is not %s; %s\n", name, text.c_str(), what, otherwise);
-    return -1;
-}
-} // namespace
-
 void readCommandLine(const std::string& commandLine) {
     savedCommandLine = commandLine;
-    videoMode = parseVideoFlag(commandLine);
-    soundOn = parseSoundFlag(commandLine);
-    endTicks =
-        readTickWord(commandLine, "end", 0x7FFFFFFF, "a tick count", "the show runs to its end");
-    // In video mode start= is one of the export's own words.
-    startTicks = videoMode ? -1
-                           : readTickWord(commandLine, "start", 63899,
-                                          "a tick count before the show's end (63900)",
-                                          "the show starts at its beginning");
-    setDisplayWindowed(hasCommandLineWord(commandLine, "windowed"));
-    const std::string scale = commandLineValue(commandLine, "scale");
-    if (hasCommandLineWord(commandLine, "scale=fit"))
-        setDisplayScaleMode(ScaleMode::Fit);
-    else if (!scale.empty() && !videoMode)
-        std::fprintf(stderr,
-                     "scale=%s is not known (only scale=fit); the picture is scaled sharp\n",
-                     scale.c_str());
+    const RunOptions options = readRunOptions(commandLine);
+    videoMode = options.videoMode;
+    soundOn = options.soundOn;
+    endTicks = options.end;
+    startTicks = options.start;
+    for (const std::string& line : options.notes)
+        std::fprintf(stderr, "%s\n", line.c_str());
+    setDisplayWindowed(options.windowed);
+    if (options.scaleFit) setDisplayScaleMode(ScaleMode::Fit);
 }
 
 void createServers() {

@@ -194,15 +194,53 @@ TEST(CommandLine, VideoAndSoundWords) {
 }
 
 TEST(CommandLine, ExtraWordsAreBlankSeparatedTokens) {
-    EXPECT_EQ(commandLineValue("video end=300 noaudio", "end"), "300");
-    EXPECT_EQ(commandLineValue("video END=12", "end"), "12") << "name without regard to case";
-    EXPECT_EQ(commandLineValue("video weekend=3", "end"), "") << "whole tokens only";
-    EXPECT_TRUE(hasCommandLineWord("noaudio Windowed", "windowed"));
-    EXPECT_FALSE(hasCommandLineWord("unwindowed", "windowed"));
+    EXPECT_EQ(CommandWords("video end=300 noaudio").values("end"),
+              std::vector<std::string>{"300"});
+    EXPECT_EQ(CommandWords("video END=12").values("end"), std::vector<std::string>{"12"})
+        << "name without regard to case";
+    EXPECT_TRUE(CommandWords("video weekend=3").values("end").empty()) << "whole tokens only";
+    EXPECT_TRUE(CommandWords("noaudio Windowed").hasWord("windowed"));
+    EXPECT_FALSE(CommandWords("unwindowed").hasWord("windowed"));
     char arg0[] = "demo", arg1[] = "no", arg2[] = "sound";
     char* argv[] = {arg0, arg1, arg2};
     EXPECT_EQ(joinArguments(3, argv), "no sound") << "arguments joined by one blank";
     EXPECT_FALSE(parseSoundFlag(joinArguments(3, argv))) << "two arguments form one word";
+}
+
+TEST(CommandLine, NumbersAreDigitsOnlyAndAWordGivenTwiceIsRefused) {
+    for (const char* bad : {"+3", "-5", "3x", "1.5", "", " 3", "0x10", "99999999999999999999"})
+        EXPECT_FALSE(readWholeNumber(bad, 0, 1000000).has_value()) << "'" << bad << "'";
+    EXPECT_EQ(readWholeNumber("0042", 0, 100).value_or(-1), 42) << "leading zeros are digits";
+    EXPECT_FALSE(readWholeNumber("101", 0, 100).has_value()) << "above the range";
+
+    const RunOptions plus = readRunOptions("end=+3");
+    EXPECT_EQ(plus.end, -1) << "a sign is not a digit: the show runs to its end";
+    ASSERT_EQ(plus.notes.size(), 1u);
+    EXPECT_EQ(plus.notes[0], "end=+3 is not a tick count; the show runs to its end");
+
+    const RunOptions twice = readRunOptions("end=3 end=5");
+    EXPECT_EQ(twice.end, -1) << "neither of two end= words is picked";
+    ASSERT_EQ(twice.notes.size(), 1u);
+    EXPECT_EQ(twice.notes[0], "end= is given twice (end=3 end=5); the show runs to its end");
+
+    const RunOptions video = readRunOptions("video start=4 end=3 end=5");
+    EXPECT_EQ(video.exportOptions.problem, "end= is given twice (end=3 end=5)")
+        << "the export refuses a word given twice";
+    EXPECT_EQ(readRunOptions("video end=+3").exportOptions.problem, "end=+3 is not a tick count");
+    EXPECT_EQ(readRunOptions("video out=a.mkv OUT=b.mkv").exportOptions.problem,
+              "out= is given twice (out=a.mkv out=b.mkv)");
+
+    const RunOptions words = readRunOptions("video OUT=Clips/Show.MP4 Scale=3 crf=23 "
+                                            "Codec=H264 start=100 end=710 noaudio");
+    EXPECT_EQ(words.exportOptions.problem, "");
+    EXPECT_EQ(words.exportOptions.out, "Clips/Show.MP4") << "the file name keeps its case";
+    EXPECT_EQ(words.exportOptions.codec, "h264");
+    EXPECT_EQ(words.exportOptions.scale, 3);
+    EXPECT_EQ(words.exportOptions.crf, 23);
+    EXPECT_EQ(words.exportOptions.start, 100);
+    EXPECT_EQ(words.end, 710) << "the run and the export read one end=";
+    EXPECT_EQ(words.exportOptions.end, 710);
+    EXPECT_FALSE(words.soundOn);
 }
 
 TEST(CommandLine, StartAndEndTakeTickCountsAndReportAnythingElse) {
