@@ -1,10 +1,11 @@
 // The program's entry point: the platform is chosen here (the SDL display and message boxes,
-// the soundtrack through the sound library, the AVI writer as video mode's frame sink), then
-// the arguments after the program name run as one command line.
+// the soundtrack through the sound library, the export's writer as video mode's frame sink),
+// then the arguments after the program name run as one command line.
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "engine/MessageBox.h"
 #include "engine/MessageBoxSdl.h"
+#include "graphics/PlatformDisplay.h"
 #include "graphics/SdlDisplay.h"
 #include "media/AviWriter.h"
 #include "media/Music.h"
@@ -12,7 +13,12 @@
 int main(int argc, char** argv) {
     setMessageBoxDialog(showSdlMessageBox);
     setDisplayPlatform(sdlDisplayPlatform());
-    setMusicPlayer({setUpMusic, startMusic, seekMusic, stopMusic, &musicStream});
-    setVideoSinkMaker(makeAviWriter);
-    return demoMain(joinArguments(argc, argv));
+    const std::string commandLine = joinArguments(argc, argv);
+    RunPlatform platform;
+    platform.music = {setUpMusic, startMusic, seekMusic, stopMusic, &musicStream};
+    platform.videoSink = [commandLine](const ExportOptions&, uint8_t* frame24, uint32_t* sound,
+                                       const Show&) {
+        return makeAviWriter(commandLine, frame24, sound);
+    };
+    return demoMain(commandLine, platform);
 }

@@ -2,6 +2,7 @@
 #include "engine/Error.h"
 
 #include "engine/Exception.h"
+#include "engine/ProgramExit.h"
 
 #include <exception>
 #include <new>
@@ -31,6 +32,8 @@ Error currentError() {
         throw;
     } catch (const Error& error) {
         return error;
+    } catch (const ProgramExit& exit) {
+        return Error::exit(exit.exitCode());
     } catch (const std::bad_alloc&) {
         return Error(errOutOfMemory, "an allocation failed");
     } catch (const std::exception& e) {

@@ -1,43 +1,42 @@
-// The soundtrack in the page: the page decodes and plays the MP3 itself through Web Audio
-// (Module.startMusic, Module.stopMusic); the show only says when. webOpen installs it as the
-// show's soundtrack player. There is no video export in the browser: the page's check mode
-// puts its own frame sink in its place.
-#include "media/Music.h"
+// The soundtrack in the page: where it starts and whether it plays live in the page
+// (Module.seekMusic, Module.startMusic, Module.stopMusic), so the module keeps no state of it.
+// There is no video export in the browser: the page's check mode has its own frame sink.
+#include "engine/Error.h"
+#include "web/WebMusic.h"
 
 #include <emscripten.h>
-
-SoundHandle musicStream = 0;
 
 namespace {
 
 // clang-format off
-EM_JS(int, pageStartsMusic, (double seconds), {
-    return Module.startMusic ? (Module.startMusic(seconds) ? 1 : 0) : 0;
+EM_JS(int, pageStartsMusic, (), {
+    return Module.startMusic ? (Module.startMusic() ? 1 : 0) : 0;
+});
+EM_JS(void, pageSeeksMusic, (double seconds), {
+    if (Module.seekMusic) Module.seekMusic(seconds);
 });
 EM_JS(void, pageStopsMusic, (), {
     if (Module.stopMusic) Module.stopMusic();
 });
 // clang-format on
 
-int64_t musicStartMs = 0; // where startMusic begins, set by seekMusic
+void setUp(bool) {}
+
+void start(const char*) {
+    if (pageStartsMusic() == 0)
+        throw Error("Couldn't play the soundtrack", "the page has no decoded velmorin.mp3");
+}
+
+void seek(int64_t ms) {
+    pageSeeksMusic(static_cast<double>(ms < 0 ? 0 : ms) / 1000.0);
+}
+
+void stop() {
+    pageStopsMusic();
+}
 
 } // namespace
 
-void setUpMusic(bool) {
-    musicStream = 1; // the page's one soundtrack
-}
-
-void startMusic(const char*) {
-    if (pageStartsMusic(static_cast<double>(musicStartMs) / 1000.0) == 0)
-        throw 2; // as a stream that cannot be played
-}
-
-void seekMusic(int64_t ms) {
-    musicStartMs = ms < 0 ? 0 : ms;
-}
-
-void stopMusic() {
-    if (musicStream == 0) return;
-    pageStopsMusic();
-    musicStream = 0;
+MusicPlayer pageMusic() {
+    return {setUp, start, seek, stop, nullptr};
 }

@@ -1,35 +1,29 @@
-// The show driven from the page or from node one frame per call, through the program's own
-// start-up, scenes and shut-down:
+// The show driven from the page or from node, one browser callback at a time, through the
+// program's run (app/Run.h). The page keeps the run's address and hands it to every call:
 //
 //   webOpen(commandLine)  the program's words ("video" for the fixed 31-frames-per-second
 //                         schedule, "end=N", "start=N", sound-off words); reads "_.dat" from
-//                         the module's file system. 1 when the show is ready, 0 after "Sorry."
-//                         and the credits.
-//   webFrame()            one frame of the main loop; 1 while the show goes on, 2 when the
-//                         frame's slot has not come yet (playback), 0 once it has ended (the
-//                         credits have then been shown).
-//   webFinish()           ends the show now (Escape): shut-down and credits; harmless twice.
+//                         the module's file system. The run, or 0 after "Sorry." and the
+//                         credits.
+//   webFrame(run)         one callback's passes: 1 when a frame was drawn, 2 when none was (its
+//                         slot has not come yet, or start= is still stepping), 0 once the run
+//                         has ended (the credits have then been shown).
+//   webFinish(run)        ends the run now (Escape): shut-down and credits; harmless twice.
+//   webRelease(run)       frees the run (after webFinish or the end).
 //
 // In video mode every frame goes to the page's Module.onFrame24(frame24, index, ticks) with
 // the 640 x 480 x 3 bytes demo-render digests.
-#include "app/Application.h"
-#include "app/MainLoop.h"
+#include "app/Run.h"
 #include "app/Show.h"
-#include "engine/Exception.h"
-#include "engine/MessageBox.h"
-#include "engine/ProgramExit.h"
+#include "app/ShowClock.h"
 #include "engine/TickCount.h"
-#include "engine/Timer.h"
 #include "graphics/Handles.h"
-#include "graphics/RowConverters.h"
 #include "media/FrameSink.h"
-#include "media/Music.h"
+#include "web/WebMusic.h"
 
 #include <emscripten.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -40,9 +34,6 @@ EM_JS(double, pageClockMs, (), {
 });
 EM_JS(void, frameToPage, (const uint8_t* frame24, int index, int ticks), {
     if (Module.onFrame24) Module.onFrame24(frame24, index, ticks);
-});
-EM_JS(void, skipEndedOnPage, (), {
-    if (Module.skipEnded) Module.skipEnded();
 });
 // clang-format on
 
@@ -57,7 +48,7 @@ class PageFrameSink : public FrameSink {
   public:
     explicit PageFrameSink(const uint8_t* frame24) : frame(frame24) {}
     void nextFrame(int) override {
-        frameToPage(frame, index, videoTicks(static_cast<float>(index), 31.0f));
+        frameToPage(frame, index, videoFrameTicks(index));
         ++index;
     }
 
@@ -66,171 +57,74 @@ class PageFrameSink : public FrameSink {
     int index = 0;
 };
 
-FrameSink* makePageSink(const std::string&, uint8_t* frameBuffer24, uint32_t*) {
-    return new PageFrameSink(frameBuffer24);
-}
-
-enum class State { Closed, Skipping, Running, Ended };
-State state = State::Closed;
-long framesShown = 0;
-bool paced = false;        // playback: a frame has been shown, later ones wait for their slot
-uint32_t lastFrameEnd = 0; // ms on the page's clock when the last slot ended
-
-// After a failure: what the program's catch-all does, then the credits.
-void failed() {
-    const bool sorry = explainFailure();
-    if (videoMode && aviWriter != nullptr) {
-        delete aviWriter;
-        aviWriter = nullptr;
-    }
-    if (display != nullptr) display->close();
-    tearDown();
-    if (sorry) messageBox("Sorry.", "", MB_ICONWARNING);
-    onProcessExit();
-    state = State::Ended;
-}
-
-void end() {
-    if (state != State::Running && state != State::Skipping) return;
-    try {
-        shutDown();
-    } catch (...) {
-        explainFailure();
-    }
-    onProcessExit();
-    state = State::Ended;
-}
-
-int skipTo = -1;         // start=N in playback: the tick the skip renders up to
-float skipFrames = 0.0f; // frames rendered by the skip so far
-
-// start=: steps the show up to the start tick on the export's frame clock (every frame depends
-// on all before it) without drawing, as the player's skip does, but about 30 ms of work per
-// call so the page stays responsive. Then the music starts from there and the clock runs on in
-// real time. 2 while skipping or just done, 0 when the show ended on the way.
-int skipSome() {
-    Timer* timer = Timer::instance();
-    const double begin = emscripten_get_now();
-    while (!show->finished() && timer->getTicks() < skipTo) {
-        if (display->quitRequested()) {
-            end();
-            return 0;
-        }
-        show->step(frameTime(*timer), {nullptr, 640 * 4}); // every effect runs, nothing drawn
-        timer->setTicks(std::min(videoTicks(skipFrames, videoFrameRate), skipTo));
-        skipFrames = static_cast<float>(skipFrames + 1.0);
-        if (emscripten_get_now() - begin > 30.0) return 2;
-    }
-    // What the skipped frames would have left on the surface, for a first frame that only
-    // hands on to the next scene.
-    show->drawPicture({surface->getPixels(), 640 * 4});
-    drawBorder(surface->getPixels());
-    if (soundOn) {
-        seekMusic(static_cast<int64_t>(skipTo) * 1000 / 71);
-        startMusic("data/velmorin(prv).mp3");
-    }
-    skipEndedOnPage();
-    // From the start tick on in real time: as at the show's start, two real-time steps, the
-    // first only takes the counter.
-    timer->setTicks(std::min(timer->getTicks(), skipTo));
-    timer->update();
-    timer->update();
-    state = State::Running;
-    return 2;
-}
+// Frames stepped without being shown (start=) take at most this long per callback, so that
+// the page stays responsive.
+constexpr double stepBudgetMs = 30.0;
 
 } // namespace
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE int webOpen(const char* commandLine) {
-    if (state != State::Closed) return 0;
-    try {
-        setTickSource(pageTickCount);
-        setVideoSinkMaker(makePageSink);
-        setMusicPlayer({setUpMusic, startMusic, seekMusic, stopMusic, &musicStream});
-        readCommandLine(commandLine);
-        createServers();
-        prepareData("_.dat");
-        setUp();
-        startClock();
-        state = State::Running;
-        if (!videoMode && startTicks > 0) {
-            skipTo = startTicks;
-            // Two steps as at the export's start: the first after a real-time step has no delta.
-            Timer::instance()->setTicks(0);
-            Timer::instance()->setTicks(0);
-            state = State::Skipping;
-        }
-        return 1;
-    } catch (...) {
-        failed();
-        return 0;
-    }
+EMSCRIPTEN_KEEPALIVE Run* webOpen(const char* commandLine) {
+    setTickSource(pageTickCount);
+    RunPlatform platform;
+    platform.music = pageMusic();
+    platform.videoSink = [](const ExportOptions&, uint8_t* frame24, uint32_t*, const Show&) {
+        return new PageFrameSink(frame24);
+    };
+    Run* run = new Run(platform);
+    if (run->open(commandLine)) return run;
+    run->close();
+    delete run;
+    return nullptr;
 }
 
-// One pass of the main loop's body. In playback the browser calls it once per display refresh
-// and it returns 2 without drawing until the frame slot since the previous frame has passed:
-// 32 ms, 25 ms between ticks 27,000 and 41,000 (as the program's paceFrame waits).
-EMSCRIPTEN_KEEPALIVE int webFrame() {
-    if (state != State::Running && state != State::Skipping) return 0;
-    Timer* timer = Timer::instance();
-    try {
-        if (state == State::Skipping) return skipSome();
-        if (!videoMode && paced) {
-            const int t = timer->getTicks();
-            const uint32_t slot = (27000 < t && t < 41000) ? 25 : 32;
-            const uint32_t now = getTickCount();
-            if (now - lastFrameEnd < slot) return 2;
-            lastFrameEnd = now;
-            timer->update();
-        }
-        if (display->quitRequested() || show->finished() ||
-            (endTicks >= 0 && timer->getTicks() >= endTicks)) {
-            end();
-            return 0;
-        }
-        show->step(frameTime(*timer), {surface->getPixels(), 640 * 4});
-        drawBorder(surface->getPixels());
-        display->present();
-        ++framesShown;
-        if (!videoMode) {
-            if (!paced) lastFrameEnd = getTickCount();
-            paced = true;
+EMSCRIPTEN_KEEPALIVE int webFrame(Run* run) {
+    if (run == nullptr || run->ended()) return 0;
+    const double begin = emscripten_get_now();
+    for (;;) {
+        const Run::Step step = run->step();
+        switch (step.kind) {
+        case Run::Step::Drawn:
             return 1;
+        case Run::Step::Wait:
+            return 2;
+        case Run::Step::Ended:
+            run->close();
+            return 0;
+        case Run::Step::Stepped:
+            if (emscripten_get_now() - begin > stepBudgetMs) return 2;
+            break;
         }
-        // The surface's 640 x 480 rows have no padding, nor have the frame's: one long row.
-        convertRowTo24(reinterpret_cast<const uint32_t*>(surface->getPixels()), frameBuffer24,
-                       640 * 480);
-        const int ticks = videoTicks(videoFrameCount, videoFrameRate);
-        if (aviWriter != nullptr) aviWriter->nextFrame(videoProgress(ticks));
-        timer->setTicks(ticks);
-        videoFrameCount = static_cast<float>(videoFrameCount + 1.0);
-        return 1;
-    } catch (...) {
-        failed();
-        return 0;
     }
 }
 
-EMSCRIPTEN_KEEPALIVE void webFinish() {
-    end();
+EMSCRIPTEN_KEEPALIVE void webFinish(Run* run) {
+    if (run != nullptr) run->close();
 }
 
-// The 32-bit surface the canvas shows and the 24-bit frame of video mode (null before webOpen).
-EMSCRIPTEN_KEEPALIVE const uint8_t* webPixels() {
-    return surface != nullptr ? surface->getPixels() : nullptr;
+EMSCRIPTEN_KEEPALIVE void webRelease(Run* run) {
+    delete run;
 }
-EMSCRIPTEN_KEEPALIVE const uint8_t* webFrame24() {
-    return frameBuffer24;
+
+// The 32-bit surface the canvas shows and the 24-bit frame of video mode (null once ended).
+EMSCRIPTEN_KEEPALIVE const uint8_t* webPixels(Run* run) {
+    return run != nullptr && run->surface() != nullptr ? run->surface()->getPixels() : nullptr;
 }
-EMSCRIPTEN_KEEPALIVE int webTicks() {
-    return Timer::instance()->getTicks();
+EMSCRIPTEN_KEEPALIVE const uint8_t* webFrame24(Run* run) {
+    return run != nullptr ? run->frame24() : nullptr;
 }
-EMSCRIPTEN_KEEPALIVE long webFrameIndex() {
-    return framesShown;
+EMSCRIPTEN_KEEPALIVE int webTicks(Run* run) {
+    return run != nullptr ? run->ticks() : 0;
 }
-EMSCRIPTEN_KEEPALIVE int webScene() {
-    return show != nullptr ? show->sceneIndex : -1;
+EMSCRIPTEN_KEEPALIVE long webFrameIndex(Run* run) {
+    return run != nullptr ? run->framesDrawn() : 0;
+}
+EMSCRIPTEN_KEEPALIVE int webScene(Run* run) {
+    return run != nullptr && run->show() != nullptr ? run->show()->sceneIndex : -1;
+}
+// 1 while start= steps the frames before the start tick.
+EMSCRIPTEN_KEEPALIVE int webSkipping(Run* run) {
+    return run != nullptr && run->skipping() ? 1 : 0;
 }
 }

@@ -14,17 +14,15 @@ const check = params.get('check') === '1';
 const soundOff = check || params.has('noaudio');
 const width = 640, height = 480;
 
-function tickWord(name) {
-    const value = params.get(name);
-    if (value === null) return -1;
-    if (!/^[0-9]+$/.test(value) || Number(value) > 0x7fffffff) {
+// The address's tick words as the program's words, for the show's own reader to judge (digits
+// only, each given once); a value with a blank in it would make two words and is left out.
+function tickWords(name) {
+    return params.getAll(name).filter((value) => {
+        if (!/\s/.test(value)) return true;
         console.error(`${name}=${value} is not a tick count; ignored`);
-        return -1;
-    }
-    return Number(value);
+        return false;
+    }).map((value) => `${name}=${value}`);
 }
-const endTicks = tickWord('end');
-const startTicks = tickWord('start');
 const captures = new Set((params.get('capture') || '').split(',').filter((s) => /^[0-9]+$/.test(s))
                              .map(Number));
 
@@ -99,17 +97,18 @@ let audio = null, music = null, source = null;
 function clockMs() {
     return audio && !soundOff ? audio.currentTime * 1000 : performance.now();
 }
-// From `seconds` into the soundtrack (start= skips there first).
-function startMusic(seconds) {
+// Where the music starts: the show seeks before it starts (start= skips there first).
+let musicStart = 0;
+function seekMusic(seconds) {
+    musicStart = seconds;
+}
+function startMusic() {
     if (!music) return false;
     source = audio.createBufferSource();
     source.buffer = music;
     source.connect(audio.destination);
-    source.start(0, seconds);
+    source.start(0, musicStart);
     return true;
-}
-function skipEnded() {
-    page.phase = 'running';
 }
 function stopMusic() {
     if (source) source.stop();
@@ -118,6 +117,7 @@ function stopMusic() {
 
 // [SECTION] display and messages
 let module = null;
+let run = 0; // the show's run in the module
 let quit = false;
 addEventListener('keydown', (e) => {
     if (e.key === 'Escape') quit = true;
@@ -166,12 +166,13 @@ function finish() {
     if (audio && audio.state !== 'closed') audio.close();
 }
 function step() {
-    const result = module._webFrame();
+    const result = module._webFrame(run);
     if (result === 0) {
         finish();
         return;
     }
-    page.ticks = module._webTicks();
+    page.phase = module._webSkipping(run) ? 'skipping' : 'running';
+    page.ticks = module._webTicks(run);
     if (result === 1) {
         page.frames += 1;
         if (captures.has(page.frames - 1)) digestCanvas(page.frames - 1);
@@ -204,19 +205,19 @@ async function begin() {
     }
     const pack = await load(chosen.pack, '_.dat');
     module = await createDemo({
-        showFrame, showMessage, startMusic, stopMusic, clockMs, skipEnded,
+        showFrame, showMessage, seekMusic, startMusic, stopMusic, clockMs,
         quitRequested: () => quit,
     });
     if (pack) module.FS.writeFile('_.dat', pack);
-    const words = [check ? 'video' : '', soundOff ? 'noaudio' : '',
-                   endTicks >= 0 ? `end=${endTicks}` : '', startTicks >= 0 ? `start=${startTicks}` : '']
-                      .filter(Boolean).join(' ');
+    const words = [check ? 'video' : '', soundOff ? 'noaudio' : '', ...tickWords('end'),
+                   ...(check ? [] : tickWords('start'))].filter(Boolean).join(' ');
     started = performance.now();
-    if (!module.ccall('webOpen', 'number', ['string'], [words])) {
+    run = module.ccall('webOpen', 'number', ['string'], [words]);
+    if (!run) {
         finish();
         return;
     }
-    page.phase = startTicks > 0 && !check ? 'skipping' : 'running';
+    page.phase = module._webSkipping(run) ? 'skipping' : 'running';
     schedule();
 }
 

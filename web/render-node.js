@@ -68,13 +68,15 @@ async function main() {
     demo.FS.writeFile('_.dat', pack);
     const words = 'video noaudio' + (options.end >= 0 ? ` end=${options.end}` : '');
     const started = process.hrtime.bigint();
-    if (!demo.ccall('webOpen', 'number', ['string'], [words])) process.exit(1);
-    while (demo._webFrame()) {
+    const run = demo.ccall('webOpen', 'number', ['string'], [words]);
+    if (!run) process.exit(1);
+    while (demo._webFrame(run)) {
     }
     if (last) lines.push(`${last.index} ${last.ticks} ${digest(last.frame)}\n`);
     flush();
     const seconds = Number(process.hrtime.bigint() - started) / 1e9;
-    const frames = demo._webFrameIndex();
+    const frames = demo._webFrameIndex(run);
+    demo._webRelease(run);
     process.stderr.write(`${frames} frames in ${seconds.toFixed(2)} s: ` +
                          `${(frames / seconds).toFixed(1)} frames per second\n`);
 }

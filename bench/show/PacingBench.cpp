@@ -4,15 +4,13 @@
 // uses or for a busy-wait on the millisecond counter, as the baseline.
 //
 // usage: pacing_bench PACK SECONDS sleep|spin     (with DISPLAY set, e.g. under Xvfb)
-#include "app/Application.h"
-#include "app/MainLoop.h"
+#include "app/Run.h"
+#include "app/ShowClock.h"
 #include "engine/TickCount.h"
-#include "engine/Timer.h"
 #include "graphics/PlatformDisplay.h"
 #include "graphics/SdlDisplay.h"
 
 #include <SDL.h>
-
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -28,44 +26,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Clock::time_point lastSlotEnd;
-bool started = false;
-std::vector<double> slotErrors; // ms, |slot taken - slot length|
-
-uint32_t slotLength() {
-    const int t = Timer::instance()->getTicks();
-    return (27000 < t && t < 41000) ? 25 : 32;
-}
-
 // The baseline: reads the counter until the slot is over, never sleeping.
-uint32_t spinLast = 0;
-bool spinStarted = false;
-void spinPace() {
-    if (!spinStarted) {
-        spinLast = getTickCount();
-        spinStarted = true;
+void spinUntil(uint32_t since, uint32_t length) {
+    while (getTickCount() - since < length) {
     }
-    const uint32_t slot = slotLength();
-    while (getTickCount() - spinLast < slot) {
-    }
-    spinLast = getTickCount();
-}
-
-bool spinning = false;
-
-void measuredPace() {
-    const uint32_t slot = slotLength();
-    if (spinning)
-        spinPace();
-    else
-        paceFrame();
-    const Clock::time_point now = Clock::now();
-    if (started) {
-        const double taken = std::chrono::duration<double, std::milli>(now - lastSlotEnd).count();
-        slotErrors.push_back(std::fabs(taken - slot));
-    }
-    started = true;
-    lastSlotEnd = now;
 }
 
 double cpuSeconds() {
@@ -89,13 +53,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s PACK SECONDS sleep|spin\n", argv[0]);
         return 1;
     }
-    spinning = std::strcmp(argv[3], "spin") == 0;
+    const bool spinning = std::strcmp(argv[3], "spin") == 0;
     const int seconds = std::max(1, std::atoi(argv[2]));
     setDisplayPlatform(sdlDisplayPlatform());
-    readCommandLine("windowed noaudio end=" + std::to_string(seconds * 71));
-    createServers();
-    prepareData(argv[1]);
-    setUp();
+    RunPlatform platform;
+    platform.credits = false;
+    Run run(platform);
+    if (!run.open("windowed noaudio end=" + std::to_string(seconds * 71), argv[1])) return 1;
     // The window has the focus, as it has when a viewer starts the show.
     SDL_Event focus{};
     focus.type = SDL_WINDOWEVENT;
@@ -103,15 +67,36 @@ int main(int argc, char** argv) {
     focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
     SDL_PushEvent(&focus);
 
-    startClock();
-    setFramePacer(measuredPace);
+    // The slot each frame took: from the moment one frame's drawing began to the next's.
+    std::vector<double> slotErrors; // ms, |slot taken - slot length|
+    Clock::time_point lastDrawn;
+    bool drawn = false;
     const double cpuBefore = cpuSeconds();
     const Clock::time_point wallBefore = Clock::now();
-    runMainLoop(*show);
+    for (;;) {
+        const uint32_t slot = frameSlotMs(run.ticks()); // of the frame drawn last
+        const Clock::time_point before = Clock::now();
+        const Run::Step step = run.step();
+        if (step.kind == Run::Step::Ended) break;
+        if (step.kind == Run::Step::Wait) {
+            if (spinning)
+                spinUntil(step.since, step.length);
+            else
+                waitForTickCount(step.since, step.length);
+            continue;
+        }
+        if (step.kind != Run::Step::Drawn) continue;
+        if (drawn) {
+            const double taken =
+                std::chrono::duration<double, std::milli>(before - lastDrawn).count();
+            slotErrors.push_back(std::fabs(taken - slot));
+        }
+        drawn = true;
+        lastDrawn = before;
+    }
     const double cpu = cpuSeconds() - cpuBefore;
     const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
-    shutDown();
-
+    run.close();
     std::printf("%-5s %zu frames in %.1f s: CPU %.2f s = %.1f %% of one core; slot error "
                 "median %.3f ms, 99th percentile %.3f ms, largest %.3f ms\n",
                 argv[3], slotErrors.size() + 1, wall, cpu, 100.0 * cpu / wall,

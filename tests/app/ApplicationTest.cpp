@@ -1,8 +1,8 @@
 // The entry routine with a test frame sink in video mode, in a child process on the generated
-// pack: how a sink's failures and a ProgramExit end the run, with their exit codes, the
-// "Sorry." box and the credits.
+// pack: how a sink's failures and an exit end the run, with their exit codes, the "Sorry." box
+// and the credits.
 #include "app/Application.h"
-#include "engine/ProgramExit.h"
+#include "engine/Error.h"
 #include "media/FrameSink.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-enum class Failure { None, ThrowAtFrame3, ExitAtFrame3, CannotFinish };
+enum class Failure { None, ThrowAtFrame3, ExitAtFrame3, CannotFinish, ExitThenCannotFinish };
 Failure failure = Failure::None;
 
 // Counts frames, fails as told, and says on standard error what it did.
@@ -23,14 +23,14 @@ class TestSink : public FrameSink {
     void nextFrame(int) override {
         if (++frames < 3) return;
         if (failure == Failure::ThrowAtFrame3) throw std::runtime_error("sink broke");
-        if (failure == Failure::ExitAtFrame3) {
+        if (failure == Failure::ExitAtFrame3 || failure == Failure::ExitThenCannotFinish) {
             std::fputs("sink: cancelled\n", stderr);
-            throw ProgramExit(0);
+            throw Error::exit(0);
         }
     }
     int finish() override {
         std::fprintf(stderr, "sink: finished after %d frames\n", frames);
-        if (failure != Failure::CannotFinish) return 0;
+        if (failure != Failure::CannotFinish && failure != Failure::ExitThenCannotFinish) return 0;
         std::fputs("Error!: the file could not be completed\n", stderr);
         return 1;
     }
@@ -40,16 +40,15 @@ class TestSink : public FrameSink {
     int frames = 0;
 };
 
-FrameSink* makeTestSink(const std::string&, uint8_t*, uint32_t*) {
-    return new TestSink();
-}
-
 // The whole program for the command line with the test sink, as its main would run it.
 [[noreturn]] void runProgram(Failure how, const char* commandLine) {
     if (chdir(DEMO_TEST_ASSETS) != 0) std::_Exit(90);
     failure = how;
-    setVideoSinkMaker(makeTestSink);
-    std::exit(demoMain(commandLine));
+    RunPlatform platform;
+    platform.videoSink = [](const ExportOptions&, uint8_t*, uint32_t*, const Show&) {
+        return new TestSink();
+    };
+    std::exit(demoMain(commandLine, platform));
 }
 
 TEST(ApplicationDeathTest, AVideoRunCompletesItsSinkAndShowsTheCredits) {
@@ -65,18 +64,27 @@ TEST(ApplicationDeathTest, ASinkThatCannotCompleteItsFileEndsWithItsCodeAndTheCr
         << "exit code 1, no \"Sorry.\", the credits last";
 }
 
-TEST(ApplicationDeathTest, AProgramExitFromTheSinkEndsWithItsCodeAndTheExitRoutineCompletes) {
+TEST(ApplicationDeathTest, AnExitFromTheSinkEndsWithItsCodeAndTheExitRoutineCompletes) {
     EXPECT_EXIT(runProgram(Failure::ExitAtFrame3, "video noaudio end=20"),
                 testing::ExitedWithCode(0),
                 "sink: cancelled\nsink: finished after 3 frames\nsink: deleted\n[^S]*created by")
         << "the exit routine completes and deletes the sink, then shows the credits";
 }
 
+TEST(ApplicationDeathTest, AnExitWhoseFileThenCannotBeCompletedEndsWithTheFilesCode) {
+    // A confirmed Cancel while the file's last write fails: the file's failure is the run's.
+    EXPECT_EXIT(runProgram(Failure::ExitThenCannotFinish, "video noaudio end=20"),
+                testing::ExitedWithCode(1),
+                "sink: cancelled\nsink: finished after 3 frames\nError!: the file could not be "
+                "completed\nsink: deleted\n[^S]*created by")
+        << "exit code 1, one box (the sink's), no \"Sorry.\", the credits";
+}
+
 TEST(ApplicationDeathTest, AnyOtherFailureSaysSorryAndStillCompletesTheSink) {
-    EXPECT_EXIT(runProgram(Failure::ThrowAtFrame3, "video noaudio end=20"),
-                testing::ExitedWithCode(0),
-                "sink: finished after 3 frames\nsink: deleted\nSorry.\n(.|\n)*created by")
-        << "the catch-all completes the sink, says \"Sorry.\" and ends with code 0";
+    EXPECT_EXIT(
+        runProgram(Failure::ThrowAtFrame3, "video noaudio end=20"), testing::ExitedWithCode(0),
+        "sink broke\nsink: finished after 3 frames\nsink: deleted\nSorry.\n(.|\n)*created by")
+        << "the catch-all says why, completes the sink, says \"Sorry.\" and ends with code 0";
 }
 
 } // namespace

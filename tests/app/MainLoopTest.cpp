@@ -1,11 +1,9 @@
-// The main loop, the border, the video clock and the scene table, on a test display platform.
+// The border, the show's clocks, the scenes and the command line's words.
 #include "tests/effects/ShowFixture.h"
 
-#include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/MainLoop.h"
-#include "graphics/Handles.h"
-#include "graphics/PlatformDisplay.h"
+#include "app/ShowClock.h"
 
 #include <gtest/gtest.h>
 
@@ -13,57 +11,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-namespace {
-
-// A display that counts frames and asks to quit after a set number of them; it counts apart
-// the frames shown from a surface other than the show's, and those of them not all black.
-int presentedFrames = 0;
-int quitAfterFrames = -1;
-int otherSurfaceFrames = 0;
-int otherSurfaceLitFrames = 0;
-
-class TestDisplay : public DisplayDevice {
-  public:
-    using DisplayDevice::DisplayDevice;
-    int open() override { return 1; }
-    void close() override {}
-    bool quitRequested() override {
-        return quitAfterFrames >= 0 && presentedFrames >= quitAfterFrames;
-    }
-    void attachSurface(Surface* attached) override { shown = attached; }
-    int present() override {
-        ++presentedFrames;
-        if (shown != nullptr && shown != surface) {
-            ++otherSurfaceFrames;
-            const uint8_t* pixels = shown->getPixels();
-            for (int i = 0; i < 640 * 480 * 4; ++i)
-                if (pixels[i] != 0) {
-                    ++otherSurfaceLitFrames;
-                    break;
-                }
-        }
-        return 1;
-    }
-
-  private:
-    Surface* shown = nullptr;
-};
-
-DisplayDevice* createTestDisplay(const std::string& title) {
-    return new TestDisplay(title);
-}
-
-void makeHandles() {
-    DisplayPlatform platform = nullDisplayPlatform();
-    platform.createDisplay = createTestDisplay;
-    setDisplayPlatform(platform);
-    storeDisplaySettings();
-    if (display == nullptr) display = new Display("");
-    if (surface == nullptr) surface = new Surface();
-}
-
-} // namespace
 
 TEST(Border, EdgesAreBlackAndTheInsideIsKept) {
     std::vector<uint8_t> pixels(640 * 480 * 4, 0xFF);
@@ -78,14 +25,22 @@ TEST(Border, EdgesAreBlackAndTheInsideIsKept) {
     EXPECT_EQ(pixels[(8 * 640 + 7) * 4 + 3], 0xFF) << "byte 3 inside untouched";
 }
 
-TEST(VideoClock, TicksAndProgressOfTheFrames) {
+TEST(ShowClock, TicksAndProgressOfTheVideoFrames) {
     const int expected[][2] = {{0, 0}, {1, 2}, {2, 4}, {3, 6}, {30, 68}, {31, 71}};
     for (const auto& e : expected)
-        EXPECT_EQ(videoTicks(static_cast<float>(e[0]), 31.0f), e[1]) << "after frame " << e[0];
-    EXPECT_EQ(videoTicks(27900.0f, 31.0f), 63900) << "after frame 27,900";
+        EXPECT_EQ(videoFrameTicks(e[0]), e[1]) << "after frame " << e[0];
+    EXPECT_EQ(videoFrameTicks(27900), 63900) << "after frame 27,900";
     EXPECT_EQ(videoProgress(63900), 99) << "progress with frame 27,900";
-    EXPECT_EQ(videoTicks(27901.0f, 31.0f), 63902) << "after frame 27,901";
+    EXPECT_EQ(videoFrameTicks(27901), 63902) << "after frame 27,901";
     EXPECT_EQ(videoProgress(63902), 100) << "progress with frame 27,901";
+}
+
+TEST(ShowClock, FrameSlotsAreShorterInTheMiddleOfSceneFour) {
+    EXPECT_EQ(frameSlotMs(0), 32u);
+    EXPECT_EQ(frameSlotMs(27000), 32u) << "27,000 itself is outside";
+    EXPECT_EQ(frameSlotMs(27001), 25u);
+    EXPECT_EQ(frameSlotMs(40999), 25u);
+    EXPECT_EQ(frameSlotMs(41000), 32u) << "41,000 itself is outside";
 }
 
 TEST(Scenes, EachSceneHandsOnAtItsEndTickWithoutDrawing) {
@@ -152,33 +107,6 @@ TEST(Show, StepWithoutTargetThenDrawGivesTheDrawnFrame) {
     EXPECT_EQ(shown[1], 60) << "the picture was drawn (green of row 0, pixel 0)";
 }
 
-TEST(MainLoop, QuitRequestEndsTheLoopBeforeTheNextScene) {
-    auto show = freshShow();
-    makeHandles();
-    videoMode = true;
-    frameBuffer24 = new uint8_t[640 * 480 * 3];
-    videoFrameCount = 0.0f;
-    presentedFrames = 0;
-    quitAfterFrames = 3;
-    Timer* timer = Timer::instance();
-    timer->start();
-    timer->setTicks(0);
-    timer->setTicks(0);
-    runMainLoop(*show);
-    EXPECT_EQ(presentedFrames, 3) << "three frames, then the quit request";
-    EXPECT_EQ(Timer::instance()->getTicks(), 4) << "the clock followed the video frames";
-    quitAfterFrames = -1;
-
-    endTicks = 20;
-    runMainLoop(*show);
-    EXPECT_GE(Timer::instance()->getTicks(), 20) << "end= stops the loop at its tick";
-    EXPECT_EQ(presentedFrames, 10) << "frames 3 to 9 bring the clock to 20";
-    endTicks = -1;
-    delete[] frameBuffer24;
-    frameBuffer24 = nullptr;
-    videoMode = false;
-}
-
 TEST(CommandLine, VideoAndSoundWords) {
     EXPECT_TRUE(parseVideoFlag("VIDEO")) << "capitals select video";
     EXPECT_TRUE(parseSoundFlag("VIDEO")) << "and sound stays on";
@@ -194,8 +122,7 @@ TEST(CommandLine, VideoAndSoundWords) {
 }
 
 TEST(CommandLine, ExtraWordsAreBlankSeparatedTokens) {
-    EXPECT_EQ(CommandWords("video end=300 noaudio").values("end"),
-              std::vector<std::string>{"300"});
+    EXPECT_EQ(CommandWords("video end=300 noaudio").values("end"), std::vector<std::string>{"300"});
     EXPECT_EQ(CommandWords("video END=12").values("end"), std::vector<std::string>{"12"})
         << "name without regard to case";
     EXPECT_TRUE(CommandWords("video weekend=3").values("end").empty()) << "whole tokens only";
@@ -244,71 +171,18 @@ TEST(CommandLine, NumbersAreDigitsOnlyAndAWordGivenTwiceIsRefused) {
 }
 
 TEST(CommandLine, StartAndEndTakeTickCountsAndReportAnythingElse) {
-    readCommandLine("start=41000 end=41100");
-    EXPECT_EQ(startTicks, 41000) << "start= is a tick count";
-    EXPECT_EQ(endTicks, 41100) << "end= is a tick count";
-    readCommandLine("start=63899");
-    EXPECT_EQ(startTicks, 63899) << "the show's last tick is a start";
+    const RunOptions both = readRunOptions("start=41000 end=41100");
+    EXPECT_EQ(both.start, 41000) << "start= is a tick count";
+    EXPECT_EQ(both.end, 41100) << "end= is a tick count";
+    EXPECT_EQ(readRunOptions("start=63899").start, 63899) << "the show's last tick is a start";
     for (const char* bad : {"start=63900", "start=abc", "start=-5", "start=12x", "start=1.5"}) {
-        ::testing::internal::CaptureStderr();
-        readCommandLine(bad);
-        const std::string said = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(startTicks, -1) << bad << " is ignored";
-        EXPECT_NE(said.find("the show starts at its beginning"), std::string::npos)
-            << bad << " is reported on standard error: " << said;
+        const RunOptions options = readRunOptions(bad);
+        EXPECT_EQ(options.start, -1) << bad << " is ignored";
+        ASSERT_EQ(options.notes.size(), 1u) << bad << " is reported";
+        EXPECT_NE(options.notes[0].find("the show starts at its beginning"), std::string::npos)
+            << bad << ": " << options.notes[0];
     }
-    readCommandLine("");
-    EXPECT_EQ(startTicks, -1) << "no start= word: from the beginning";
-}
-
-TEST(MainLoop, StartSkipsUnshownThroughTheExportsFramesThenTheClockRunsInRealTime) {
-    auto skipped = freshShow();
-    makeHandles();
-    readCommandLine("noaudio");
-    presentedFrames = 0;
-    otherSurfaceFrames = 0;
-    otherSurfaceLitFrames = 0;
-    Timer* timer = Timer::instance();
-    timer->start();
-    timer->update();
-    timer->update();
-    ::testing::internal::CaptureStderr();
-    skipToStart(*skipped, 700);
-    const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find("start=700"), std::string::npos) << "one line says so: " << said;
-    EXPECT_EQ(presentedFrames, otherSurfaceFrames) << "no frame of the show is shown";
-    EXPECT_GE(otherSurfaceFrames, 1) << "the screen is kept alive with a black picture";
-    EXPECT_EQ(otherSurfaceLitFrames, 0) << "and that picture is all black";
-    EXPECT_GE(timer->getTicks(), 700) << "the clock stands at the start tick";
-    EXPECT_LE(timer->getTicks(), 702) << "right at it";
-    EXPECT_EQ(timer->getTickDelta(), 0) << "the first real-time frame sees no jump";
-    EXPECT_LE(timer->getTimeDelta(), 5) << "nor a jump in milliseconds";
-    std::vector<uint8_t> afterSkip(640 * 480 * 4);
-    skipped->drawPicture({afterSkip.data(), 640 * 4});
-    const size_t middle = (240 * 640 + 320) * 4;
-    EXPECT_EQ(std::memcmp(surface->getPixels() + middle, afterSkip.data() + middle, 4), 0)
-        << "the surface holds the picture reached, for a first frame that only hands on";
-
-    // The export up to the same tick draws the same frames.
-    auto exported = freshShow();
-    videoMode = true;
-    frameBuffer24 = new uint8_t[640 * 480 * 3];
-    videoFrameCount = 0.0f;
-    endTicks = 700;
-    timer->start();
-    timer->setTicks(0);
-    timer->setTicks(0);
-    runMainLoop(*exported);
-    endTicks = -1;
-    delete[] frameBuffer24;
-    frameBuffer24 = nullptr;
-    videoMode = false;
-    std::vector<uint8_t> afterExport(640 * 480 * 4);
-    exported->drawPicture({afterExport.data(), 640 * 4});
-    EXPECT_TRUE(afterSkip == afterExport) << "the skip steps through exactly the export's frames";
-    EXPECT_EQ(skipped->sceneIndex, exported->sceneIndex) << "and reaches the same scene";
-
-    const int shownBefore = presentedFrames;
-    skipToStart(*skipped, 0);
-    EXPECT_EQ(presentedFrames, shownBefore) << "start=0 skips nothing, shows nothing";
+    EXPECT_EQ(readRunOptions("").start, -1) << "no start= word: from the beginning";
+    EXPECT_EQ(readRunOptions("video start=63900").exportOptions.problem, "")
+        << "in video mode start= is the clip's, judged against the show by the export";
 }

@@ -1,8 +1,8 @@
 // Digesting frames on a second thread so the render thread pays only for a copy.
 #include "tools/render/FrameHasher.h"
 
-#include "app/MainLoop.h"
 #include "app/Show.h"
+#include "app/ShowClock.h"
 
 #include <chrono>
 #include <cstring>
@@ -66,7 +66,7 @@ void FrameHasher::nextFrame(int) {
         ++nextIndex;
         return;
     }
-    Job job{nextIndex, videoTicks(static_cast<float>(nextIndex), 31.0f), {}};
+    Job job{nextIndex, videoFrameTicks(nextIndex), {}};
     ++nextIndex;
     job.print = options.every <= 1 || job.index % options.every == 0;
     if (!job.print) {

@@ -4,29 +4,30 @@
 //
 //   demo-render [--pack FILE] [--end N] [--every K] [--dump DIR --at K1,K2,...] [--no-digest]
 //   [--sha256]
-#include "app/Application.h"
-#include "app/MainLoop.h"
+#include "app/Run.h"
 #include "app/Show.h"
-#include "engine/Exception.h"
 #include "tools/render/FrameHasher.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 
 namespace {
 
-FrameHasherOptions hasherOptions;
-FrameHasher* hasher = nullptr;
-Show* renderedShow = nullptr;
+// Hands the run's frames to the render's hasher, which outlives the run for its report.
+class HasherSink : public FrameSink {
+  public:
+    explicit HasherSink(FrameHasher& hasher) : hasher(hasher) {}
+    void nextFrame(int progress) override { hasher.nextFrame(progress); }
+    int finish() override { return hasher.finish(); }
 
-FrameSink* makeHasher(const std::string&, uint8_t* frameBuffer24, uint32_t*) {
-    hasher = new FrameHasher(frameBuffer24, hasherOptions, renderedShow);
-    return hasher;
-}
+  private:
+    FrameHasher& hasher;
+};
 
 [[noreturn]] void usage(const char* problem) {
     std::fprintf(stderr,
@@ -44,23 +45,23 @@ long numberArgument(const char* text, const char* option) {
     return value;
 }
 
-void reportSpeed(double seconds) {
+void reportSpeed(const FrameHasher& hasher, double seconds) {
     static const char* const names[] = {"scene 0", "scene 1", "scene 2", "scene 3", "scene 4",
                                         "scene 5", "scene 6", "scene 7", "scene 8", "end"};
-    const long frames = hasher->framesWritten();
+    const long frames = hasher.framesWritten();
     std::fprintf(stderr, "%ld frames in %.2f s: %.1f frames per second\n", frames, seconds,
                  seconds > 0 ? frames / seconds : 0.0);
     for (int i = 0; i < 10; ++i) {
-        const long n = hasher->sceneFrames()[i];
-        const double s = hasher->sceneSeconds()[i];
+        const long n = hasher.sceneFrames()[i];
+        const double s = hasher.sceneSeconds()[i];
         if (n > 0)
             std::fprintf(stderr, "  %-8s %6ld frames %8.2f s %8.1f frames per second\n", names[i],
                          n, s, s > 0 ? n / s : 0.0);
     }
     std::fprintf(stderr, "first frame (with the start-up after the sink): %.2f ms\n",
-                 hasher->firstFrameSeconds() * 1000.0);
-    std::fprintf(stderr, "slowest later frame: %ld, %.2f ms\n", hasher->slowestFrameIndex(),
-                 hasher->slowestFrameSeconds() * 1000.0);
+                 hasher.firstFrameSeconds() * 1000.0);
+    std::fprintf(stderr, "slowest later frame: %ld, %.2f ms\n", hasher.slowestFrameIndex(),
+                 hasher.slowestFrameSeconds() * 1000.0);
 }
 
 } // namespace
@@ -68,6 +69,7 @@ void reportSpeed(double seconds) {
 int main(int argc, char** argv) {
     std::string pack = "_.dat";
     std::string commandLine = "video noaudio";
+    FrameHasherOptions hasherOptions;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--no-digest") {
@@ -99,35 +101,23 @@ int main(int argc, char** argv) {
     }
 
     const auto start = std::chrono::steady_clock::now();
-    try {
-        readCommandLine(commandLine);
-        setVideoSinkMaker(makeHasher);
-        createServers();
-        openPack(pack);
-        Show own;
-        own.loadPictures();
-        renderedShow = &own;
-        setUp();
-        startClock();
-        runMainLoop(own);
-        FrameHasher* finished = hasher;
-        aviWriter = nullptr; // reported below, then deleted
-        shutDown();
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        finished->finish();
-        reportSpeed(seconds);
-        delete finished;
-        renderedShow = nullptr;
-    } catch (ExceptionSpace::Exception* e) {
-        std::fprintf(stderr, "demo-render: %s\n", e->getMessage().c_str());
-        return 1;
-    } catch (const ExceptionType& e) {
-        std::fprintf(stderr, "demo-render: %s\n", e.describe().c_str());
-        return 1;
-    } catch (...) {
-        std::fprintf(stderr, "demo-render: the show could not be set up\n");
-        return 1;
+    std::unique_ptr<FrameHasher> hasher;
+    RunPlatform platform;
+    platform.credits = false; // nobody to show them to
+    platform.videoSink = [&](const ExportOptions&, uint8_t* frame24, uint32_t*, const Show& show) {
+        hasher = std::make_unique<FrameHasher>(frame24, hasherOptions, &show);
+        return new HasherSink(*hasher);
+    };
+    Run run(platform);
+    if (run.open(commandLine, pack)) {
+        while (run.step().kind != Run::Step::Ended) {
+        }
     }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const int status = run.close();
+    if (run.failed() || hasher == nullptr) return 1;
+    if (status != 0) return status;
+    reportSpeed(*hasher, seconds);
     return 0;
 }
