@@ -6,6 +6,8 @@
 
 class Timer {
   public:
+    // The process's clock, made on first use. Each run of the show keeps a clock of its own,
+    // so that runs stay apart; this one stays for code that wants one clock for the process.
     static Timer* instance();
 
     virtual ~Timer();

@@ -127,6 +127,23 @@ async function start(browser) {
     await page.close();
 }
 
+// start=64000 is past the show's last tick: the show's own reader refuses it, as the program
+// does, and the show plays from its beginning; the page does not wait for a skip that never
+// comes.
+async function startPastTheEnd(browser) {
+    const notes = [];
+    const page = await openPage(browser, '?start=64000&end=142&noaudio');
+    page.on('console', (m) => notes.push(m.text()));
+    await page.waitForFunction(() => demoPage.phase === 'ended', {timeout: 30000});
+    const s = await state(page);
+    check(s.frames >= 20, `the show played from its beginning (${s.frames} frames)`);
+    check(s.ticks < 200, `up to end=142 (${s.ticks} ticks)`);
+    check(notes.some((n) => n.includes('start=64000 is not a tick count before the show')),
+          'the refused start= is reported on the console');
+    check(s.messages.length === 1, `only the credits are shown (${s.messages.length} messages)`);
+    await page.close();
+}
+
 // A pack of the viewer's choosing that is no pack: "Sorry." and the credits on the page.
 async function badPack(browser) {
     const junk = path.join(os.tmpdir(), `junk-${process.pid}.dat`);
@@ -157,6 +174,7 @@ async function badPack(browser) {
         await playback(browser);
         await credits(browser);
         await start(browser);
+        await startPastTheEnd(browser);
         await badPack(browser);
     } catch (error) {
         check(false, `the page test ran to its end (${error.message})`);
