@@ -4,6 +4,8 @@
 // puts its own frame sink in its place.
 #include "media/Music.h"
 
+#include "engine/Error.h"
+
 #include <emscripten.h>
 
 SoundHandle musicStream = 0;
@@ -29,7 +31,9 @@ void setUpMusic(bool) {
 
 void startMusic(const char*) {
     if (pageStartsMusic(static_cast<double>(musicStartMs) / 1000.0) == 0)
-        throw 2; // as a stream that cannot be played
+        throw Error("Couldn't play the soundtrack",
+                    "the page could not start it through Web Audio - open the page with "
+                    "?noaudio to play the show without sound");
 }
 
 void seekMusic(int64_t ms) {
