@@ -1,16 +1,20 @@
 // The debug log server.
 #include "engine/DebugServer.h"
 
+#include "engine/Error.h"
 #include "engine/MessageBox.h"
-#include "engine/ProgramExit.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
 DebugServer::DebugServer(int8_t threshold, uint8_t mode) : threshold(threshold), mode(mode) {
     if (mode == 1) {
         logFile = std::fopen("debug.log", "w+");
-        if (logFile == nullptr) fatal("Error - Can't create log-file! Aborting...");
+        if (logFile == nullptr) {
+            const std::string reason = std::string("debug.log: ") + std::strerror(errno);
+            fatal("Error - Can't create log-file! Aborting...", reason.c_str());
+        }
     }
 }
 
@@ -30,7 +34,8 @@ void DebugServer::log(const char* text, int8_t level) {
         try {
             lastText = new char[length + 1];
         } catch (const std::bad_alloc&) {
-            fatal("Error - out of memory! Aborting...");
+            // Nothing more is allocated before the box: the reason is composed after it.
+            fatal("Error - out of memory! Aborting...", "no memory to keep a log line");
         }
         lastTextSize = static_cast<uint32_t>(length);
     }
@@ -42,7 +47,7 @@ void DebugServer::log(const char* text, int8_t level) {
     }
 }
 
-void DebugServer::fatal(const char* message) {
+void DebugServer::fatal(const char* message, const char* reason) {
     messageBox(message, "Fatal error!", MB_ICONERROR);
-    throw ProgramExit(1);
+    throw Error::exit(1, message, reason);
 }

@@ -18,9 +18,9 @@ class DebugServer {
     // end and flushes at once.
     void log(const char* text, int8_t level);
 
-    // Shows message under "Fatal error!" and ends the program with exit code 1 (throws
-    // ProgramExit, which the entry routine turns into that code).
-    [[noreturn]] static void fatal(const char* message);
+    // Shows message under "Fatal error!" and ends the program with exit code 1: throws
+    // Error::exit(1) with the message and the reason behind it, for the entry routine.
+    [[noreturn]] static void fatal(const char* message, const char* reason = "");
 
     const char* getLastText() const { return lastText; }
     uint32_t getLastTextSize() const { return lastTextSize; }

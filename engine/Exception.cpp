@@ -1,6 +1,7 @@
 // Error objects, the error catalogue and the out-of-memory handler.
 #include "engine/Exception.h"
 
+#include "engine/Error.h"
 #include "engine/MessageBox.h"
 
 #include <cstdio>
@@ -88,7 +89,17 @@ const std::string timerNotStartedMessage =
 const std::string invalidPlatformMessage = "Invalid platform!";
 
 void outOfMemoryHandler() {
-    throw ExceptionType(errOutOfMemory);
+    // Making the Error allocates its texts. Should that fail too, the handler is entered again
+    // from inside itself: the inner call throws a plain std::bad_alloc instead of recursing,
+    // which the catch-all reads as the same out-of-memory failure.
+    thread_local bool handling = false;
+    if (handling) throw std::bad_alloc();
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{handling};
+    handling = true;
+    throw Error(errOutOfMemory, "the system could not satisfy an allocation");
 }
 
 void installOutOfMemoryHandler() {

@@ -1,12 +1,13 @@
-// The thrown error objects: heap Exceptions (engine, graphics), ExceptionType values from the
-// error catalogue (data classes, out of memory), and the out-of-memory new-handler.
+// The error catalogue (ExceptionType entries, whose texts the thrown Errors of engine/Error.h
+// carry), the report of a positioned Exception, and the out-of-memory new-handler.
 #pragma once
 
 #include <string>
 
 namespace ExceptionSpace {
 
-// Thrown as a pointer made with new; whoever catches it owns it.
+// An error with a source position and a report box. Nothing throws it (failures throw Error);
+// it stays because report() and its texts are part of the error objects' interface.
 class Exception {
   public:
     // file may be null (an empty file name); line -1 means no known position.
@@ -31,7 +32,8 @@ class Exception {
 
 } // namespace ExceptionSpace
 
-// A plain value, copied byte for byte when thrown. Each field holds at most 1023 characters.
+// A catalogue entry: a message template and the name its "%s" stands for, each at most 1023
+// characters. A failure that names an entry throws Error(entry, reason) (engine/Error.h).
 class ExceptionType {
   public:
     static constexpr int fieldSize = 1024;
@@ -72,9 +74,10 @@ extern ExceptionType errCreateRC;
 extern ExceptionType errUndefined;
 extern ExceptionType errTimerInit;
 
-// The two heap Exceptions the program throws: their messages and the position each report
-// names. The positions are fixed labels (a unit's name and a number), the same in every build
-// so that a report always reads the same; they are not places in these source files.
+// The texts of the Timer's and the GraphicsFactory's failures (thrown as Error), and the
+// position an Exception report of each would name. The positions are fixed labels (a unit's
+// name and a number), the same in every build so that a report always reads the same; they
+// are not places in these source files.
 extern const std::string timerNotStartedMessage; // Timer::update before Timer::start
 constexpr const char* timerNotStartedFile = "Timer";
 constexpr int timerNotStartedLine = 102;
@@ -82,8 +85,8 @@ extern const std::string invalidPlatformMessage; // GraphicsFactory::instance, u
 constexpr const char* invalidPlatformFile = "GraphicsFactory";
 constexpr int invalidPlatformLine = 73;
 
-// The process's new-handler once start-up has installed it: never returns, throws a copy of
-// errOutOfMemory.
+// The process's new-handler once start-up has installed it: never returns, throws
+// Error(errOutOfMemory) (a nothrow new still yields null: the library catches what it throws).
 void outOfMemoryHandler();
 
 // Installs outOfMemoryHandler as the new-handler.

@@ -2,6 +2,7 @@
 // double and stored as float; ms = ticks / tickRate * 1000 in double; integers truncate.
 #include "engine/Timer.h"
 
+#include "engine/Error.h"
 #include "engine/Exception.h"
 #include "engine/TickCount.h"
 
@@ -54,8 +55,7 @@ void Timer::stop() {
 
 void Timer::update() {
     if (!isRunning())
-        throw new ExceptionSpace::Exception(timerNotStartedMessage, timerNotStartedFile,
-                                            timerNotStartedLine);
+        throw Error(timerNotStartedMessage, "Timer::update was called while the timer was stopped");
     const uint32_t c1 = getTickCount();
     elapsedMs = static_cast<int32_t>(c1 - startCount);
     const uint32_t c2 = getTickCount();

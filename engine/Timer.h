@@ -15,7 +15,8 @@ class Timer {
     virtual void start();
     // Marks the clock stopped; nothing else changes.
     virtual void stop();
-    // Real-time step from the system counter; throws a heap Exception when not running.
+    // Real-time step from the system counter; throws Error (the not-started message) when not
+    // running.
     virtual void update();
     // Frame-driven step: the clock now reads ticks ticks.
     virtual void setTicks(int ticks);

@@ -3,13 +3,19 @@
 #include "MemoryFile.h"
 #include "storage/FileServer.h"
 
+#include <cstdlib>
 #include <memory>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemoryFile pack(data, size);
     if (!pack.ok()) return 0;
     PackDirectory directory;
-    if (directory.parse(pack.name()) != 0) return 0;
+    if (directory.parse(pack.name()) != 0) {
+        // Every refusal says why, quoting only a few bytes of the pack.
+        const size_t reasonLength = directory.getProblem().size();
+        if (reasonLength == 0 || reasonLength > pack.name().size() + 512) std::abort();
+        return 0;
+    }
     // Each lookup compares against every name, so reading all of a long directory costs the
     // square of its length: of more than 64 entries the first and last 32 are read.
     const int count = directory.getCount();

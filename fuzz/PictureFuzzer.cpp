@@ -2,7 +2,7 @@
 // header allows (at most the show's 640 x 240); then the same bytes are loaded as a picture of
 // the show (OImage) from a pack holding them, as start-up does.
 #include "MemoryFile.h"
-#include "engine/Exception.h"
+#include "engine/Error.h"
 #include "storage/FileServer.h"
 #include "storage/JpegDecoder.h"
 #include "storage/OImage.h"
@@ -10,6 +10,7 @@
 #include "tools/pack/PackFormat.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -36,8 +37,9 @@ void loadAsPicture(const uint8_t* data, size_t size) {
     try {
         files.open(packFile.name());
         OImage picture("data/dovari1.jpg", -1, -1);
-    } catch (const ExceptionType&) {
-        // A bad picture fails with errReadFile: what start-up turns into "Sorry.".
+    } catch (const Error& error) {
+        // A bad picture fails with errReadFile and a reason: what start-up turns into "Sorry.".
+        if (error.reason().empty()) std::abort();
     }
     setProcessFileServer(nullptr);
 }

@@ -1,6 +1,7 @@
 // The graphics factory, the memory surface and the application's handles.
 #include "graphics/GraphicsFactory.h"
 
+#include "engine/Error.h"
 #include "engine/Exception.h"
 #include "engine/Settings.h"
 #include "graphics/Handles.h"
@@ -19,8 +20,10 @@ GraphicsFactory* GraphicsFactory::instance() {
         factoryCreated = true;
         return factoryInstance;
     }
-    throw new ExceptionSpace::Exception(invalidPlatformMessage, invalidPlatformFile,
-                                        invalidPlatformLine);
+    throw Error(invalidPlatformMessage,
+                "settings keys 4 and 5 are " + std::to_string(settings->getInt(platformFirst)) +
+                    " and " + std::to_string(settings->getInt(platformSecond)) +
+                    "; only 1 and 1 select a platform");
 }
 
 GraphicsFactory::~GraphicsFactory() {

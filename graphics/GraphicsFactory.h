@@ -41,8 +41,8 @@ void storeDisplaySettings();
 
 class GraphicsFactory {
   public:
-    // The process-wide factory, built on first use from settings keys 4 and 5 (both 1);
-    // any other platform throws the heap Exception "Invalid platform!".
+    // The process-wide factory, built on first use from settings keys 4 and 5 (both 1); any
+    // other platform throws Error "Invalid platform!" naming the values it found.
     static GraphicsFactory* instance();
 
     virtual ~GraphicsFactory();

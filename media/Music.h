@@ -8,12 +8,15 @@
 // The music stream, 0 until set-up creates it.
 extern SoundHandle musicStream;
 
-// Initialises the sound library (throws the integer 0 on failure) and creates the stream
-// of "velmorin.mp3" (throws the integer 1). captureOnly (video mode): the library runs
-// decode-only, without an output device, so the export's capture DSP receives the whole
-// soundtrack as fast as it decodes and nothing is heard.
+// Initialises the sound library and creates the stream of "velmorin.mp3". A failure throws
+// Error: "Couldn't open the sound device" or "Couldn't load the soundtrack", whose reason is
+// the sound library's (the device or file, SDL's or libmpg123's words) and names the sound-off
+// word noaudio. captureOnly (video mode): the library runs decode-only, without an output
+// device, so the export's capture DSP receives the whole soundtrack as fast as it decodes and
+// nothing is heard.
 void setUpMusic(bool captureOnly = false);
-// Starts output and plays the stream (throws the integer 2). The name is not used.
+// Starts output and plays the stream (throws Error "Couldn't play the soundtrack" with the
+// sound library's reason). The name is not used.
 void startMusic(const char* name);
 // Moves the music to `ms` milliseconds from its start (before or after startMusic); harmless
 // when set-up never ran. A point past the end leaves the music silent.

@@ -35,14 +35,24 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 namespace {
+
+// Why the last failing set-up call of this thread failed (see soundErrorText).
+thread_local std::string lastError;
+
+int failWith(const std::string& why) {
+    lastError = why;
+    return 0;
+}
 
 constexpr uint32_t bytesPerFrame = 4;  // 16-bit stereo
 constexpr uint32_t blockFrames = 2048; // device buffer and decode-only block, sample frames
@@ -95,15 +105,32 @@ int64_t claimedFrames(const char* path) {
 // One MP3 file decoded to 16-bit stereo at a fixed rate, in file order.
 class Decoder {
   public:
-    // Null when the path is not a non-empty regular file or holds no MPEG audio frame.
-    static std::unique_ptr<Decoder> open(const char* path, long rate) {
+    // Null when the path is not a non-empty regular file or holds no MPEG audio frame; why
+    // then says which, in libmpg123's or the system's words where they have any.
+    static std::unique_ptr<Decoder> open(const char* path, long rate, std::string& why) {
         struct stat info {};
-        if (path == nullptr || stat(path, &info) != 0 || !S_ISREG(info.st_mode) ||
-            info.st_size <= 0)
+        if (path == nullptr) {
+            why = "no file name";
             return nullptr;
+        }
+        if (stat(path, &info) != 0) {
+            why = std::strerror(errno);
+            return nullptr;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            why = S_ISDIR(info.st_mode) ? "a directory, not a sound file" : "not a regular file";
+            return nullptr;
+        }
+        if (info.st_size <= 0) {
+            why = "the file is empty";
+            return nullptr;
+        }
         int error = MPG123_OK;
         Mpg123Ptr handle(mpg123_new(nullptr, &error));
-        if (!handle) return nullptr;
+        if (!handle) {
+            why = std::string("libmpg123: ") + mpg123_plain_strerror(error);
+            return nullptr;
+        }
         long flags = MPG123_QUIET | MPG123_NO_FRANKENSTEIN;
         // Resampling works out the stream's end from an Info frame's claimed length one claimed
         // frame at a time: a claim of 2^32 frames stalls the first read for many seconds. Every
@@ -114,10 +141,12 @@ class Decoder {
         mpg123_param(handle.get(), MPG123_ADD_FLAGS, flags, 0.0);
         if (mpg123_format_none(handle.get()) != MPG123_OK ||
             mpg123_format(handle.get(), rate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK ||
-            mpg123_open(handle.get(), path) != MPG123_OK)
+            mpg123_open(handle.get(), path) != MPG123_OK) {
+            why = std::string("libmpg123: ") + mpg123_strerror(handle.get());
             return nullptr;
+        }
         std::unique_ptr<Decoder> decoder(new Decoder(std::move(handle)));
-        if (!decoder->primeFirstSound()) return nullptr;
+        if (!decoder->primeFirstSound(why)) return nullptr;
         return decoder;
     }
 
@@ -140,6 +169,9 @@ class Decoder {
 
     bool finished() const { return atEnd && pendingRead >= pending.size(); }
 
+    // libmpg123's words on the last failure of this decoder.
+    std::string errorText() { return mpg123_strerror(mpgHandle.get()); }
+
     // Back to the first sample; false when the file cannot be sought (the stream then ends).
     bool rewind() {
         pending.clear();
@@ -161,8 +193,9 @@ class Decoder {
   private:
     explicit Decoder(Mpg123Ptr handle) : mpgHandle(std::move(handle)) {}
 
-    // Decodes until the first bytes of sound, which are kept for the first read.
-    bool primeFirstSound() {
+    // Decodes until the first bytes of sound, which are kept for the first read; false (and
+    // why) when there are none.
+    bool primeFirstSound(std::string& why) {
         pending.resize(blockBytes);
         for (int attempt = 0; attempt < maxSilentReads; ++attempt) {
             size_t done = 0;
@@ -172,8 +205,16 @@ class Decoder {
                 if (result != MPG123_OK && result != MPG123_NEW_FORMAT) atEnd = true;
                 return true;
             }
-            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) return false;
+            if (result == MPG123_DONE) {
+                why = "libmpg123 found no MPEG audio frame in it";
+                return false;
+            }
+            if (result != MPG123_OK && result != MPG123_NEW_FORMAT) {
+                why = std::string("libmpg123: ") + mpg123_strerror(mpgHandle.get());
+                return false;
+            }
         }
+        why = "no sound in its first " + std::to_string(maxSilentReads) + " decoded blocks";
         return false;
     }
 
@@ -186,15 +227,33 @@ class Decoder {
 // The SDL audio subsystem and one open, 16-bit stereo output device.
 class SdlAudioOutput {
   public:
+    // Null when audio cannot start or the device cannot be opened; why then names the device
+    // and gives SDL's words.
     static std::unique_ptr<SdlAudioOutput> open(int device, uint32_t frequency,
-                                                SDL_AudioCallback callback) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+                                                SDL_AudioCallback callback, std::string& why) {
+        const std::string wanted = device == -1 ? std::string("the default output device")
+                                                : "output device " + std::to_string(device);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+            why = "SDL could not start audio for " + wanted + " (" + SDL_GetError() + ")";
+            return nullptr;
+        }
         std::unique_ptr<SdlAudioOutput> output(new SdlAudioOutput());
+        const char* driver = SDL_GetCurrentAudioDriver();
+        const std::string driverText =
+            std::string("SDL's \"") + (driver != nullptr ? driver : "?") + "\" driver";
         const char* name = nullptr;
         if (device != -1) {
-            if (device < 1 || device > SDL_GetNumAudioDevices(0)) return nullptr;
+            const int count = SDL_GetNumAudioDevices(0);
+            if (device < 1 || device > count) {
+                why = "there is no " + wanted + " (" + driverText + " lists " +
+                      std::to_string(count < 0 ? 0 : count) + ")";
+                return nullptr;
+            }
             name = SDL_GetAudioDeviceName(device - 1, 0);
-            if (name == nullptr) return nullptr;
+            if (name == nullptr) {
+                why = driverText + " has no name for " + wanted + " (" + SDL_GetError() + ")";
+                return nullptr;
+            }
         }
         SDL_AudioSpec want{};
         want.freq = static_cast<int>(frequency);
@@ -204,7 +263,12 @@ class SdlAudioOutput {
         want.callback = callback;
         SDL_AudioSpec have{};
         output->deviceId = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
-        if (output->deviceId == 0) return nullptr;
+        if (output->deviceId == 0) {
+            why = driverText + " could not open " + wanted +
+                  (name != nullptr ? " \"" + std::string(name) + "\"" : std::string()) + " (" +
+                  SDL_GetError() + ")";
+            return nullptr;
+        }
         return output;
     }
     ~SdlAudioOutput() {
@@ -223,6 +287,7 @@ class SdlAudioOutput {
 
 struct Stream {
     SoundHandle handle = 0;
+    std::string path;                 // the file, as given
     std::unique_ptr<Decoder> decoder; // used by one thread at a time: audio thread or worker
     SoundDspCallback dsp = nullptr;   // guarded by stateMutex
     void* dspUser = nullptr;
@@ -347,14 +412,24 @@ std::vector<StreamPtr> allStreams() {
 
 } // namespace
 
+const char* soundErrorText() {
+    return lastError.c_str();
+}
+
 int soundInit(int device, uint32_t frequency, uint32_t flags) {
     Library& lib = library();
     std::lock_guard<std::mutex> api(lib.apiMutex);
-    if (lib.initialised || frequency < minFrequency || frequency > maxFrequency) return 0;
+    lastError.clear();
+    if (lib.initialised) return failWith("the sound library is initialised already");
+    if (frequency < minFrequency || frequency > maxFrequency)
+        return failWith(std::to_string(frequency) + " Hz is outside the " +
+                        std::to_string(minFrequency) + " to " + std::to_string(maxFrequency) +
+                        " Hz an output can run at");
     const bool decodeOnly = (flags & soundInitDecodeOnly) != 0;
     if (!decodeOnly) {
-        lib.output = SdlAudioOutput::open(device, frequency, audioCallback);
-        if (!lib.output) return 0;
+        std::string why;
+        lib.output = SdlAudioOutput::open(device, frequency, audioCallback, why);
+        if (!lib.output) return failWith(why);
     }
     lib.decodeOnly = decodeOnly;
     lib.frequency = frequency;
@@ -366,11 +441,15 @@ int soundInit(int device, uint32_t frequency, uint32_t flags) {
 SoundHandle soundStreamCreateFile(const char* path, uint32_t) {
     Library& lib = library();
     std::lock_guard<std::mutex> api(lib.apiMutex);
-    if (!lib.initialised) return 0;
-    std::unique_ptr<Decoder> decoder = Decoder::open(path, static_cast<long>(lib.frequency));
-    if (!decoder) return 0;
+    lastError.clear();
+    const std::string name = path != nullptr ? path : "(no file)";
+    if (!lib.initialised) return failWith(name + ": the sound library is not initialised");
+    std::string why;
+    std::unique_ptr<Decoder> decoder = Decoder::open(path, static_cast<long>(lib.frequency), why);
+    if (!decoder) return failWith(name + ": " + why);
     auto stream = std::make_shared<Stream>();
     stream->decoder = std::move(decoder);
+    stream->path = name;
     std::lock_guard<std::recursive_mutex> state(lib.stateMutex);
     stream->handle = lib.nextHandle++;
     lib.streams[stream->handle] = stream;
@@ -380,7 +459,8 @@ SoundHandle soundStreamCreateFile(const char* path, uint32_t) {
 int soundStart() {
     Library& lib = library();
     std::lock_guard<std::mutex> api(lib.apiMutex);
-    if (!lib.initialised) return 0;
+    lastError.clear();
+    if (!lib.initialised) return failWith("the sound library is not initialised");
     lib.started = true;
     if (lib.output) lib.output->setPaused(false);
     for (const StreamPtr& stream : allStreams())
@@ -391,9 +471,10 @@ int soundStart() {
 int soundStreamPlay(SoundHandle handle, int flush, uint32_t) {
     Library& lib = library();
     std::lock_guard<std::mutex> api(lib.apiMutex);
-    if (!lib.initialised) return 0;
+    lastError.clear();
+    if (!lib.initialised) return failWith("the sound library is not initialised");
     StreamPtr stream = findStream(handle);
-    if (!stream) return 0;
+    if (!stream) return failWith("there is no stream " + std::to_string(handle));
     if (stream->playing && flush != soundPlayRestart) return 1;
     // Take the stream away from the audio thread / its worker before touching its decoder.
     stream->playing = false;
@@ -405,7 +486,9 @@ int soundStreamPlay(SoundHandle handle, int flush, uint32_t) {
     if (restart) {
         stream->nextSampleFrame = 0;
         stream->blockSampleFrame = 0;
-        if (!stream->decoder->rewind()) return 0;
+        if (!stream->decoder->rewind())
+            return failWith(stream->path + ": cannot go back to its start (libmpg123: " +
+                            stream->decoder->errorText() + ")");
     }
     stream->playing = true;
     launchWorker(stream);

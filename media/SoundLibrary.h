@@ -1,7 +1,8 @@
 // The sound library: plays an MP3 file as 16-bit stereo 44,100 Hz through the default output,
 // with a DSP hook that sees (and may change) every decoded block before it is heard.
 // Plain functions over numeric handles, so the callers need no type of the libraries
-// underneath; failures are reported by zero results, never by throwing.
+// underneath; failures are reported by zero results, never by throwing, and the set-up calls
+// leave the reason in soundErrorText.
 //
 // Two ways of running, chosen by the flags of soundInit:
 // - Output (the default): an audio device plays the mix; every stream advances at the speed
@@ -26,6 +27,11 @@ using SoundDspCallback = void (*)(SoundHandle dsp, SoundHandle channel, void* bu
 constexpr uint32_t soundInitDecodeOnly = 0x80000000u;
 // soundStreamPlay flush value: restart the stream from its beginning.
 constexpr int soundPlayRestart = 1;
+
+// Why the last soundInit, soundStreamCreateFile, soundStart or soundStreamPlay of the calling
+// thread returned 0: which device or file, and the words of the library underneath (SDL's,
+// libmpg123's, the system's). Empty when the last of them succeeded.
+const char* soundErrorText();
 
 // device -1 = the default output, 1..n = the n-th output device; frequency in Hz (44100).
 // 0 when audio or the device cannot start, or when the library is already initialised.

@@ -2,11 +2,14 @@
 #include "storage/FileServer.h"
 
 #include "engine/DebugServer.h"
+#include "engine/Error.h"
 #include "engine/Exception.h"
 #include "storage/RegularFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -21,9 +24,12 @@ void logLine(DebugServer* log, const std::string& line, int8_t level) {
     if (log != nullptr) log->log(line.c_str(), level);
 }
 
-[[noreturn]] void throwWithDetail(ExceptionType& entry, const std::string& detail) {
+// The catalogue entry keeps the name as its detail (until the next failure names another);
+// the Error carries the text with the name filled in and the reason.
+[[noreturn]] void throwWithDetail(ExceptionType& entry, const std::string& detail,
+                                  const std::string& reason) {
     entry.setDetail(detail.c_str());
-    throw ExceptionType(entry);
+    throw Error(entry, reason);
 }
 
 } // namespace
@@ -54,12 +60,12 @@ void FileServer::File::clear() {
 }
 
 const std::string& FileServer::File::getName() const {
-    if (!loaded) throw ExceptionType(errFileNotFound);
+    if (!loaded) throw Error(errFileNotFound, "the file record holds no file");
     return name;
 }
 
 uint8_t* FileServer::File::getBytes() const {
-    if (!loaded) throw ExceptionType(errFileNotFound);
+    if (!loaded) throw Error(errFileNotFound, "the file record holds no file");
     return bytes;
 }
 
@@ -70,19 +76,27 @@ void FileServer::File::load(const std::string& fileName, DebugServer* log) {
     // Read-only access is all a load needs, so files without write permission load too. Only
     // a regular file opens: a FIFO would block the load and a device would never end.
     std::string line = "{FileServer::File}: Opening file " + name + "...";
-    RegularFileHandle handle = openRegularFile(name);
+    std::string why;
+    RegularFileHandle handle = openRegularFile(name, &why);
     if (!handle) {
         logLine(log, line + " Failed!", 10);
         const std::string failedName = name;
         clear();
-        throwWithDetail(errOpenFile, failedName);
+        throwWithDetail(errOpenFile, failedName, failedName + ": " + why);
     }
     logLine(log, line + " Done.", 4);
 
     // A length that cannot be had or does not fit 32 bits reads as 0, which fails the read.
     long length = -1;
+    std::string lengthProblem;
     if (std::fseek(handle.get(), 0, SEEK_END) == 0) length = std::ftell(handle.get());
-    if (std::fseek(handle.get(), 0, SEEK_SET) != 0) length = -1;
+    if (length < 0) lengthProblem = std::string("cannot tell its length: ") + std::strerror(errno);
+    if (std::fseek(handle.get(), 0, SEEK_SET) != 0) {
+        lengthProblem = std::string("cannot seek to its start: ") + std::strerror(errno);
+        length = -1;
+    }
+    if (length > std::numeric_limits<int32_t>::max())
+        lengthProblem = std::to_string(length) + " bytes, more than a 32-bit size holds";
     size = (length < 0 || length > std::numeric_limits<int32_t>::max())
                ? 0
                : static_cast<int32_t>(length);
@@ -93,10 +107,16 @@ void FileServer::File::load(const std::string& fileName, DebugServer* log) {
 
     line = "{FileServer::File}: Reading file (" + std::to_string(size) + " bytes) into buffer... ";
     if (std::fread(bytes, static_cast<size_t>(size), 1, handle.get()) != 1) {
+        std::string why = lengthProblem;
+        if (why.empty() && size == 0) why = "the file is empty";
+        if (why.empty())
+            why = std::ferror(handle.get())
+                      ? std::strerror(errno)
+                      : "it ended before its " + std::to_string(size) + " bytes were read";
         logLine(log, line + "Failed!", 10);
         const std::string failedName = name;
         clear();
-        throwWithDetail(errReadFile, failedName);
+        throwWithDetail(errReadFile, failedName, failedName + ": " + why);
     }
     handle.reset();
     logLine(log, line + "Done.", 4);
@@ -109,7 +129,7 @@ FileServer::FileServer(DebugServer* log, int capacity)
 }
 
 void FileServer::open(const std::string& packName) {
-    if (directory.parse(packName) != 0) throw ExceptionType(errReadMetadata);
+    if (directory.parse(packName) != 0) throw Error(errReadMetadata, directory.getProblem());
     packMode = true;
 }
 
@@ -119,8 +139,8 @@ const FileServer::File* FileServer::findLoaded(const std::string& name) const {
     return nullptr;
 }
 
-uint8_t* FileServer::getFile(const std::string& name) {
-    if (packMode) return directory.readFile(name);
+uint8_t* FileServer::getFile(const std::string& name, std::string* problem) {
+    if (packMode) return directory.readFile(name, problem);
     const File* file = findLoaded(name);
     if (file == nullptr) {
         addFile(name);
@@ -146,7 +166,10 @@ int32_t FileServer::getFileSize(const std::string& name) {
 
 void FileServer::addFile(const std::string& name) {
     if (packMode) return;
-    if (count + 1 >= capacity) throw ExceptionType(errTooManyFiles);
+    if (count + 1 >= capacity)
+        throw Error(errTooManyFiles, "its " + std::to_string(capacity) + " records hold " +
+                                         std::to_string(count) + " files; " + name +
+                                         " would need the last one");
     File& file = files[count];
     ++count;
     try {

@@ -15,6 +15,7 @@ class DebugServer;
 // Bad packs: faults in the directory's shape (more than maxEntries entries, a name longer than
 // maxNameLength bytes, a directory or size field that runs into the end of the pack, a pack too
 // long for 32-bit offsets) make parse return -6, so FileServer::open throws errReadMetadata.
+// getProblem() then says what the parser met and where.
 // Sizes are not checked while parsing: an entry whose bytes do not lie wholly inside the pack
 // (a negative size, an offset that no longer fits 32 bits after the sizes before it, or bytes
 // reaching past the pack's end) is still listed, and readFile returns null for it.
@@ -27,11 +28,16 @@ class PackDirectory {
     PackDirectory();
 
     // Reads the directory of the pack; 0 on success, a negative status otherwise
-    // (-1 open, -2 seek, -3 empty, -4 short read, -5 no marker, -6 malformed directory).
+    // (-1 open, -2 seek, -3 empty, -4 short read, -5 no marker, -6 malformed directory), and
+    // then getProblem() tells why.
     int parse(const std::string& packName);
+    // After a failed parse, for people: the pack's name, what went wrong (the system's text,
+    // or what the parser met and at which byte) and the status; empty after success.
+    const std::string& getProblem() const { return problem; }
     // A new block (owned by the caller, delete[]) with the file's bytes, or null when no entry
-    // matches, the entry's bytes are not wholly inside the pack, or the pack cannot be read.
-    uint8_t* readFile(const std::string& name) const;
+    // matches, the entry's bytes are not wholly inside the pack, or the pack cannot be read;
+    // then problem (when not null) says which.
+    uint8_t* readFile(const std::string& name, std::string* problem = nullptr) const;
     // The stored size of the first entry matching name (as written in the directory), or -1.
     int32_t getFileSize(const std::string& name) const;
 
@@ -48,6 +54,7 @@ class PackDirectory {
     std::vector<int32_t> offsets; // maxEntries byte positions in the pack, or noOffset
     std::vector<std::string> names;
     int32_t count = 0;
+    std::string problem; // why the last parse failed
 };
 
 class FileServer {
@@ -61,10 +68,10 @@ class FileServer {
         File& operator=(const File&) = delete;
 
         // Reads the disk file whole (opened for reading only), logging its three steps; throws
-        // errOpenFile or errReadFile with the name as detail. A failed load leaves the record
-        // empty again.
+        // Error(errOpenFile) or Error(errReadFile) with the name as the entry's detail and the
+        // system's reason. A failed load leaves the record empty again.
         void load(const std::string& name, DebugServer* log);
-        // Throw errFileNotFound when the record holds none.
+        // Throw Error(errFileNotFound) when the record holds none.
         const std::string& getName() const;
         uint8_t* getBytes() const;
         int32_t getSize() const { return size; }
@@ -84,15 +91,17 @@ class FileServer {
     FileServer(const FileServer&) = delete;
     FileServer& operator=(const FileServer&) = delete;
 
-    // Parses the pack; any failure throws errReadMetadata. Success switches to pack mode.
+    // Parses the pack; any failure throws Error(errReadMetadata) whose reason is the parser's
+    // (PackDirectory::getProblem). Success switches to pack mode.
     void open(const std::string& packName);
-    // Pack mode: a new block the caller owns, or null. Disk mode: the record's block (owned by
-    // the server, the same for every request); a file that cannot be loaded throws.
-    uint8_t* getFile(const std::string& name);
+    // Pack mode: a new block the caller owns, or null (and problem, when not null, says why).
+    // Disk mode: the record's block (owned by the server, the same for every request); a file
+    // that cannot be loaded throws.
+    uint8_t* getFile(const std::string& name, std::string* problem = nullptr);
     // The file's size in bytes, or -1.
     int32_t getFileSize(const std::string& name);
-    // Disk mode only: loads the file into the next record; throws errTooManyFiles when only
-    // one record is left. A load that fails gives its record back.
+    // Disk mode only: loads the file into the next record; throws Error(errTooManyFiles) when
+    // only one record is left. A load that fails gives its record back.
     void addFile(const std::string& name);
 
     const PackDirectory& getDirectory() const { return directory; }

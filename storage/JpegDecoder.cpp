@@ -53,6 +53,31 @@ struct JpegDecoder::Record {
     bool created = false;
     bool damaged = false; // the library warned of lost or corrupt data (see meansDamage)
     MessageSink sink;
+    // Why the last call failed: the library's message or this layer's refusal. A plain buffer,
+    // filled inside the library's callbacks where nothing may throw.
+    char failure[JMSG_LENGTH_MAX] = {};
+    bool failureFromLibrary = false; // failure holds the library's words, not this layer's
+
+    void clearFailure() { failure[0] = '\0'; }
+
+    // Keeps the text of the library's current message as the failure, unless one is kept.
+    void noteFailure(j_common_ptr common) {
+        if (failure[0] != '\0') return;
+        (*common->err->format_message)(common, failure);
+        failureFromLibrary = true;
+    }
+
+    int refuse(const char* text) {
+        std::snprintf(failure, sizeof failure, "%s", text);
+        failureFromLibrary = false;
+        return 1;
+    }
+    template <typename First, typename... More>
+    int refuse(const char* format, First first, More... more) {
+        std::snprintf(failure, sizeof failure, format, first, more...);
+        failureFromLibrary = false;
+        return 1;
+    }
 
     void send(j_common_ptr common) {
         if (!sink) return;
@@ -67,6 +92,8 @@ struct JpegDecoder::Record {
 
     static void errorExit(j_common_ptr common) {
         ErrorManager* error = reinterpret_cast<ErrorManager*>(common->err);
+        error->owner->clearFailure(); // the error that ends the call explains it best
+        error->owner->noteFailure(common);
         error->owner->send(common);
         std::longjmp(error->jump, 1);
     }
@@ -75,7 +102,10 @@ struct JpegDecoder::Record {
     static void emitMessage(j_common_ptr common, int level) {
         if (level >= 0) return;
         ErrorManager* error = reinterpret_cast<ErrorManager*>(common->err);
-        if (meansDamage(common->err->msg_code)) error->owner->damaged = true;
+        if (meansDamage(common->err->msg_code)) {
+            error->owner->damaged = true;
+            error->owner->noteFailure(common);
+        }
         // Like the library itself, pass on only the first warning of a picture: corrupt data can
         // raise thousands.
         if (common->err->num_warnings++ == 0) error->owner->send(common);
@@ -94,6 +124,11 @@ void JpegDecoder::setMessageSink(MessageSink sink) {
     record->sink = std::move(sink);
 }
 
+std::string JpegDecoder::failure() const {
+    if (record->failure[0] == '\0') return {};
+    return (record->failureFromLibrary ? "libjpeg-turbo: " : "") + std::string(record->failure);
+}
+
 int JpegDecoder::initialise() {
     Record& r = *record;
     if (r.created) {
@@ -106,6 +141,7 @@ int JpegDecoder::initialise() {
     r.error.library.emit_message = &Record::emitMessage;
     r.error.library.output_message = &Record::outputMessage;
     r.error.owner = &r;
+    r.clearFailure();
     if (setjmp(r.error.jump)) return 1;
     jpeg_create_decompress(&r.info);
     r.info.mem->max_memory_to_use = maxLibraryMemory;
@@ -115,7 +151,9 @@ int JpegDecoder::initialise() {
 
 int JpegDecoder::readHeader(const uint8_t* data, size_t size, Header& header) {
     Record& r = *record;
-    if (!r.created || data == nullptr || size == 0) return 1;
+    r.clearFailure();
+    if (!r.created) return r.refuse("the decoder is not initialised");
+    if (data == nullptr || size == 0) return r.refuse("no JPEG data (0 bytes)");
     r.damaged = false;
     r.error.library.num_warnings = 0;
     if (setjmp(r.error.jump)) {
@@ -125,6 +163,8 @@ int JpegDecoder::readHeader(const uint8_t* data, size_t size, Header& header) {
     jpeg_mem_src(&r.info, data, static_cast<unsigned long>(size));
     const int status = jpeg_read_header(&r.info, TRUE);
     const bool ok = status == JPEG_HEADER_OK && !r.damaged;
+    if (status != JPEG_HEADER_OK && r.failure[0] == '\0')
+        r.refuse("no picture in the data (only tables)");
     if (ok) {
         header.width = static_cast<int>(r.info.image_width);
         header.height = static_cast<int>(r.info.image_height);
@@ -136,9 +176,11 @@ int JpegDecoder::readHeader(const uint8_t* data, size_t size, Header& header) {
 
 int JpegDecoder::decode(const uint8_t* data, size_t size, uint8_t* pixels, int width, int height) {
     Record& r = *record;
-    if (!r.created || data == nullptr || size == 0 || pixels == nullptr || width <= 0 ||
-        height <= 0)
-        return 1;
+    r.clearFailure();
+    if (!r.created) return r.refuse("the decoder is not initialised");
+    if (data == nullptr || size == 0) return r.refuse("no JPEG data (0 bytes)");
+    if (pixels == nullptr || width <= 0 || height <= 0)
+        return r.refuse("no room for a %d x %d picture", width, height);
     r.damaged = false;
     r.error.library.num_warnings = 0;
     if (setjmp(r.error.jump)) {
@@ -146,17 +188,29 @@ int JpegDecoder::decode(const uint8_t* data, size_t size, uint8_t* pixels, int w
         return 1;
     }
     jpeg_mem_src(&r.info, data, static_cast<unsigned long>(size));
-    if (jpeg_read_header(&r.info, TRUE) != JPEG_HEADER_OK || r.damaged ||
-        (r.info.num_components != 1 && r.info.num_components != 3) ||
-        r.info.image_width < static_cast<JDIMENSION>(width) ||
-        r.info.image_height < static_cast<JDIMENSION>(height)) {
+    const int header = jpeg_read_header(&r.info, TRUE);
+    int status = 0;
+    if (header != JPEG_HEADER_OK && r.failure[0] == '\0')
+        status = r.refuse("no picture in the data (only tables)");
+    else if (header != JPEG_HEADER_OK || r.damaged)
+        status = 1; // the library's message is kept
+    else if (r.info.num_components != 1 && r.info.num_components != 3)
+        status = r.refuse("%d colour components; only grey (1) and colour (3) pictures decode",
+                          r.info.num_components);
+    else if (r.info.image_width < static_cast<JDIMENSION>(width) ||
+             r.info.image_height < static_cast<JDIMENSION>(height))
+        status = r.refuse("the picture is %u x %u, smaller than the %d x %d wanted",
+                          static_cast<unsigned>(r.info.image_width),
+                          static_cast<unsigned>(r.info.image_height), width, height);
+    if (status != 0) {
         jpeg_abort_decompress(&r.info);
-        return 1;
+        return status;
     }
     // Everything else stays at the library's defaults: JDCT_ISLOW, fancy upsampling, no scaling.
     r.info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&r.info);
     if (r.info.output_components != 3 || r.damaged) {
+        if (!r.damaged) r.refuse("%d output components instead of 3", r.info.output_components);
         jpeg_abort_decompress(&r.info);
         return 1;
     }
@@ -168,6 +222,7 @@ int JpegDecoder::decode(const uint8_t* data, size_t size, uint8_t* pixels, int w
     while (r.info.output_scanline < static_cast<JDIMENSION>(height)) {
         const JDIMENSION y = r.info.output_scanline;
         if (jpeg_read_scanlines(&r.info, row, 1) != 1 || r.damaged) {
+            if (!r.damaged) r.refuse("row %u could not be decoded", static_cast<unsigned>(y));
             jpeg_abort_decompress(&r.info);
             return 1;
         }

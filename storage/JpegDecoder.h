@@ -42,6 +42,12 @@ class JpegDecoder {
     // Where warnings and the text of a failure go; by default they are dropped (never stderr).
     void setMessageSink(MessageSink sink);
 
+    // Why the last initialise, readHeader or decode failed, for people: libjpeg-turbo's own
+    // message after "libjpeg-turbo: " (its fatal error, or the first warning that meant damage),
+    // or what this layer refused (no data, a channel count it does not decode, a picture
+    // smaller than asked for). Empty after success.
+    std::string failure() const;
+
   private:
     struct Record;
     std::unique_ptr<Record> record;

@@ -2,6 +2,7 @@
 #include "storage/OImage.h"
 
 #include "engine/DebugServer.h"
+#include "engine/Error.h"
 #include "engine/Exception.h"
 #include "storage/FileServer.h"
 #include "storage/JpegDecoder.h"
@@ -34,11 +35,12 @@ int32_t OImage::getUsageCount() {
     return usageCount;
 }
 
-void OImage::fail(std::string& progress, ExceptionType& error, bool withDetail) {
+void OImage::fail(std::string& progress, ExceptionType& error, bool withDetail,
+                  const std::string& reason) {
     progress += "Failed!";
     log(progress, 0);
     if (withDetail) error.setDetail(path.c_str());
-    throw ExceptionType(error);
+    throw Error(error, reason);
 }
 
 void OImage::load(const std::string& requestedPath, int32_t w, int32_t h) {
@@ -48,9 +50,11 @@ void OImage::load(const std::string& requestedPath, int32_t w, int32_t h) {
     if (usageCount == 0) {
         log("{OImage::OImage()}: Usage count equals zero - allocating shared data...", 5);
         decoder.reset(new (std::nothrow) JpegDecoder);
-        if (!decoder || decoder->initialise() != 0) {
+        if (!decoder) fail(progress, errImageReader, false, "no memory for the JPEG decoder");
+        if (decoder->initialise() != 0) {
+            const std::string why = decoder->failure();
             decoder.reset();
-            fail(progress, errImageReader, false);
+            fail(progress, errImageReader, false, why);
         }
         decoder->setMessageSink(
             [](const std::string& text) { log("{OImage::OImage()}: JPEG library: " + text, 8); });
@@ -60,32 +64,39 @@ void OImage::load(const std::string& requestedPath, int32_t w, int32_t h) {
     // header read. In pack mode each request hands out a new block, which this object owns.
     FileServer* files = processFileServer();
     const bool ownsBlock = packMode;
-    uint8_t* block = files != nullptr ? files->getFile(path) : nullptr;
+    std::string missing = "no FileServer to load it from";
+    uint8_t* block = files != nullptr ? files->getFile(path, &missing) : nullptr;
     if (ownsBlock) ownedBytes.reset(block);
     fileBytes = block;
     fileSize = files != nullptr ? files->getFileSize(path) : -1;
 
     JpegDecoder::Header header;
-    const bool headerRead =
-        fileBytes != nullptr && fileSize > 0 &&
-        decoder->readHeader(fileBytes, static_cast<size_t>(fileSize), header) == 0;
-    if (!headerRead) fail(progress, errReadFile, true);
+    if (fileBytes == nullptr) fail(progress, errReadFile, true, missing);
+    if (fileSize <= 0)
+        fail(progress, errReadFile, true, "no JPEG data (" + std::to_string(fileSize) + " bytes)");
+    if (decoder->readHeader(fileBytes, static_cast<size_t>(fileSize), header) != 0)
+        fail(progress, errReadFile, true, decoder->failure());
     // The image preparation reads exactly pictureWidth x pictureHeight pixels: a smaller picture
     // would be read past its end.
     if (header.width < pictureWidth || header.height < pictureHeight)
-        fail(progress, errReadFile, true);
+        fail(progress, errReadFile, true,
+             "the picture is " + std::to_string(header.width) + " x " +
+                 std::to_string(header.height) + ", smaller than the show's " +
+                 std::to_string(pictureWidth) + " x " + std::to_string(pictureHeight));
 
     width = w == -1 ? pictureWidth : w;
     height = h == -1 ? pictureHeight : h;
 
     const size_t pixelBytes = static_cast<size_t>(pictureWidth) * pictureHeight * 3;
     pixels.reset(new (std::nothrow) uint8_t[pixelBytes]);
-    if (!pixels) throw ExceptionType(errOutOfMemory);
+    if (!pixels)
+        throw Error(errOutOfMemory,
+                    "no memory for the " + std::to_string(pixelBytes) + " bytes of " + path);
 
     // Grey and colour JPEGs decode to RGB; any other channel count (CMYK) fails here.
     if (decoder->decode(fileBytes, static_cast<size_t>(fileSize), pixels.get(), pictureWidth,
                         pictureHeight) != 0)
-        fail(progress, errReadFile, true);
+        fail(progress, errReadFile, true, decoder->failure());
 
     progress += "Done! (" + std::to_string(fileSize) + " bytes read.)";
     log(progress, 6);

@@ -16,8 +16,10 @@ class OImage {
     // of a larger one only the top-left pictureWidth x pictureHeight pixels are kept.
 
     // Loads path from the process's FileServer. width and height -1 mean the picture's own.
-    // Throws errImageReader when the JPEG library cannot be initialised, errReadFile (detail =
-    // path) for a missing, unreadable, too small or non-RGB/grey picture, errOutOfMemory.
+    // Throws Error(errImageReader) when the JPEG library cannot be initialised,
+    // Error(errReadFile) (the path as the entry's detail) for a missing, unreadable, too small
+    // or non-RGB/grey picture, Error(errOutOfMemory); the reason is libjpeg-turbo's message,
+    // the pack's (missing, outside the pack) or the size found.
     OImage(const std::string& path, int32_t width, int32_t height);
     OImage(const OImage&) = delete;
     OImage& operator=(const OImage&) = delete;
@@ -35,9 +37,10 @@ class OImage {
 
   private:
     void load(const std::string& path, int32_t width, int32_t height);
-    // Logs the progress text with "Failed!" appended and throws a copy of error (with the path
-    // as its detail when withDetail).
-    [[noreturn]] void fail(std::string& progress, ExceptionType& error, bool withDetail);
+    // Logs the progress text with "Failed!" appended and throws Error(error, reason) (with the
+    // path as the entry's detail when withDetail).
+    [[noreturn]] void fail(std::string& progress, ExceptionType& error, bool withDetail,
+                           const std::string& reason);
 
     bool constructed = false;
     std::unique_ptr<uint8_t[]> pixels;     // pictureWidth x pictureHeight x 3 bytes

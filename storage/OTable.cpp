@@ -2,6 +2,7 @@
 #include "storage/OTable.h"
 
 #include "engine/DebugServer.h"
+#include "engine/Error.h"
 #include "engine/Exception.h"
 #include "storage/FileServer.h"
 
@@ -19,11 +20,13 @@ void log(const char* text, int8_t level) {
     if (DebugServer* server = processDebugServer()) server->log(text, level);
 }
 
-// entries floats; null for an empty table. Throws errOutOfMemory.
-std::unique_ptr<float[]> allocateTable(int32_t entries) {
+// entries floats; null for an empty table. Throws Error(errOutOfMemory) naming the table.
+std::unique_ptr<float[]> allocateTable(int32_t entries, const char* name) {
     if (entries <= 0) return nullptr;
     std::unique_ptr<float[]> table(new (std::nothrow) float[static_cast<size_t>(entries)]);
-    if (!table) throw ExceptionType(errOutOfMemory);
+    if (!table)
+        throw Error(errOutOfMemory, std::string("no memory for the ") + name + " table of " +
+                                        std::to_string(entries) + " entries");
     return table;
 }
 
@@ -45,12 +48,12 @@ OTable::OTable(int32_t tableSize, int16_t xRes, int16_t yRes, int8_t bpp, float 
     log("{OTable::OTable()}: Allocating resources...", 0);
     log("{OTable}: Calculating look-up tables...", 5);
 
-    state.cosTable = allocateTable(tableSize);
+    state.cosTable = allocateTable(tableSize, "cosine");
     log("{OTable}: Precalculating cos values...", 2);
     for (int32_t i = 0; i < tableSize; ++i)
         state.cosTable[i] = static_cast<float>(std::cos(angle(i, tableSize)));
 
-    state.sinTable = allocateTable(tableSize);
+    state.sinTable = allocateTable(tableSize, "sine");
     log("{OTable}: Precalculating sin values...", 2);
     for (int32_t i = 0; i < tableSize; ++i)
         state.sinTable[i] = static_cast<float>(std::sin(angle(i, tableSize)));
@@ -122,7 +125,10 @@ void OTable::setResolution(int16_t xRes, int16_t yRes, int8_t bpp) {
     const long long bytes = xRes > 0 && yRes > 0 ? static_cast<long long>(xRes) * yRes * 4 : 0;
     if (bytes > 0) {
         state.zBuffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
-        if (!state.zBuffer) throw ExceptionType(errOutOfMemory);
+        if (!state.zBuffer)
+            throw Error(errOutOfMemory, "no memory for the " + std::to_string(xRes) + " x " +
+                                            std::to_string(yRes) + " Z-buffer (" +
+                                            std::to_string(bytes) + " bytes)");
         state.zBufferBytes = static_cast<size_t>(bytes);
     }
     state.zFactor = 1.0f;

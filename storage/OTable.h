@@ -39,7 +39,7 @@ struct OTableValues {
 class OTable {
   public:
     // Builds the tables (tableSize entries, cos and sin of 2 pi i / (tableSize - 1)) and sets the
-    // resolution. Throws errOutOfMemory when a table or the Z-buffer cannot be allocated.
+    // resolution. Throws Error(errOutOfMemory) when a table or the Z-buffer cannot be allocated.
     OTable(int32_t tableSize, int16_t xRes, int16_t yRes, int8_t bpp, float fieldOfView);
 
     // Stores the resolution and its derived values, picks the row shift pair for the width and

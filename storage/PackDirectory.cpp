@@ -4,6 +4,8 @@
 
 #include "storage/RegularFile.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -60,9 +62,33 @@ size_t findAt(const uint8_t* data, size_t p, size_t end) {
     return hit != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(hit) - data) : end;
 }
 
-int refuse(int status, const char* why, std::string* reason) {
+int refuse(int status, const std::string& why, std::string* reason) {
     if (reason != nullptr) *reason = why;
     return status;
+}
+
+// Up to `limit` bytes from data[p] as quoted text for a reason: printable ASCII as it is,
+// other bytes as \xNN, "..." when cut.
+std::string excerpt(const uint8_t* data, size_t p, size_t end, size_t limit = 24) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text = "\"";
+    const size_t stop = std::min(end, p + limit);
+    for (size_t k = p; k < stop; ++k) {
+        const uint8_t c = data[k];
+        if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
+            text += static_cast<char>(c);
+        } else {
+            text += "\\x";
+            text += digits[c >> 4];
+            text += digits[c & 15];
+        }
+    }
+    text += stop < end ? "\"..." : "\"";
+    return text;
+}
+
+std::string at(size_t p) {
+    return "at byte " + std::to_string(p);
 }
 
 } // namespace
@@ -76,15 +102,27 @@ int parseDirectory(const uint8_t* bytes, size_t n, std::vector<Entry>& entries,
     // not tried as the first byte of a new match.
     size_t i = 0;
     for (size_t m = 0; m < markerLength; ++i) {
-        if (i >= n) return refuse(statusNoMarker, "no pack marker found", reason);
+        if (i >= n)
+            return refuse(statusNoMarker,
+                          "no pack marker in its " + std::to_string(n) + " bytes, which begin " +
+                              excerpt(bytes, 0, n),
+                          reason);
         m = (bytes[i] == static_cast<uint8_t>(marker[m])) ? m + 1 : 0;
     }
-    if (i >= n) return refuse(statusNoMarker, "the pack ends at its marker", reason);
+    if (i >= n)
+        return refuse(statusNoMarker,
+                      "the pack ends with its marker (" + at(i - markerLength) +
+                          "): no directory follows",
+                      reason);
 
-    size_t p = i + 1; // past the separator byte
-    int ats = 0;      // '@' bytes in a row since the last name
+    const size_t start = i + 1; // past the separator byte
+    size_t p = start;
+    int ats = 0; // '@' bytes in a row since the last name
     bool sizeExpected = false;
     std::string name; // the name whose size comes next; a name without one is no entry
+    const auto entryText = [&entries](size_t p) {
+        return "entry " + std::to_string(entries.size() + 1) + " " + at(p);
+    };
     while (p < n) {
         if (bytes[p] == '@') {
             ++p;
@@ -99,24 +137,47 @@ int parseDirectory(const uint8_t* bytes, size_t n, std::vector<Entry>& entries,
             }
         } else if (sizeExpected) {
             const size_t close = findAt(bytes, p, n);
-            if (close >= n) break; // the size field runs into the end
+            if (close >= n)
+                return refuse(
+                    statusMalformed,
+                    "the size of entry " + std::to_string(entries.size() + 1) + " (" +
+                        excerpt(reinterpret_cast<const uint8_t*>(name.data()), 0, name.size(), 64) +
+                        ") " + at(p) + ", " + excerpt(bytes, p, n, 12) +
+                        ", runs into the end of the pack without its closing @",
+                    reason);
             entries.push_back(Entry{std::move(name), readSize(bytes, p, close), 0});
             sizeExpected = false;
             p = close + 1;
         } else {
             ats = 0;
             const size_t close = findAt(bytes, p, n);
-            if (close >= n) break; // the name runs into the end
+            if (close >= n)
+                return refuse(statusMalformed,
+                              entryText(p) + ": the name " + excerpt(bytes, p, n) +
+                                  " runs into the end of the pack without its closing @",
+                              reason);
             if (close - p > static_cast<size_t>(maxNameLength))
-                return refuse(statusMalformed, "a name longer than 511 bytes", reason);
+                return refuse(statusMalformed,
+                              entryText(p) + ": a name of " + std::to_string(close - p) +
+                                  " bytes, " + excerpt(bytes, p, close) + ", longer than " +
+                                  std::to_string(maxNameLength),
+                              reason);
             if (entries.size() >= static_cast<size_t>(maxEntries))
-                return refuse(statusMalformed, "more than 1024 entries", reason);
+                return refuse(statusMalformed,
+                              entryText(p) + ", " + excerpt(bytes, p, close) +
+                                  ": more entries than the " + std::to_string(maxEntries) +
+                                  " a directory holds",
+                              reason);
             name.assign(reinterpret_cast<const char*>(bytes + p), close - p);
             sizeExpected = true;
             p = close; // the '@' after the name is counted above
         }
     }
-    return refuse(statusMalformed, "the directory runs into the end of the pack", reason);
+    return refuse(statusMalformed,
+                  "the directory " + at(start) + " has no closing @@ before the end of the pack (" +
+                      std::to_string(entries.size()) + " entries read, " + std::to_string(n) +
+                      " bytes)",
+                  reason);
 }
 
 bool nameAnswers(const std::string& storedName, const std::string& request) {
@@ -134,30 +195,45 @@ PackDirectory::PackDirectory() : sizes(maxEntries, 0), offsets(maxEntries, 0), n
 int PackDirectory::parse(const std::string& name) {
     packName = name;
     count = 0;
+    problem.clear();
     for (int32_t& offset : offsets)
         offset = 0;
+    const auto fail = [this](int status, const std::string& why) {
+        problem = packName + ": " + why + " (status " + std::to_string(status) + ")";
+        return status;
+    };
 
     // Only a regular file: a FIFO would block here and a device would never end.
-    RegularFileHandle pack = openRegularFile(name);
-    if (!pack) return statusOpen;
-    if (std::fseek(pack.get(), 0, SEEK_END) != 0) return statusSeek;
+    std::string why;
+    RegularFileHandle pack = openRegularFile(name, &why);
+    if (!pack) return fail(statusOpen, why);
+    if (std::fseek(pack.get(), 0, SEEK_END) != 0)
+        return fail(statusSeek, std::string("cannot seek to its end: ") + std::strerror(errno));
     const long n = std::ftell(pack.get());
-    if (std::fseek(pack.get(), 0, SEEK_SET) != 0) return statusSeek;
-    if (n <= 0) return statusEmpty;
+    if (n < 0)
+        return fail(statusSeek, std::string("cannot tell its length: ") + std::strerror(errno));
+    if (std::fseek(pack.get(), 0, SEEK_SET) != 0)
+        return fail(statusSeek, std::string("cannot seek to its start: ") + std::strerror(errno));
+    if (n == 0) return fail(statusEmpty, "the file is empty");
     // Offsets are 32-bit: a longer pack cannot be addressed.
-    if (n > std::numeric_limits<int32_t>::max()) return packformat::statusMalformed;
+    if (n > std::numeric_limits<int32_t>::max())
+        return fail(packformat::statusMalformed,
+                    std::to_string(n) + " bytes, more than 32-bit offsets reach");
 
     std::unique_ptr<uint8_t[]> data(new uint8_t[static_cast<size_t>(n)]);
     const size_t got = std::fread(data.get(), 1, static_cast<size_t>(n), pack.get());
     if (got < static_cast<size_t>(n)) {
+        const std::string system = std::ferror(pack.get()) ? std::strerror(errno) : "end of file";
         // The count of bytes that did arrive goes to standard output: the one console line
         // that tells a pack cut short while reading from a damaged one.
         std::printf("%zu\n", got);
-        return statusShortRead;
+        return fail(statusShortRead, "read " + std::to_string(got) + " of its " +
+                                         std::to_string(n) + " bytes: " + system);
     }
     std::vector<packformat::Entry> entries;
-    const int status = packformat::parseDirectory(data.get(), static_cast<size_t>(n), entries);
-    if (status != 0) return status;
+    const int status =
+        packformat::parseDirectory(data.get(), static_cast<size_t>(n), entries, &why);
+    if (status != 0) return fail(status, why);
     count = static_cast<int32_t>(entries.size());
     // An entry whose start no longer fits a 32-bit offset gets noOffset and cannot be read.
     for (int k = 0; k < count; ++k) {
@@ -176,24 +252,43 @@ int PackDirectory::find(const std::string& name) const {
     return -1;
 }
 
-uint8_t* PackDirectory::readFile(const std::string& name) const {
+uint8_t* PackDirectory::readFile(const std::string& name, std::string* problem) const {
+    const auto fail = [problem](const std::string& why) -> uint8_t* {
+        if (problem != nullptr) *problem = why;
+        return nullptr;
+    };
     const int k = find(name);
-    if (k < 0) return nullptr;
+    if (k < 0) return fail("not in the pack " + packName);
     const int32_t size = sizes[k];
     const int32_t offset = offsets[k];
-    if (size < 0 || offset < 0) return nullptr;
+    const std::string& stored = names[k];
+    const std::string entry =
+        "its entry " +
+        excerpt(reinterpret_cast<const uint8_t*>(stored.data()), 0, stored.size(), 64) + " in " +
+        packName;
+    if (size < 0) return fail(entry + " has a negative size (" + std::to_string(size) + ")");
+    if (offset < 0) return fail(entry + " starts beyond what 32-bit offsets reach");
 
-    RegularFileHandle pack = openRegularFile(packName);
-    if (!pack) return nullptr;
+    std::string why;
+    RegularFileHandle pack = openRegularFile(packName, &why);
+    if (!pack) return fail(packName + ": " + why);
     // The bytes must lie wholly inside the pack as it is now.
-    if (std::fseek(pack.get(), 0, SEEK_END) != 0) return nullptr;
+    if (std::fseek(pack.get(), 0, SEEK_END) != 0)
+        return fail(packName + ": cannot seek: " + std::strerror(errno));
     const long length = std::ftell(pack.get());
-    if (length < 0 || int64_t{offset} + size > length) return nullptr;
-    if (std::fseek(pack.get(), offset, SEEK_SET) != 0) return nullptr;
+    if (length < 0) return fail(packName + ": cannot tell its length: " + std::strerror(errno));
+    if (int64_t{offset} + size > length)
+        return fail(entry + " (" + std::to_string(size) + " bytes at byte " +
+                    std::to_string(offset) + ") reaches past the end of the pack (" +
+                    std::to_string(length) + " bytes)");
+    if (std::fseek(pack.get(), offset, SEEK_SET) != 0)
+        return fail(packName + ": cannot seek: " + std::strerror(errno));
 
     std::unique_ptr<uint8_t[]> block(new uint8_t[static_cast<size_t>(size)]);
     const size_t got = std::fread(block.get(), 1, static_cast<size_t>(size), pack.get());
-    if (got != static_cast<size_t>(size)) return nullptr;
+    if (got != static_cast<size_t>(size))
+        return fail(entry + ": read " + std::to_string(got) + " of its " + std::to_string(size) +
+                    " bytes: " + (std::ferror(pack.get()) ? std::strerror(errno) : "end of file"));
     return block.release();
 }
 

@@ -28,7 +28,8 @@ struct Entry {
 };
 
 // Reads the directory from the whole pack's bytes: 0 with the entries in directory order, or
-// statusNoMarker or statusMalformed with a reason for people in reason (when not null). The
+// statusNoMarker or statusMalformed with a reason for people in reason (when not null): what
+// the parser met (quoted), which entry, and at which byte. The
 // first occurrence of the marker counts; a directory that runs into the end of the pack, holds
 // more than maxEntries entries or a name longer than maxNameLength bytes is malformed. Sizes
 // are read as a 32-bit decimal (leading blanks and a sign allowed) and are not checked

@@ -13,5 +13,7 @@ struct RegularFileCloser {
 using RegularFileHandle = std::unique_ptr<std::FILE, RegularFileCloser>;
 
 // The file opened for binary reading, or null when it cannot be opened or is not a regular
-// file. The open itself never blocks (a FIFO without a writer is refused at once).
-RegularFileHandle openRegularFile(const std::string& name);
+// file; then problem (when not null) says why: the system's text (strerror) or "not a regular
+// file (a directory)" and the like. The open itself never blocks (a FIFO without a writer is
+// refused at once).
+RegularFileHandle openRegularFile(const std::string& name, std::string* problem = nullptr);

@@ -1,6 +1,6 @@
 // The debug log: file mode, threshold, flushing, the kept copy and the fatal exit.
 #include "engine/DebugServer.h"
-#include "engine/ProgramExit.h"
+#include "engine/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -81,31 +81,35 @@ TEST_F(DebugServerTest, KeptCopyGrowsOnlyForLongerLines) {
     EXPECT_EQ(server.getLastTextSize(), 19u) << "a longer line replaces the buffer";
 }
 
-// The exit code a ProgramExit thrown by call carries, -1 when none is thrown.
-template <typename Call> int exitCodeThrownBy(Call call) {
+// The Error thrown by call; an empty one with exit code -1 when it returns normally.
+template <typename Call> Error errorThrownBy(Call call) {
     try {
         call();
-    } catch (const ProgramExit& end) {
-        return end.exitCode();
+    } catch (const Error& error) {
+        return error;
     }
-    return -1;
+    return Error::exit(-1);
 }
 
 TEST_F(DebugServerTest, FatalShowsItsBoxAndEndsTheProgramWithCodeOne) {
     testing::internal::CaptureStderr();
-    EXPECT_EQ(exitCodeThrownBy([] { DebugServer::fatal("Error - test! Aborting..."); }), 1)
-        << "fatal ends the program with code 1";
+    const Error fatal = errorThrownBy([] { DebugServer::fatal("Error - test! Aborting..."); });
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Fatal error!: Error - test! Aborting...\n")
-        << "after its box under \"Fatal error!\"";
+        << "its box under \"Fatal error!\" comes first";
+    EXPECT_EQ(fatal.exitCode(), 1) << "fatal ends the program with code 1";
+    EXPECT_TRUE(fatal.shown()) << "its box told the user: no \"Sorry.\" follows";
+    EXPECT_EQ(fatal.text(), "Error - test! Aborting...") << "the box's message";
 
     std::filesystem::create_directory(dir / "debug.log"); // cannot be opened as a file
     testing::internal::CaptureStderr();
-    EXPECT_EQ(exitCodeThrownBy([] { DebugServer server(0, 1); }), 1)
-        << "a log file that cannot be created is fatal";
+    const Error noLog = errorThrownBy([] { DebugServer server(0, 1); });
     EXPECT_NE(
         testing::internal::GetCapturedStderr().find("Error - Can't create log-file! Aborting..."),
         std::string::npos)
-        << "and says so";
+        << "a log file that cannot be created shows its box";
+    EXPECT_EQ(noLog.exitCode(), 1) << "and is fatal";
+    EXPECT_EQ(noLog.reason(), "debug.log: Is a directory")
+        << "the reason names the file and the system's words";
 }
 
 } // namespace

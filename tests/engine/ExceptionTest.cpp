@@ -1,5 +1,6 @@
 // The error objects: catalogue texts, the 1023-character cut, report texts, out of memory.
 #include "engine/Exception.h"
+#include "engine/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -95,20 +96,30 @@ TEST(ExceptionReport, ReportEchoesOnStandardError) {
     EXPECT_NE(echoed.find("Error!: Error - boom"), std::string::npos) << echoed;
 }
 
-TEST(OutOfMemory, ImpossibleAllocationThrowsCatalogueEntry) {
+TEST(OutOfMemory, ImpossibleAllocationThrowsTheCatalogueError) {
 #ifdef DEMO_UNDER_ASAN
     GTEST_SKIP() << "the sanitizer's allocator aborts on impossible sizes instead of failing";
 #else
     installOutOfMemoryHandler();
+    const volatile size_t impossible = static_cast<size_t>(-1) / 2;
     void* volatile block = nullptr;
     try {
-        block = ::operator new(static_cast<size_t>(-1) / 2);
+        block = ::operator new(impossible);
         ADD_FAILURE() << "an impossible allocation must not succeed";
         ::operator delete(block);
-    } catch (const ExceptionType& e) {
-        EXPECT_STREQ(e.getText(), "Error - out of memory! Aborting...")
-            << "the new-handler throws errOutOfMemory";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.text(), "Error - out of memory! Aborting...")
+            << "the new-handler throws the errOutOfMemory text";
+        EXPECT_FALSE(e.reason().empty()) << "with a reason";
+        EXPECT_FALSE(e.shown()) << "nobody has shown it: the catch-all says \"Sorry.\"";
     }
+    // A nothrow new must still yield null: the handler's Error may not escape it (which would
+    // end the process) nor turn into a pointer.
+    EXPECT_EQ(::operator new(impossible, std::nothrow), nullptr) << "nothrow operator new";
+    uint8_t* array = new (std::nothrow) uint8_t[impossible];
+    EXPECT_EQ(array, nullptr) << "nothrow array new";
+    delete[] array;
+    EXPECT_EQ(std::get_new_handler(), &outOfMemoryHandler) << "the handler stays installed";
     std::set_new_handler(nullptr);
 #endif
 }

@@ -1,12 +1,12 @@
 // The show clock on a counter the test controls: tick conversions, setTicks steps, wrap-around.
 #include "engine/Timer.h"
 
-#include "engine/Exception.h"
+#include "engine/Error.h"
 #include "engine/TickCount.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <string>
 
 namespace {
 
@@ -123,13 +123,12 @@ TEST_F(TimerTest, UpdateWhenStoppedThrows) {
         try {
             timer.update();
             ADD_FAILURE() << "update must throw " << when;
-        } catch (ExceptionSpace::Exception* e) {
-            std::unique_ptr<ExceptionSpace::Exception> owned(e);
-            EXPECT_EQ(e->getMessage(),
-                      "An attempt was made to use the timer before it was started!")
-                << when;
-            EXPECT_EQ(e->getFile(), "Timer") << when;
-            EXPECT_EQ(e->getLine(), 102) << when;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.text(), "An attempt was made to use the timer before it was started!")
+                << when << ": the timer's own message is what the user sees";
+            EXPECT_NE(e.reason().find("stopped"), std::string::npos)
+                << when << ": the reason says the timer was stopped (" << e.reason() << ")";
+            EXPECT_FALSE(e.shown()) << when << ": nobody has shown it yet";
         }
     };
     expectNotStarted("before start");

@@ -1,8 +1,12 @@
 // The music steps: set-up, start and stop of the soundtrack over the sound library.
 #include "media/Music.h"
+#include "engine/Error.h"
 #include "tests/media/SoundTestSupport.h"
+#include "tools/mp3encode/Mp3Encode.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -12,15 +16,20 @@ class MusicTest : public ::testing::Test {
     ScratchDir dir;
 };
 
-// Runs the call and returns the integer it throws, -1 when it returns normally.
-template <typename Call> int thrownInteger(Call call) {
+// Runs the call and returns the explanation of the Error it throws, "" when it returns
+// normally. The Error is one nobody has shown: the caller ends in "Sorry." and exit code 0.
+template <typename Call> std::string thrownExplanation(Call call) {
     try {
         call();
-    } catch (int code) {
-        return code;
+    } catch (const Error& error) {
+        EXPECT_FALSE(error.shown()) << "left to the catch-all's \"Sorry.\"";
+        EXPECT_EQ(error.exitCode(), 0) << "the run still ends with exit code 0";
+        return error.explanation();
     }
-    return -1;
+    return "";
 }
+
+const std::string withoutSound = " - run with noaudio to play the show without sound";
 
 TEST_F(MusicTest, StoppingBeforeSetUpIsHarmless) {
     stopMusic();
@@ -28,20 +37,59 @@ TEST_F(MusicTest, StoppingBeforeSetUpIsHarmless) {
     EXPECT_EQ(musicStream, 0u) << "no stream exists without set-up";
 }
 
-TEST_F(MusicTest, MissingSoundtrackThrowsOne) {
+TEST_F(MusicTest, MissingSoundtrackNamesTheFileAndTheSystemsReason) {
     WorkingDirectory cwd(dir.path());
     ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
-    EXPECT_EQ(thrownInteger([] { setUpMusic(); }), 1) << "no velmorin.mp3 in the folder";
+    EXPECT_EQ(thrownExplanation([] { setUpMusic(); }),
+              "Couldn't load the soundtrack: velmorin.mp3: No such file or directory" +
+                  withoutSound)
+        << "no velmorin.mp3 in the folder";
     EXPECT_EQ(musicStream, 0u);
     stopMusic();
     stopMusic();
 }
 
-TEST_F(MusicTest, NoAudioDeviceThrowsZero) {
+TEST_F(MusicTest, DamagedSoundtrackNamesTheFileAndLibmpg123sReason) {
+    WorkingDirectory cwd(dir.path());
+    const std::string junk = "Not a single MPEG audio frame in these bytes.\n";
+    writeBytes(dir.file("velmorin.mp3"), std::vector<uint8_t>(junk.begin(), junk.end()));
+    ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    EXPECT_EQ(thrownExplanation([] { setUpMusic(); }),
+              "Couldn't load the soundtrack: velmorin.mp3: libmpg123 found no MPEG audio frame "
+              "in it" +
+                  withoutSound);
+    stopMusic();
+}
+
+TEST_F(MusicTest, NoAudioDeviceNamesTheDeviceSdlsReasonAndNoaudio) {
     WorkingDirectory cwd(dir.path());
     writeToneMp3(dir, "velmorin.mp3", 44100, 2, 0.5);
     ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
-    EXPECT_EQ(thrownInteger([] { setUpMusic(); }), 0) << "the output cannot start";
+    const std::string explanation = thrownExplanation([] { setUpMusic(); });
+    EXPECT_EQ(explanation.rfind("Couldn't open the sound device: SDL could not start audio for "
+                                "the default output device (",
+                                0),
+              0u)
+        << "says the sound device could not be opened: " << explanation;
+    EXPECT_NE(explanation.find("no-such-driver"), std::string::npos)
+        << "SDL's own words name the driver it could not use: " << explanation;
+    EXPECT_EQ(explanation.substr(explanation.size() - withoutSound.size()), withoutSound)
+        << "and names the word that plays the show without sound: " << explanation;
+    stopMusic();
+}
+
+// SDL's disk driver starts but cannot open its device when its output file cannot be made.
+TEST_F(MusicTest, ADeviceThatCannotOpenNamesTheDriverSdlsReasonAndNoaudio) {
+    WorkingDirectory cwd(dir.path());
+    writeToneMp3(dir, "velmorin.mp3", 44100, 2, 0.5);
+    const std::string output = dir.file("no-such-folder/out.raw");
+    ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+    ScopedEnv file("SDL_DISKAUDIOFILE", output.c_str());
+    EXPECT_EQ(thrownExplanation([] { setUpMusic(); }),
+              "Couldn't open the sound device: SDL's \"disk\" driver could not open the default "
+              "output device (Couldn't open " +
+                  output + ")" + withoutSound);
+    EXPECT_EQ(musicStream, 0u) << "no stream without a device";
     stopMusic();
 }
 
@@ -49,9 +97,9 @@ TEST_F(MusicTest, SoundtrackPlaysAndStopsTwice) {
     WorkingDirectory cwd(dir.path());
     writeToneMp3(dir, "velmorin.mp3", 44100, 2, 2.0);
     ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
-    ASSERT_EQ(thrownInteger([] { setUpMusic(); }), -1) << "set-up succeeds";
+    ASSERT_EQ(thrownExplanation([] { setUpMusic(); }), "") << "set-up succeeds";
     ASSERT_NE(musicStream, 0u);
-    ASSERT_EQ(thrownInteger([] { startMusic("data/velmorin(prv).mp3"); }), -1);
+    ASSERT_EQ(thrownExplanation([] { startMusic("data/velmorin(prv).mp3"); }), "");
     const SoundHandle stream = musicStream;
     EXPECT_NE(soundChannelIsActive(stream), 0) << "the soundtrack plays after start";
     stopMusic();
@@ -66,19 +114,21 @@ TEST_F(MusicTest, CaptureOnlySetUpDecodesAheadWithoutADevice) {
     WorkingDirectory cwd(dir.path());
     writeToneMp3(dir, "velmorin.mp3", 44100, 2, 30.0);
     ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
-    ASSERT_EQ(thrownInteger([] { setUpMusic(true); }), -1) << "capture-only needs no device";
+    ASSERT_EQ(thrownExplanation([] { setUpMusic(true); }), "") << "capture-only needs no device";
     CollectingDsp capture;
     ASSERT_NE(soundChannelSetDsp(musicStream, CollectingDsp::callback, &capture), 0u);
-    ASSERT_EQ(thrownInteger([] { startMusic("data/velmorin(prv).mp3"); }), -1);
+    ASSERT_EQ(thrownExplanation([] { startMusic("data/velmorin(prv).mp3"); }), "");
     ASSERT_TRUE(waitUntilInactive(musicStream)) << "the soundtrack reaches its end";
     EXPECT_TRUE(capture.collected() == referenceDecode(dir.file("velmorin.mp3")))
         << "the capture holds the whole soundtrack in order";
 }
 
-TEST_F(MusicTest, StartWithoutAStreamThrowsTwo) {
+TEST_F(MusicTest, StartWithoutAStreamSaysThereIsNone) {
     ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
     ASSERT_NE(soundInit(-1, 44100, 16), 0);
-    EXPECT_EQ(thrownInteger([] { startMusic(""); }), 2) << "no stream to play";
+    EXPECT_EQ(thrownExplanation([] { startMusic(""); }),
+              "Couldn't play the soundtrack: there is no stream 0")
+        << "no stream to play";
     soundFree();
 }
 

@@ -85,6 +85,33 @@ TEST_F(SoundBadInputTest, FilesWithoutMpegAudioAreRefusedAtCreation) {
     EXPECT_EQ(create("stub.mp3", header), 0u) << "a file cut inside its first frame";
 }
 
+// Each refusal leaves its reason in soundErrorText: the file and the system's or libmpg123's
+// words.
+TEST_F(SoundBadInputTest, EachRefusalSaysWhichFileAndWhy) {
+    const auto reasonFor = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        EXPECT_EQ(create(name, bytes), 0u) << name << " is refused";
+        return std::string(soundErrorText());
+    };
+    const std::string missing = dir.file("missing.mp3");
+    EXPECT_EQ(soundStreamCreateFile(missing.c_str(), 0), 0u);
+    EXPECT_EQ(std::string(soundErrorText()), missing + ": No such file or directory");
+    EXPECT_EQ(reasonFor("empty.mp3", {}), dir.file("empty.mp3") + ": the file is empty");
+    std::filesystem::create_directory(dir.file("folder.mp3"));
+    EXPECT_EQ(soundStreamCreateFile(dir.file("folder.mp3").c_str(), 0), 0u);
+    EXPECT_EQ(std::string(soundErrorText()),
+              dir.file("folder.mp3") + ": a directory, not a sound file");
+    const std::string text = "This is not a sound file at all.\n";
+    EXPECT_EQ(reasonFor("text.mp3", std::vector<uint8_t>(text.begin(), text.end())),
+              dir.file("text.mp3") + ": libmpg123 found no MPEG audio frame in it");
+    const std::string wave = reasonFor("wave.mp3", wavFile());
+    EXPECT_EQ(wave.rfind(dir.file("wave.mp3") + ": libmpg123: ", 0), 0u)
+        << "a WAV file: libmpg123's own words on what it looked for (" << wave << ")";
+
+    writeToneMp3(dir, "good.mp3", 44100, 2, 0.5);
+    EXPECT_NE(soundStreamCreateFile(dir.file("good.mp3").c_str(), 0), 0u);
+    EXPECT_STREQ(soundErrorText(), "") << "a stream that opens leaves no reason";
+}
+
 TEST_F(SoundBadInputTest, RandomBytesAreRefusedRatherThanPlayedAsNoise) {
     for (uint32_t seed = 1; seed <= 20; ++seed)
         EXPECT_EQ(create("random.mp3", randomBytes(16384, seed)), 0u)

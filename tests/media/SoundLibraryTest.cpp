@@ -203,6 +203,26 @@ TEST_F(SoundLibraryTest, StoppingAndFreeingBeforeAnythingStartedIsHarmless) {
     EXPECT_EQ(soundFree(), 1);
 }
 
+// A refused set-up names the device or the setting and, where SDL had a word, gives it.
+TEST_F(SoundLibraryTest, RefusedSetUpSaysWhy) {
+    ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    EXPECT_EQ(soundInit(99, 44100, 16), 0) << "there is no 99th output device";
+    EXPECT_EQ(std::string(soundErrorText())
+                  .rfind("there is no output device 99 (SDL's \"dummy\" "
+                         "driver lists ",
+                         0),
+              0u)
+        << soundErrorText();
+    EXPECT_EQ(soundInit(-1, 1000, 16), 0);
+    EXPECT_STREQ(soundErrorText(), "1000 Hz is outside the 8000 to 192000 Hz an output can run at");
+    ASSERT_NE(soundInit(-1, 44100, 16), 0) << "the dummy driver's default device opens";
+    EXPECT_STREQ(soundErrorText(), "") << "no reason after a success";
+    EXPECT_EQ(soundInit(-1, 44100, 16), 0);
+    EXPECT_STREQ(soundErrorText(), "the sound library is initialised already");
+    EXPECT_EQ(soundStreamPlay(12345, 0, 0), 0);
+    EXPECT_STREQ(soundErrorText(), "there is no stream 12345");
+}
+
 TEST_F(SoundLibraryTest, FreeingWhileDecodingAheadStopsTheWorker) {
     const std::string path = writeToneMp3(dir, "free.mp3", 44100, 2, 20.0);
     ASSERT_NE(soundInit(-1, 44100, soundInitDecodeOnly), 0);

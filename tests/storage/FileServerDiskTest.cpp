@@ -3,6 +3,7 @@
 
 #include "StorageTestSupport.h"
 #include "engine/DebugServer.h"
+#include "engine/Error.h"
 #include "engine/Exception.h"
 
 #include <gtest/gtest.h>
@@ -81,10 +82,13 @@ TEST_F(DiskTest, MissingFileThrowsOpenError) {
     try {
         server.getFile(name);
         FAIL() << "a missing file must throw";
-    } catch (const ExceptionType& e) {
-        EXPECT_STREQ(e.getText(), "Error - couldn't open file %s! Aborting...") << "errOpenFile";
-        EXPECT_EQ(std::string(e.getDetail()), name) << "the name is the detail";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.text(), "Error - couldn't open file " + name + "! Aborting...")
+            << "errOpenFile's text with the name filled in";
+        EXPECT_EQ(e.reason(), name + ": No such file or directory") << "and the system's reason";
     }
+    EXPECT_EQ(std::string(errOpenFile.getDetail()), name)
+        << "the catalogue entry keeps the name as its detail";
     EXPECT_EQ(logText(), "{FileServer::File}: Opening file " + name + "... Failed!\n");
     EXPECT_EQ(server.getCount(), 0) << "the failed load gives its record back";
 
@@ -98,9 +102,10 @@ TEST_F(DiskTest, EmptyFileFailsAtTheReadStep) {
     try {
         server.getFileSize(name);
         FAIL() << "a 0-byte file must throw";
-    } catch (const ExceptionType& e) {
-        EXPECT_STREQ(e.getText(), "Error - couldn't read file %s! Aborting...") << "errReadFile";
-        EXPECT_EQ(std::string(e.getDetail()), name) << "the name is the detail";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.text(), "Error - couldn't read file " + name + "! Aborting...")
+            << "errReadFile's text with the name filled in";
+        EXPECT_EQ(e.reason(), name + ": the file is empty") << "and why it could not be read";
     }
     EXPECT_EQ(logText(), "{FileServer::File}: Opening file " + name +
                              "... Done.\n"
@@ -111,7 +116,31 @@ TEST_F(DiskTest, EmptyFileFailsAtTheReadStep) {
 TEST_F(DiskTest, ADirectoryIsNoFile) {
     std::filesystem::create_directory(dir.file("folder"));
     FileServer server(nullptr, 200);
-    EXPECT_THROW(server.getFile(dir.file("folder")), ExceptionType) << "no crash on a directory";
+    try {
+        server.getFile(dir.file("folder"));
+        FAIL() << "a directory is no file to load";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.reason(), dir.file("folder") + ": not a regular file (a directory)")
+            << "the reason says what the name is instead";
+    }
+}
+
+TEST_F(DiskTest, AFileWithoutReadPermissionGivesTheSystemsReason) {
+    const std::string name = dir.write("secret.jpg", "hidden");
+    std::filesystem::permissions(dir.path, std::filesystem::perms::owner_all |
+                                               std::filesystem::perms::group_exec |
+                                               std::filesystem::perms::others_exec);
+    std::filesystem::permissions(name, std::filesystem::perms::owner_write);
+    const int result = runUnprivileged([&] {
+        try {
+            FileServer server(nullptr, 200);
+            server.getFile(name);
+            return 1;
+        } catch (const Error& e) {
+            return e.reason() == name + ": Permission denied" ? 0 : 2;
+        }
+    });
+    EXPECT_EQ(result, 0) << "1: the file loaded, 2: another reason than \"Permission denied\"";
 }
 
 TEST_F(DiskTest, OnlyRegularFilesAreLoaded) {
@@ -124,13 +153,15 @@ TEST_F(DiskTest, OnlyRegularFilesAreLoaded) {
                                               [&] {
                                                   try {
                                                       server.getFile(name);
-                                                  } catch (const ExceptionType& e) {
-                                                      failure = e.getText();
+                                                  } catch (const Error& e) {
+                                                      failure = e.explanation();
                                                   }
                                               }))
             << name << " must not block the load";
-        EXPECT_EQ(failure, "Error - couldn't open file %s! Aborting...")
-            << name << " is refused at the open step (errOpenFile)";
+        EXPECT_EQ(failure, "Error - couldn't open file " + name + "! Aborting...: " + name +
+                               ": not a regular file (" +
+                               (name == fifo ? "a FIFO" : "a character device") + ")")
+            << name << " is refused at the open step (errOpenFile), saying what it is";
         EXPECT_EQ(server.getCount(), 0) << "the refused load gives its record back";
     }
 }
@@ -142,20 +173,24 @@ TEST_F(DiskTest, CapacityLeavesOneRecordUnused) {
     try {
         server.getFile(dir.write("c", "c"));
         FAIL() << "the third file of capacity 3 must throw";
-    } catch (const ExceptionType& e) {
-        EXPECT_STREQ(e.getText(), "Error - too many files in FileServer! Aborting...");
+    } catch (const Error& e) {
+        EXPECT_EQ(e.text(), "Error - too many files in FileServer! Aborting...");
+        EXPECT_EQ(e.reason(),
+                  "its 3 records hold 2 files; " + dir.file("c") + " would need the last one")
+            << "the reason counts the records";
     }
     EXPECT_NE(server.getFile(dir.file("a")), nullptr) << "loaded files are still served";
 }
 
 TEST(FileRecord, EmptyRecordThrowsFileNotFound) {
     FileServer::File record;
-    EXPECT_THROW(record.getName(), ExceptionType) << "no name yet";
+    EXPECT_THROW(record.getName(), Error) << "no name yet";
     try {
         record.getBytes();
         FAIL() << "no bytes yet";
-    } catch (const ExceptionType& e) {
-        EXPECT_STREQ(e.getText(), "Error - file %s not found! Aborting...") << "errFileNotFound";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.text(), "Error - file  not found! Aborting...")
+            << "errFileNotFound, whose detail is not set";
     }
 }
 

@@ -1,6 +1,7 @@
 // OImage: decoding of colour and grey JPEGs, the kept top-left of larger pictures, and every kind
-// of bad picture ending in errReadFile with the path as detail.
+// of bad picture ending in errReadFile with the path as detail and the reason behind it.
 #include "storage/OImage.h"
+#include "engine/Error.h"
 #include "engine/Exception.h"
 #include "storage/JpegDecoder.h"
 #include "tests/storage/PicturesTestSupport.h"
@@ -16,19 +17,30 @@ namespace {
 
 const std::string path = "data/dovari1.jpg";
 
-// Loads path from a pack holding one file under that name; expects errReadFile with the path.
-void expectReadFileError(const std::vector<uint8_t>& bytes, const char* what) {
+const std::string readFileText = "Error - couldn't read file " + path + "! Aborting...";
+
+// Loads path from a pack holding one file under that name; expects errReadFile naming the path
+// and returns the Error's reason.
+std::string expectReadFileError(const std::vector<uint8_t>& bytes, const char* what) {
     PackFixture fixture({{path, bytes}});
+    std::string reason = "<no error>";
     try {
         OImage image(path, -1, -1);
         ADD_FAILURE() << what << ": the load should have failed";
-    } catch (const ExceptionType& error) {
-        EXPECT_STREQ(error.getText(), errReadFile.getText()) << what << ": wrong error";
-        EXPECT_EQ(std::string(error.getDetail()), path) << what << ": the detail names the picture";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.text(), readFileText) << what << ": errReadFile naming the picture";
+        EXPECT_FALSE(error.reason().empty()) << what << ": a reason is given";
+        reason = error.reason();
     }
     EXPECT_EQ(std::string(fixture.debug->getLastText()),
               "{OImage::OImage()}: Reading " + path + "...Failed!")
         << what << ": the failure is logged on the progress line";
+    return reason;
+}
+
+// Expects the bad picture to fail with exactly the reason given.
+void expectReason(const std::vector<uint8_t>& bytes, const std::string& reason, const char* what) {
+    EXPECT_EQ(expectReadFileError(bytes, what), reason) << what;
 }
 
 // Position of the JPEG's frame header (the SOFn marker's first byte), or 0 when there is none.
@@ -98,28 +110,37 @@ TEST(OImageDecoding, FoundByBaseNameAndWithoutCase) {
 
 TEST(OImageBadInput, EveryBadPictureEndsInReadFileError) {
     const std::vector<uint8_t> good = colourJpeg(640, 240);
-    expectReadFileError(std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2),
-                        "truncated JPEG");
-    expectReadFileError(std::vector<uint8_t>(good.begin(), good.begin() + 300),
-                        "JPEG cut inside its header");
+    expectReason(std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2),
+                 "libjpeg-turbo: Premature end of JPEG file", "truncated JPEG");
+    expectReason(std::vector<uint8_t>(good.begin(), good.begin() + 300),
+                 "libjpeg-turbo: Invalid JPEG file structure: missing SOS marker",
+                 "JPEG cut inside its header");
     std::vector<uint8_t> noise(20000);
     uint32_t state = 12345;
     for (uint8_t& b : noise) {
         state = state * 1103515245u + 12345u;
         b = static_cast<uint8_t>(state >> 16);
     }
-    expectReadFileError(noise, "random bytes");
+    EXPECT_EQ(expectReadFileError(noise, "random bytes").rfind("libjpeg-turbo: Not a JPEG file", 0),
+              0u)
+        << "libjpeg-turbo's own words";
     std::vector<uint8_t> noisyJpeg = noise;
     noisyJpeg[0] = 0xFF, noisyJpeg[1] = 0xD8, noisyJpeg[2] = 0xFF;
-    expectReadFileError(noisyJpeg, "random bytes behind a JPEG start marker");
-    expectReadFileError({}, "zero-length entry");
-    expectReadFileError(
-        {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
-        "PNG signature");
+    EXPECT_EQ(expectReadFileError(noisyJpeg, "random bytes behind a JPEG start marker")
+                  .rfind("libjpeg-turbo: ", 0),
+              0u);
+    expectReason({}, "no JPEG data (0 bytes)", "zero-length entry");
+    expectReason({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
+                 "libjpeg-turbo: Not a JPEG file: starts with 0x89 0x50", "PNG signature");
     std::vector<uint8_t> cmyk(640 * 240 * 4, 100);
-    expectReadFileError(encodeJpeg(cmyk.data(), 640, 240, 4, 90, false), "CMYK JPEG");
-    expectReadFileError(colourJpeg(320, 240), "picture narrower than 640");
-    expectReadFileError(colourJpeg(640, 120), "picture lower than 240");
+    expectReason(encodeJpeg(cmyk.data(), 640, 240, 4, 90, false),
+                 "4 colour components; only grey (1) and colour (3) pictures decode", "CMYK JPEG");
+    expectReason(colourJpeg(320, 240),
+                 "the picture is 320 x 240, smaller than the show's 640 x 240",
+                 "picture narrower than 640");
+    expectReason(colourJpeg(640, 120),
+                 "the picture is 640 x 120, smaller than the show's 640 x 240",
+                 "picture lower than 240");
 }
 
 TEST(OImageBadInput, DataCutShortBehindAnEndMarkerIsDamage) {
@@ -129,14 +150,18 @@ TEST(OImageBadInput, DataCutShortBehindAnEndMarkerIsDamage) {
         std::vector<uint8_t> cut(good.begin(), good.begin() + good.size() * percent / 100);
         cut.push_back(0xFF);
         cut.push_back(0xD9);
-        expectReadFileError(cut,
-                            ("first " + std::to_string(percent) + " % and an end marker").c_str());
+        const std::string what = "first " + std::to_string(percent) + " % and an end marker";
+        EXPECT_EQ(
+            expectReadFileError(cut, what.c_str()).rfind("libjpeg-turbo: Corrupt JPEG data", 0), 0u)
+            << what << ": the library's warning that meant damage is the reason";
     }
     // Junk in the entropy-coded data is corrupt data, not a picture.
     std::vector<uint8_t> junk = good;
     const size_t middle = good.size() / 2;
     junk[middle] = 0xFF, junk[middle + 1] = 0xD0 + 3; // a restart marker out of order
-    expectReadFileError(junk, "a stray restart marker inside the scan");
+    EXPECT_EQ(expectReadFileError(junk, "a stray restart marker inside the scan")
+                  .rfind("libjpeg-turbo: Corrupt JPEG data", 0),
+              0u);
 }
 
 TEST(OImageDecoding, WarningsThatLoseNothingAreKept) {
@@ -193,8 +218,8 @@ TEST(OImageBadInput, CorruptScanDataNeverCrashes) {
         try {
             OImage image(path, -1, -1);
             EXPECT_NE(image.getPixels(), nullptr);
-        } catch (const ExceptionType& error) {
-            EXPECT_STREQ(error.getText(), errReadFile.getText()) << "corruption at byte " << at;
+        } catch (const Error& error) {
+            EXPECT_EQ(error.text(), readFileText) << "corruption at byte " << at;
         }
     }
 }
@@ -204,13 +229,35 @@ TEST(OImageBadInput, PictureMissingFromPackFailsWithItsPath) {
     try {
         OImage image("data/rozerid12.jpg", -1, -1);
         ADD_FAILURE() << "a picture the pack does not hold cannot load";
-    } catch (const ExceptionType& error) {
-        EXPECT_STREQ(error.getText(), errReadFile.getText());
-        EXPECT_STREQ(error.getDetail(), "data/rozerid12.jpg") << "the detail names the picture";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.text(), "Error - couldn't read file data/rozerid12.jpg! Aborting...")
+            << "the text names the picture";
+        EXPECT_EQ(error.reason(), "not in the pack " + fixture.packPath())
+            << "the reason says the pack lacks it";
+    }
+}
+
+TEST(OImageBadInput, AnEntryOutsideThePackSaysWhere) {
+    const std::vector<uint8_t> jpeg = colourJpeg(640, 240);
+    PackFixture fixture({{path, jpeg}});
+    // The pack loses its last byte after parsing: the entry now reaches past its end.
+    std::filesystem::resize_file(fixture.packPath(),
+                                 std::filesystem::file_size(fixture.packPath()) - 1);
+    try {
+        OImage image(path, -1, -1);
+        ADD_FAILURE() << "a picture cut by its pack cannot load";
+    } catch (const Error& error) {
+        EXPECT_NE(error.reason().find("reaches past the end of the pack"), std::string::npos)
+            << error.reason();
     }
 }
 
 TEST(OImageBadInput, NoFileServerFailsLikeAMissingPicture) {
     setProcessFileServer(nullptr);
-    EXPECT_THROW(OImage(path, -1, -1), ExceptionType);
+    try {
+        OImage image(path, -1, -1);
+        ADD_FAILURE() << "no FileServer, no picture";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.explanation(), readFileText + ": no FileServer to load it from");
+    }
 }

@@ -1,6 +1,6 @@
 // OImage's shared data: the decoder is set up while no picture has loaded yet. Runs in its own
 // process, since the usage count only rises.
-#include "engine/Exception.h"
+#include "engine/Error.h"
 #include "storage/OImage.h"
 #include "tests/storage/PicturesTestSupport.h"
 
@@ -36,7 +36,7 @@ TEST(OImageUsageCount, FirstPictureSetsUpSharedDataAndFailuresDoNotCount) {
             {{"data/broken.jpg", broken}, {"data/dovari1.jpg", good}, {"data/dovari2.jpg", good}},
             1, 0);
         ASSERT_EQ(OImage::getUsageCount(), 0);
-        EXPECT_THROW(OImage("data/broken.jpg", -1, -1), ExceptionType);
+        EXPECT_THROW(OImage("data/broken.jpg", -1, -1), Error);
         EXPECT_EQ(OImage::getUsageCount(), 0) << "a failed first load leaves the count at 0";
 
         OImage first("data/dovari1.jpg", -1, -1);

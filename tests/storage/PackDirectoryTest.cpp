@@ -2,6 +2,7 @@
 #include "storage/FileServer.h"
 
 #include "StorageTestSupport.h"
+#include "engine/Error.h"
 #include "engine/Exception.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,60 @@ TEST_F(PackTest, StatusesOfUnreadablePacks) {
     EXPECT_EQ(parse("xy" + packMarker), -5) << "a pack ending with the marker";
     EXPECT_EQ(parse("@" + packMarker + "\n@@"), -5)
         << "the byte that breaks a partial match is not retried, so a third '@' hides the marker";
+}
+
+// Each failed parse leaves a reason for people: the pack, what went wrong (the system's words or
+// what the parser met, quoted, and at which byte) and the status.
+TEST_F(PackTest, AFailedParseSaysWhatItMetAndWhere) {
+    const std::string pack = dir.file("_.dat");
+    const auto problemOf = [&](const std::string& bytes) {
+        parse(bytes);
+        return directory.getProblem();
+    };
+    EXPECT_EQ(directory.parse(dir.file("missing.dat")), -1);
+    EXPECT_EQ(directory.getProblem(),
+              dir.file("missing.dat") + ": No such file or directory (status -1)")
+        << "a missing pack: the system's words";
+    directory.parse(dir.path.string());
+    EXPECT_EQ(directory.getProblem(),
+              dir.path.string() + ": not a regular file (a directory) (status -1)");
+    EXPECT_EQ(problemOf(""), pack + ": the file is empty (status -3)");
+
+    EXPECT_EQ(problemOf("no marker in here"),
+              pack + ": no pack marker in its 17 bytes, which begin \"no marker in here\" "
+                     "(status -5)")
+        << "what the parser met instead of the marker";
+    EXPECT_EQ(problemOf(std::string("\x01\x02") + std::string(30, 'j')),
+              pack + ": no pack marker in its 32 bytes, which begin "
+                     "\"\\x01\\x02jjjjjjjjjjjjjjjjjjjjjj\"... (status -5)")
+        << "other bytes as \\xNN, a long start cut";
+    EXPECT_EQ(problemOf("xy" + packMarker),
+              pack + ": the pack ends with its marker (at byte 2): no directory follows "
+                     "(status -5)");
+
+    // The directory starts at byte 46, after the 45-byte marker and the separator.
+    EXPECT_EQ(problemOf(packMarker + "\n"),
+              pack + ": the directory at byte 46 has no closing @@ before the end of the pack "
+                     "(0 entries read, 46 bytes) (status -6)");
+    EXPECT_EQ(problemOf(packBytes("a@3")),
+              pack + ": the size of entry 1 (\"a\") at byte 48, \"3\", runs into the end of the "
+                     "pack without its closing @ (status -6)");
+    EXPECT_EQ(problemOf(packBytes("a@3@abc")),
+              pack + ": entry 2 at byte 50: the name \"abc\" runs into the end of the pack "
+                     "without its closing @ (status -6)");
+    const std::string tooLong(PackDirectory::maxNameLength + 1, 'n');
+    EXPECT_EQ(problemOf(packBytes("a@1@" + tooLong + "@1@@", "xy")),
+              pack + ": entry 2 at byte 50: a name of 512 bytes, \"nnnnnnnnnnnnnnnnnnnnnnnn\"..., "
+                     "longer than 511 (status -6)");
+    std::string full;
+    for (int k = 0; k < PackDirectory::maxEntries; ++k)
+        full += "f@1@";
+    EXPECT_EQ(problemOf(packBytes(full + "extra@1@@")),
+              pack + ": entry 1025 at byte " + std::to_string(46 + full.size()) +
+                  ", \"extra\": more entries than the 1024 a directory holds (status -6)");
+
+    ASSERT_EQ(parse(packOf({{"a", "x"}})), 0);
+    EXPECT_EQ(directory.getProblem(), "") << "a parse that succeeds leaves no problem";
 }
 
 TEST_F(PackTest, OnlyRegularFilesAreOpened) {
@@ -156,6 +211,25 @@ TEST_F(PackTest, AtMost1024Entries) {
     EXPECT_EQ(parse(packBytes(directoryText + "extra@1@@", data + "z")), -6) << "1025 entries";
 }
 
+TEST_F(PackTest, AnEntryThatCannotBeReadSaysWhy) {
+    const std::string pack = dir.file("_.dat");
+    ASSERT_EQ(parse(packBytes("ok@1@big@100@neg@-5@@", "abc")), 0);
+    const auto problemOf = [&](const std::string& name) {
+        std::string problem = "<none>";
+        std::unique_ptr<uint8_t[]> block(directory.readFile(name, &problem));
+        return block ? "<read> " + problem : problem;
+    };
+    EXPECT_EQ(problemOf("missing.jpg"), "not in the pack " + pack);
+    EXPECT_EQ(problemOf("big"), "its entry \"big\" in " + pack +
+                                    " (100 bytes at byte 68) reaches past the end of the pack "
+                                    "(70 bytes)")
+        << "where the entry lies and how long the pack is";
+    EXPECT_EQ(problemOf("neg"), "its entry \"neg\" in " + pack + " has a negative size (-5)");
+    EXPECT_EQ(problemOf("ok"), "<read> <none>") << "a read that succeeds leaves no problem";
+    std::filesystem::remove(pack);
+    EXPECT_EQ(problemOf("ok"), pack + ": No such file or directory") << "a pack that is gone";
+}
+
 TEST_F(PackTest, BytesOutsideThePackAreNotRead) {
     ASSERT_EQ(parse(packBytes("big@100@neg@-5@after@2@@", "abc")), 0)
         << "sizes are not checked while parsing";
@@ -189,9 +263,23 @@ TEST_F(PackTest, FileServerOpenSwitchesToThePack) {
     try {
         server.open(dir.write("bad.dat", packBytes("a@3")));
         FAIL() << "a malformed directory must throw";
-    } catch (const ExceptionType& e) {
-        EXPECT_STREQ(e.getText(), "Error - couldn't read metadata! Aborting...")
-            << "open throws errReadMetadata";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.text(), "Error - couldn't read metadata! Aborting...")
+            << "open throws the errReadMetadata text";
+        EXPECT_EQ(e.reason(), server.getDirectory().getProblem())
+            << "with the parser's reason: what it met, where, and its status";
+        EXPECT_NE(e.explanation().find("the size of entry 1 (\"a\") at byte 48"), std::string::npos)
+            << e.explanation();
+        EXPECT_NE(e.explanation().find("(status -6)"), std::string::npos) << e.explanation();
+    }
+    try {
+        server.open(dir.file("missing.dat"));
+        FAIL() << "a missing pack must throw";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.explanation(),
+                  "Error - couldn't read metadata! Aborting...: " + dir.file("missing.dat") +
+                      ": No such file or directory (status -1)")
+            << "a missing pack names itself and the system's reason";
     }
     EXPECT_FALSE(packMode) << "a failed open leaves disk mode";
 

@@ -66,6 +66,8 @@ class PackFixture {
     PackFixture(const PackFixture&) = delete;
     PackFixture& operator=(const PackFixture&) = delete;
 
+    std::string packPath() const { return folder.file("_.dat"); }
+
     ScratchDir folder;
     std::unique_ptr<DebugServer> debug;
     std::unique_ptr<FileServer> server;
