@@ -27,7 +27,7 @@ namespace {
 // them, and a sink deleted at the end may still log; both stay reachable for leak checks.
 DebugServer* debugServer = nullptr;
 // Made once with the other two; the system requires it, nothing in the show reads it.
-ExceptionServer* exceptionServer = nullptr;
+std::unique_ptr<ExceptionServer> exceptionServer;
 // Serves the pack to every run of the process; each run opens its pack through it.
 FileServer* fileServer = nullptr;
 
@@ -54,7 +54,7 @@ void createServers() {
     debugServer = new (std::nothrow) DebugServer(11, 0);
     if (debugServer == nullptr)
         serviceFailed("Error - Couldn't initialize debug-server! Aborting...");
-    exceptionServer = new (std::nothrow) ExceptionServer(debugServer);
+    exceptionServer.reset(new (std::nothrow) ExceptionServer(debugServer));
     if (exceptionServer == nullptr)
         serviceFailed("Error - Couldn't initialize exception-server! Aborting...");
     fileServer = new (std::nothrow) FileServer(debugServer, 200);
