@@ -1,9 +1,10 @@
-// Snapshots: the video frame clock's readings and grid, saving and restoring a show (its
-// canvases, its compressed buffers, the buffers shared between snapshots), and on the
-// generated pack, shows restored from snapshots against one show stepped from its start
-// without stopping.
+// Snapshots and seeking: the video frame clock's readings and grid, saving and restoring a
+// show (its canvases, its compressed buffers, the buffers shared between snapshots), and on the
+// generated pack, shows restored from snapshots and seeks through the index against one show
+// stepped from its start without stopping.
 #include "app/MainLoop.h"
 #include "app/Run.h"
+#include "app/SeekIndex.h"
 #include "app/ShowClock.h"
 #include "app/ShowSnapshot.h"
 #include "storage/FileServer.h"
@@ -310,6 +311,89 @@ TEST(OnGeneratedPack, ShowsRestoredFromSnapshotsGoOnAsTheShowThatNeverStopped) {
             ASSERT_EQ(more, frame + 1 < frames) << "the show ends on its last frame";
         }
     }
+}
+
+TEST(OnGeneratedPack, SeeksLandOnTheFramesOfTheShowThatNeverStopped) {
+    const ContinuousShow& continuous = continuousShow();
+    SeekIndexOptions options;
+    options.spacingMs = 25;
+    SeekIndex index(preparedShow(), options);
+    auto show = std::make_unique<Show>();
+    std::vector<uint8_t> surface(640 * 480 * 4);
+    const FrameTarget target{surface.data(), 640 * 4};
+    const int64_t last = videoFrameCount() - 1;
+    auto check = [&](int64_t frame, int64_t reached, const char* what) {
+        ASSERT_EQ(reached, std::clamp<int64_t>(frame, 0, last)) << what;
+        EXPECT_EQ(pictureHash(show->pictures.effectBuffer), continuous.hashes[reached]) << what;
+        std::vector<uint8_t> expected(640 * 480 * 4);
+        show->drawPicture({expected.data(), 640 * 4});
+        EXPECT_TRUE(expected == surface) << what << ": the frame is drawn into the target";
+    };
+
+    // While the index is being built: far ahead of the builder, then near the start.
+    int64_t next = index.seek(*show, -1, 20000, target) + 1;
+    check(20000, next - 1, "a seek while the index is built");
+    next = index.seek(*show, next, 150, target) + 1;
+    check(150, next - 1, "back near the start");
+    next = index.seek(*show, next, 160, target) + 1;
+    check(160, next - 1, "a little forwards, from where the show is");
+    next = index.seek(*show, next, 160, target) + 1;
+    check(160, next - 1, "the same frame again");
+
+    index.waitUntilBuilt();
+    const SeekIndex::Figures figures = index.figures();
+    EXPECT_FALSE(figures.failed);
+    EXPECT_EQ(figures.framesStepped, videoFrameCount()) << "the builder stepped the whole show";
+
+    std::mt19937 draws(5);
+    for (int i = 0; i < 40; ++i) {
+        const int64_t frame = draws() % videoFrameCount();
+        next = index.seek(*show, next, frame, target) + 1;
+        check(frame, next - 1, "a seek in the finished index");
+    }
+    for (const int64_t frame : continuous.handOns) {
+        next = index.seek(*show, -1, frame, target) + 1;
+        check(frame, next - 1, "a seek to a scene's hand-on frame");
+    }
+    next = index.seek(*show, -1, last + 100, target) + 1;
+    check(last + 100, next - 1, "past the end: the last frame");
+    EXPECT_TRUE(show->finished()) << "the show has ended on its last frame";
+    next = index.seek(*show, next, -7, target) + 1;
+    check(-7, next - 1, "before the start: the first frame");
+
+    // Scene 0 steps several times faster than scenes 7 and 8: its snapshots lie further apart.
+    const std::vector<int64_t> frames = index.snapshotFrames();
+    ASSERT_GE(frames.size(), 10u);
+    EXPECT_EQ(frames.front(), 0) << "the first snapshot is the prepared show";
+    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
+    auto perThousandFrames = [&](int64_t from, int64_t to) {
+        const auto n = std::count_if(frames.begin(), frames.end(),
+                                     [&](int64_t f) { return f >= from && f < to; });
+        return 1000.0 * static_cast<double>(n) / static_cast<double>(to - from);
+    };
+    const std::vector<int64_t> handOns = handOnFrames();
+    EXPECT_GT(perThousandFrames(handOns[6], handOns[8]), 2 * perThousandFrames(0, handOns[0]))
+        << "snapshots per 1,000 frames in scenes 7-8 against scene 0";
+}
+
+TEST(OnGeneratedPack, IndexDroppedWhileBuildingStopsItsBuilder) {
+    auto index = std::make_unique<SeekIndex>(preparedShow());
+    auto show = std::make_unique<Show>();
+    index->seek(*show, -1, 100, noTarget);
+    EXPECT_FALSE(index->built()) << "the builder is still stepping the show";
+    const std::vector<uint8_t> reached(show->pictures.effectBuffer,
+                                       show->pictures.effectBuffer + bufferBytes);
+    index.reset(); // stops the builder and joins it
+
+    // The same frame stepped from the prepared show.
+    auto stepped = std::make_unique<Show>();
+    for (int number = 0; number < showBufferCount; ++number)
+        std::memcpy(showBuffer(stepped->pictures, number),
+                    showBuffer(preparedShow().pictures, number), bufferBytes);
+    for (int64_t frame = 0; frame <= 100; ++frame)
+        stepped->step(videoFrameTime(frame), noTarget);
+    EXPECT_EQ(0, std::memcmp(stepped->pictures.effectBuffer, reached.data(), bufferBytes))
+        << "a seek near the start while the builder is at work";
 }
 
 } // namespace
