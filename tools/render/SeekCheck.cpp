@@ -92,18 +92,20 @@ int runSeekCheck(const SeekCheckOptions& options) {
         run.close();
         return 1;
     }
+    // The index is built first, alone, as beside a player, whose main thread mostly sleeps;
+    // then the render gives the frames to compare with.
     SeekIndexOptions indexOptions;
     if (options.spacingMs > 0) indexOptions.spacingMs = options.spacingMs;
     SeekIndex index(*run.show(), indexOptions);
-    while (run.step().kind != Run::Step::Ended) {
-    }
-    if (run.close() != 0 || run.failed()) return 1;
     index.waitUntilBuilt();
     const SeekIndex::Figures figures = index.figures();
     if (figures.failed) {
         std::fprintf(stderr, "demo-render: the seek index could not be built\n");
         return 1;
     }
+    while (run.step().kind != Run::Step::Ended) {
+    }
+    if (run.close() != 0 || run.failed()) return 1;
 
     Show shown;
     int64_t next = -1;

@@ -10,8 +10,8 @@ struct SeekCheckOptions {
     double spacingMs = 0.0; // the index's spacing in ms of stepping; 0: its default
 };
 
-// Renders the show once in video mode (digesting only the frames sought), builds the index
-// meanwhile, then seeks to each target in turn and compares. Prints one line:
+// Builds the index, renders the show once in video mode (digesting only the frames sought),
+// then seeks to each target in turn and compares. Prints one line:
 //   seek p50 X ms p95 Y ms max Z ms; index M MB, built in S s; E/N frames exact
 // Returns 0 when every frame is exact, 1 when one differs or the show could not be rendered.
 int runSeekCheck(const SeekCheckOptions& options);
