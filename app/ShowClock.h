@@ -3,6 +3,8 @@
 #pragma once
 
 #include "app/SceneTable.h"
+#include "effects/Effect.h"
+#include "engine/Timer.h"
 
 #include <cstdint>
 
@@ -18,6 +20,43 @@ constexpr int showEndTicks = sceneEndTicks[sceneCount - 1];
 inline int videoFrameTicks(int64_t frame) {
     return static_cast<int>(71.0 / static_cast<double>(videoFrameRate) *
                             static_cast<double>(static_cast<float>(frame)));
+}
+
+// The ticks at which video frame k is drawn: those after frame k - 1, and 0 for frame 0.
+inline int videoFrameDrawnAt(int64_t frame) {
+    return frame <= 0 ? 0 : videoFrameTicks(frame - 1);
+}
+
+// The clock readings for video frame k, as the video frame clock gives them: the clock has
+// been set to the ticks of frame k - 1 and then of frame k, and the readings depend on those
+// two settings alone (frame 0 follows the start's two settings to tick 0).
+inline FrameTime videoFrameTime(int64_t frame) {
+    Timer clock;
+    clock.start();
+    clock.setTicks(videoFrameDrawnAt(frame - 1));
+    clock.setTicks(videoFrameDrawnAt(frame));
+    return {clock.getTicks(), clock.getTickDelta(), clock.getTimeDelta()};
+}
+
+// The video frame shown at `ticks`: the last frame k whose time in the video, the ticks after
+// it (k / 31 s), is at or before `ticks`. That is the frame a render lists at those ticks.
+inline int64_t videoFrameAt(int ticks) {
+    if (ticks <= 0) return 0;
+    int64_t frame = static_cast<int64_t>(ticks) * 31 / 71;
+    while (videoFrameTicks(frame + 1) <= ticks)
+        ++frame;
+    while (frame > 0 && videoFrameTicks(frame) > ticks)
+        --frame;
+    return frame;
+}
+
+// The number of frames of the whole show in video mode: the last one is drawn at or after the
+// show's end tick, where the last scene hands on (27,902 frames).
+inline int64_t videoFrameCount() {
+    int64_t last = videoFrameAt(showEndTicks);
+    while (videoFrameDrawnAt(last) < showEndTicks)
+        ++last;
+    return last + 1;
 }
 
 // The share of the show's 63,900 ticks that `ticks` reaches, in whole percent (the float

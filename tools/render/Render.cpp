@@ -4,9 +4,11 @@
 //
 //   demo-render [--pack FILE] [--end N] [--every K] [--dump DIR --at K1,K2,...] [--no-digest]
 //   [--sha256]
+//   demo-render [--pack FILE] --seek-check N [--seek-spacing MS]
 #include "app/Run.h"
 #include "app/Show.h"
 #include "tools/render/FrameHasher.h"
+#include "tools/render/SeekCheck.h"
 
 #include <chrono>
 #include <cstdio>
@@ -33,7 +35,8 @@ class HasherSink : public FrameSink {
     std::fprintf(stderr,
                  "demo-render: %s\n"
                  "usage: demo-render [--pack FILE] [--end N] [--every K] "
-                 "[--dump DIR --at K1,K2,...] [--no-digest] [--sha256]\n",
+                 "[--dump DIR --at K1,K2,...] [--no-digest] [--sha256]\n"
+                 "       demo-render [--pack FILE] --seek-check N [--seek-spacing MS]\n",
                  problem);
     std::exit(2);
 }
@@ -42,6 +45,16 @@ long numberArgument(const char* text, const char* option) {
     char* rest = nullptr;
     const long value = std::strtol(text, &rest, 10);
     if (*text == '\0' || *rest != '\0' || value < 0) usage(option);
+    return value;
+}
+
+// A number of `option` from low to high.
+long boundedArgument(const char* text, const char* option, long low, long high) {
+    const long value = numberArgument(text, option);
+    if (value < low || value > high)
+        usage((std::string(option) + " takes a number from " + std::to_string(low) + " to " +
+               std::to_string(high))
+                  .c_str());
     return value;
 }
 
@@ -70,6 +83,8 @@ int main(int argc, char** argv) {
     std::string pack = "_.dat";
     std::string commandLine = "video noaudio";
     FrameHasherOptions hasherOptions;
+    SeekCheckOptions seekCheck;
+    bool checkSeeks = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--no-digest") {
@@ -86,6 +101,12 @@ int main(int argc, char** argv) {
             pack = value;
         } else if (option == "--end") {
             commandLine += " end=" + std::to_string(numberArgument(value, "--end"));
+        } else if (option == "--seek-check") {
+            seekCheck.targets = static_cast<int>(boundedArgument(value, "--seek-check", 1, 100000));
+            checkSeeks = true;
+        } else if (option == "--seek-spacing") {
+            seekCheck.spacingMs =
+                static_cast<double>(boundedArgument(value, "--seek-spacing", 1, 100000));
         } else if (option == "--every") {
             hasherOptions.every = static_cast<int>(numberArgument(value, "--every"));
         } else if (option == "--dump") {
@@ -98,6 +119,11 @@ int main(int argc, char** argv) {
         } else {
             usage(("unknown option " + option).c_str());
         }
+    }
+
+    if (checkSeeks) {
+        seekCheck.pack = pack;
+        return runSeekCheck(seekCheck);
     }
 
     const auto start = std::chrono::steady_clock::now();
