@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+// Ticks per second of the show's clock.
+constexpr int showTicksPerSecond = 71;
+
 // Frames per second of video mode, a single-precision value as the frame count is.
 constexpr float videoFrameRate = 31.0f;
 
@@ -18,6 +21,24 @@ constexpr int showEndTicks = sceneEndTicks[sceneCount - 1];
 inline int videoFrameTicks(int64_t frame) {
     return static_cast<int>(71.0 / static_cast<double>(videoFrameRate) *
                             static_cast<double>(static_cast<float>(frame)));
+}
+
+// The tick video frame k is drawn at: 0 for frames 0 and 1, the ticks after frame k - 1 for
+// later ones.
+inline int videoFrameDrawTicks(int64_t frame) {
+    return frame <= 1 ? 0 : videoFrameTicks(frame - 1);
+}
+
+// The first video frame drawn at or after `ticks` (frame 0 for any tick up to 0).
+inline int64_t firstVideoFrameAt(int ticks) {
+    if (ticks <= 0) return 0;
+    // A guess from the rate, then the exact answer from the frame clock itself.
+    int64_t frame = static_cast<int64_t>(ticks * static_cast<double>(videoFrameRate) / 71.0);
+    while (frame > 1 && videoFrameDrawTicks(frame - 1) >= ticks)
+        --frame;
+    while (videoFrameDrawTicks(frame) < ticks)
+        ++frame;
+    return frame;
 }
 
 // The share of the show's 63,900 ticks that `ticks` reaches, in whole percent (the float
