@@ -48,6 +48,7 @@ int64_t frameStep(int64_t frame, int ticks, int by) {
 
 bool Run::takeViewerCommands() {
     const std::vector<ViewerCommand> commands = theDisplay->takeCommands();
+    if (theDisplay->quitRequested()) return false; // Escape came with them: no more seeking
     bool drew = false;
     int64_t target = -1; // the frame the seeks so far lead to
     const auto seekNow = [&] {

@@ -8,7 +8,8 @@
 //
 //   - a panel 36 dots high across the bottom of the picture, darkening it;
 //   - the track 4 dots high, 8 dots in from both ends, filled up to the position, with a mark
-//     2 dots wide at each scene's start and a knob at the position;
+//     2 dots wide at each scene's start and a knob at the position (positions are whole dots
+//     too, so a picture enlarged N times has the 640 x 480 timeline enlarged N times);
 //   - below it the pause mark (while paused), the time as "mm:ss / mm:ss" and "SCENE n", in
 //     a 5 x 7 font whose every font pixel is 2 x 2 dots.
 #pragma once

@@ -8,7 +8,7 @@
 struct ViewerCommand {
     enum Kind {
         TogglePause, // Space, k
-        SeekBy,      // value: ticks, forward when positive (arrows, j, l)
+        SeekBy,      // value: seconds, forward when positive (arrows, j, l)
         SeekTo,      // value: a tick (Home: 0; a click or drag on the timeline)
         StepFrame,   // value: +1 or -1 video frames, while paused (. and ,)
         GoToScene,   // value: a scene index, 0 ... 8 (keys 1 to 9)
