@@ -124,7 +124,7 @@ class Run {
 
     // What the run is made of, for drivers, tools and tests.
     const RunOptions& options() const { return runOptions; }
-    Show* show() const { return theShow.get(); }
+    Show* show() const { return theShow.get(); } // a seek back may replace it
     Surface* surface() const { return theSurface.get(); }
     Display* display() const { return theDisplay.get(); }
     const uint8_t* frame24() const {
