@@ -42,6 +42,7 @@ void noMusicSeek(int64_t) {}
 void noMusicStop() {}
 
 constexpr uint32_t skipShowEvery = 100; // ms between black frames while frames are stepped
+constexpr uint32_t pausedWaitMs = 15;   // between looks at the viewer's commands while paused
 
 } // namespace
 
@@ -237,10 +238,24 @@ void Run::finishSkip() {
     clock.setTicks(std::min(clock.getTicks(), runOptions.start));
     clock.update();
     clock.update();
+    // The skip stepped frames 0 ... skipFrames - 1 of video mode's frames, the last on the
+    // surface.
+    showFrame = skipFrames;
+    gridFrame = skipFrames - 1;
     phase = Phase::Playing;
 }
 
 Run::Step Run::stepPlayback() {
+    const bool sought = takeViewerCommands();
+    if (isPaused) {
+        if (theDisplay->quitRequested()) {
+            shutDown();
+            return {Step::Ended};
+        }
+        if (sought) return {Step::Drawn};
+        return {Step::Wait, getTickCount(), pausedWaitMs};
+    }
+    if (sought) return {Step::Drawn};
     if (paced) {
         const uint32_t slot = frameSlotMs(clock.getTicks());
         if (getTickCount() - lastSlotEnd < slot) return {Step::Wait, lastSlotEnd, slot};
@@ -248,7 +263,10 @@ Run::Step Run::stepPlayback() {
         clock.update();
     }
     if (over()) return {Step::Ended};
+    updateTimeline(false);
     drawFrame();
+    showFrame = -1; // real time leaves video mode's frame grid
+    gridFrame = -1;
     if (!paced) lastSlotEnd = getTickCount();
     paced = true;
     return {Step::Drawn};

@@ -16,6 +16,12 @@
 // reason on standard error, "Sorry." or the failure's own box): open then answers false, step
 // Ended, and close returns the status.
 //
+// Playback is watched as a viewer watches a video: before every pass the run takes the
+// display's commands (pause, seeks, frame steps, saved frames, mute; see ViewerCommand) and
+// tells the display what its timeline shows. A seek lands on video mode's frame grid: the
+// frame shown after it is exactly the frame video mode draws there, and real time goes on
+// from it. Video mode takes no commands.
+//
 // Several runs may be made one after another in one process; each gives the frames of a run
 // alone. They share only the process's servers (the debug, exception and file servers) and
 // the platform's registries (display platform, message boxes, settings).
@@ -50,6 +56,14 @@ struct MusicPlayer {
     void (*stop)();
     // The stream handle setUp creates, handed to the video sink for its sound capture.
     uint32_t* stream;
+    // Playback as a viewer drives it (a player without them ignores the viewer's keys): pause
+    // holds the started music where it is, resume goes on with the next sample (or from where
+    // a seek in between put it); setMuted silences it; positionMs is where it is heard, in ms
+    // from its start, -1 when unknown.
+    void (*pause)() = [] {};
+    void (*resume)() = [] {};
+    void (*setMuted)(bool muted) = [](bool) {};
+    int64_t (*positionMs)() = [] { return int64_t{-1}; };
 };
 // A soundtrack that does nothing: the show runs silent.
 MusicPlayer silentMusic();
@@ -61,11 +75,17 @@ MusicPlayer silentMusic();
 using VideoSinkMaker = std::function<FrameSink*(const ExportOptions& options, uint8_t* frame24,
                                                 uint32_t* soundStream, const Show& show)>;
 
+// Writes a 24-bit frame (640 x 480, blue green red, rows top first) as a picture file at
+// path; false, with why, when it cannot.
+using PictureWriter =
+    std::function<bool(const std::string& path, const uint8_t* frame24, std::string& why)>;
+
 // What the platform hands a run. Without a maker, video mode draws its frames and hands them
-// nowhere.
+// nowhere; without a picture writer the viewer's saved frames are refused.
 struct RunPlatform {
     MusicPlayer music = silentMusic();
     VideoSinkMaker videoSink;
+    PictureWriter savePicture;
     bool credits = true; // false: a headless tool's run ends without the credits box
 };
 
@@ -104,7 +124,7 @@ class Run {
 
     // What the run is made of, for drivers, tools and tests.
     const RunOptions& options() const { return runOptions; }
-    Show* show() const { return theShow.get(); }
+    Show* show() const { return theShow.get(); } // a seek back may replace it
     Surface* surface() const { return theSurface.get(); }
     Display* display() const { return theDisplay.get(); }
     const uint8_t* frame24() const {
@@ -116,6 +136,13 @@ class Run {
     bool ended() const { return phase == Phase::Ended || phase == Phase::Closed; }
     // Whether the run ended in a failure (whatever its exit status).
     bool failed() const { return hasFailed; }
+    // Playback: whether the viewer has paused the show (step then returns Wait, a short
+    // sleep, and the clock stands still).
+    bool paused() const { return isPaused; }
+    // Playback: the video frame the surface holds when it lies on video mode's frame grid
+    // (after a seek or a frame step, or start='s skip); -1 before any frame and once real
+    // time has drawn a frame of its own.
+    int64_t frameOnGrid() const { return gridFrame; }
 
   private:
     enum class Phase { New, Skipping, Playing, Ended, Closed };
@@ -142,6 +169,33 @@ class Run {
     void tearDown();
     void keepWorstStatus(int code);
 
+    // The viewer (RunViewer.cpp). Takes the display's commands and carries them out, a run of
+    // seeks as one; true when that drew a frame.
+    bool takeViewerCommands();
+    // Shows video frame `frame` exactly as video mode draws it, the music moved to its tick;
+    // playing on in real time from there unless paused.
+    void seekToFrame(int64_t frame);
+    // Brings the run's show to the state a video-mode run's show has right before drawing
+    // video frame `frame` (0 up to the last frame a seek reaches), and records that frame in
+    // showFrame. The clock is left to the caller (setClockForFrame gives frame's readings);
+    // the surface is not touched. For now it steps the show on from showFrame, or from a new
+    // show with its pictures loaded afresh when the frame lies behind.
+    void moveShowToFrame(int64_t frame);
+    // The clock's readings for video frame `frame`, exactly as video mode has them.
+    void setClockForFrame(int64_t frame);
+    // Real time goes on from the tick the clock stands at, counted from now.
+    void followRealTime();
+    void setPaused(bool pause);
+    void saveFrame();
+    void toggleMute();
+    // Tells the display what the timeline shows; reveal: show it for a while (after a seek).
+    void updateTimeline(bool reveal);
+    // The last frame a seek lands on: the last one drawn before the show's end (or end=).
+    int64_t lastSeekableFrame() const;
+    // "tick N (frame K)<state>; music at M ms", the frame only when on the grid, the music
+    // when known.
+    std::string positionText(const std::string& state = "");
+
     RunPlatform platform;
     RunOptions runOptions;
     Phase phase = Phase::New;
@@ -160,6 +214,12 @@ class Run {
     long drawnFrames = 0;     // frames drawn and shown
     bool paced = false;       // playback: a frame has been shown, later ones wait for their slot
     uint32_t lastSlotEnd = 0; // ms on the counter when the last frame slot ended
+    bool isPaused = false;    // playback: the viewer paused the show
+    bool muted = false;       // playback: the viewer muted the music
+    // Playback on video mode's frame grid: the frame the show stands right before (-1 once
+    // real time has stepped it), and the frame on the surface (-1 when it is none of them).
+    int64_t showFrame = 0;
+    int64_t gridFrame = -1;
 };
 
 // The process's three servers, made once by the first run that opens: a failure shows its

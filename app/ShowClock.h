@@ -8,6 +8,9 @@
 
 #include <cstdint>
 
+// Ticks per second of the show's clock.
+constexpr int showTicksPerSecond = 71;
+
 // Frames per second of video mode, a single-precision value as the frame count is.
 constexpr float videoFrameRate = 31.0f;
 
@@ -57,6 +60,18 @@ inline int64_t videoFrameCount() {
     while (videoFrameDrawnAt(last) < showEndTicks)
         ++last;
     return last + 1;
+}
+
+// The first video frame drawn at or after `ticks` (frame 0 for any tick up to 0).
+inline int64_t firstVideoFrameAt(int ticks) {
+    if (ticks <= 0) return 0;
+    // A guess from the rate, then the exact answer from the frame clock itself.
+    int64_t frame = static_cast<int64_t>(ticks * static_cast<double>(videoFrameRate) / 71.0);
+    while (frame > 1 && videoFrameDrawnAt(frame - 1) >= ticks)
+        --frame;
+    while (videoFrameDrawnAt(frame) < ticks)
+        ++frame;
+    return frame;
 }
 
 // The share of the show's 63,900 ticks that `ticks` reaches, in whole percent (the float

@@ -86,6 +86,14 @@ int Display::present() {
     return device->present();
 }
 
+std::vector<ViewerCommand> Display::takeCommands() {
+    return device->takeCommands();
+}
+
+void Display::showTimeline(const TimelineState& state) {
+    device->showTimeline(state);
+}
+
 Surface::Surface() : device(GraphicsFactory::instance()->createSurface()) {}
 
 Surface::~Surface() {

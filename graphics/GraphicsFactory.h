@@ -2,8 +2,11 @@
 // and the 32-bit surface the effects draw into.
 #pragma once
 
+#include "graphics/ViewerCommand.h"
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class Surface;
 
@@ -22,6 +25,12 @@ class DisplayDevice {
     virtual void attachSurface(Surface* surface) = 0;
     // Shows the attached surface's current pixels; 1 or 0.
     virtual int present() = 0;
+    // The viewer's commands since the last call, oldest first; takes the window's events
+    // first. A display without keys or mouse has none.
+    virtual std::vector<ViewerCommand> takeCommands() { return {}; }
+    // What the timeline shows from now on (see TimelineState); a display without one ignores
+    // it.
+    virtual void showTimeline(const TimelineState& state) { (void)state; }
 };
 
 // A block of pixels: rows top to bottom, (right - left) pixels per row, no padding.

@@ -18,6 +18,8 @@ class Display {
     virtual bool quitRequested();
     virtual void attachSurface(Surface* surface);
     virtual int present();
+    virtual std::vector<ViewerCommand> takeCommands();
+    virtual void showTimeline(const TimelineState& state);
 
   private:
     DisplayDevice* device;

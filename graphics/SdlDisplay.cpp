@@ -1,16 +1,18 @@
 // The SDL2 display: window, full-screen mode with its fall-backs, the streaming texture the
-// frames are converted into, its enlargement to the screen, the event pump with Escape, close
-// requests and the full-screen switch, and the window functions of the platform. The only
-// display file that includes SDL.
+// frames are converted into, its enlargement to the screen, the timeline drawn over it, the
+// event pump with Escape, close requests, the full-screen switch and the viewer's keys and
+// mouse, and the window functions of the platform. The only display file that includes SDL.
 #include "graphics/SdlDisplay.h"
 
 #include "engine/Settings.h"
 #include "graphics/Handles.h"
 #include "graphics/PictureLayout.h"
 #include "graphics/RowConverters.h"
+#include "graphics/Timeline.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -72,7 +74,21 @@ struct DisplayState {
     int32_t appActive = 0;
     RowConverter converter = nullptr;
     bool quitRequested = false; // Escape or a close request since the last open
+
+    // The viewer's side: commands not yet taken, the timeline and the pointer.
+    std::vector<ViewerCommand> commands;
+    TimelineState timeline;
+    Uint32 timelineUntil = 0;       // SDL ticks: shown until then (after a seek, the mouse moved)
+    bool timelineShown = false;     // on the screen as last drawn, with the pointer
+    bool dragging = false;          // the left button went down on the timeline and is held
+    bool pointerKnown = false;      // a position inside the window since it was entered
+    int pointerX = 0, pointerY = 0; // output pixels
+    bool framePresented = false;    // the texture holds a frame, to be drawn again at will
+    bool redraw = false;            // the screen needs drawing again (exposed, resized, timeline)
 };
+
+constexpr Uint32 timelineShowMs = 2000; // after a seek or a move of the mouse
+constexpr size_t maxQueuedCommands = 64;
 
 // Never destroyed: SDL objects must not be released by static destructors after SDL has quit.
 DisplayState& state() {
@@ -233,7 +249,33 @@ SDL_Texture* enlargedTexture(DisplayState& display, int32_t factor) {
     return display.enlarged.get();
 }
 
-// Draws the frame's texture to its place on the screen (black around it) and shows it.
+// Whether the timeline is to be seen now: while the show is paused or the timeline dragged,
+// and for a while after a seek or a move of the mouse.
+bool timelineVisible(const DisplayState& display) {
+    if (display.timeline.lengthTicks <= 0) return false;
+    return display.timeline.paused || display.dragging ||
+           !SDL_TICKS_PASSED(SDL_GetTicks(), display.timelineUntil);
+}
+
+void revealTimeline(DisplayState& display) {
+    display.timelineUntil = SDL_GetTicks() + timelineShowMs;
+}
+
+// The timeline over the picture, at the output's resolution, never into the frame's texture.
+void drawTimeline(SDL_Renderer* renderer, const TimelineState& timeline,
+                  const TimelineGeometry& geometry) {
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+    for (const TimelineRect& r : timelineRects(timeline, geometry)) {
+        SDL_SetRenderDrawColor(renderer, r.red, r.green, r.blue, r.alpha);
+        const SDL_Rect area{r.x, r.y, r.width, r.height};
+        SDL_RenderFillRect(renderer, &area);
+    }
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+}
+
+// Draws the frame's texture to its place on the screen (black around it), the timeline over
+// it when it is to be seen, and shows it.
 void drawPicture(DisplayState& display) {
     SDL_Renderer* renderer = display.renderer.get();
     int outputWidth = 0, outputHeight = 0; // pixels, also on a high-DPI screen
@@ -252,11 +294,25 @@ void drawPicture(DisplayState& display) {
     }
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, source, nullptr, &place);
+    const bool timeline = timelineVisible(display);
+    if (timeline) drawTimeline(renderer, display.timeline, layoutTimeline(layout, outputHeight));
+    if (timeline != display.timelineShown)
+        SDL_ShowCursor(timeline ? SDL_ENABLE : SDL_DISABLE); // the pointer comes with it
+    display.timelineShown = timeline;
+    display.redraw = false;
     SDL_RenderPresent(renderer);
 }
 
 int openDisplay(DisplayState& display, int32_t width, int32_t height) {
     display.quitRequested = false;
+    display.commands.clear();
+    display.timeline = TimelineState();
+    display.timelineUntil = 0;
+    display.timelineShown = false;
+    display.dragging = false;
+    display.pointerKnown = false;
+    display.framePresented = false;
+    display.redraw = false;
     display.width = width;
     display.height = height;
     display.windowWidth = width;
@@ -300,6 +356,8 @@ void closeDisplay(DisplayState& display) {
     display.converter = nullptr;
     display.appActive = 0;
     display.fullScreen = false;
+    display.framePresented = false;
+    display.dragging = false;
     display.enlarged.reset();
     display.enlargedFactor = 0;
     display.texture.reset();
@@ -319,12 +377,151 @@ void closeAndQuit(DisplayState& display) {
     display.quitRequested = true;
 }
 
-// Alt+Enter (either Enter key) or F11, not repeated by holding the key down.
+// Alt+Enter (either Enter key), F11 or f, not repeated by holding the key down.
 bool isFullScreenKey(const SDL_KeyboardEvent& key) {
     if (key.repeat != 0) return false;
     if (key.keysym.sym == SDLK_F11) return true;
+    if (key.keysym.sym == SDLK_f) return (key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) == 0;
     return (key.keysym.sym == SDLK_RETURN || key.keysym.sym == SDLK_KP_ENTER) &&
            (key.keysym.mod & KMOD_ALT) != 0;
+}
+
+// The viewer's command for a key, and whether holding the key repeats it; false for keys
+// without one, and for keys pressed with Ctrl, Alt or the system key (the desktop's).
+bool viewerCommandForKey(const SDL_Keysym& key, ViewerCommand& command, bool& repeats) {
+    if ((key.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) != 0) return false;
+    repeats = true;
+    switch (key.sym) {
+    case SDLK_LEFT:
+        command = {ViewerCommand::SeekBy, -5};
+        return true;
+    case SDLK_RIGHT:
+        command = {ViewerCommand::SeekBy, 5};
+        return true;
+    case SDLK_j:
+        command = {ViewerCommand::SeekBy, -10};
+        return true;
+    case SDLK_l:
+        command = {ViewerCommand::SeekBy, 10};
+        return true;
+    case SDLK_DOWN:
+        command = {ViewerCommand::SeekBy, -60};
+        return true;
+    case SDLK_UP:
+        command = {ViewerCommand::SeekBy, 60};
+        return true;
+    case SDLK_PERIOD:
+        command = {ViewerCommand::StepFrame, 1};
+        return true;
+    case SDLK_COMMA:
+        command = {ViewerCommand::StepFrame, -1};
+        return true;
+    default:
+        break;
+    }
+    repeats = false;
+    switch (key.sym) {
+    case SDLK_SPACE:
+    case SDLK_k:
+        command = {ViewerCommand::TogglePause, 0};
+        return true;
+    case SDLK_HOME:
+        command = {ViewerCommand::SeekTo, 0};
+        return true;
+    case SDLK_PAGEUP:
+        command = {ViewerCommand::SceneBy, -1};
+        return true;
+    case SDLK_PAGEDOWN:
+        command = {ViewerCommand::SceneBy, 1};
+        return true;
+    case SDLK_s:
+        command = {ViewerCommand::SaveFrame, 0};
+        return true;
+    case SDLK_m:
+        command = {ViewerCommand::ToggleMute, 0};
+        return true;
+    default:
+        break;
+    }
+    if (key.sym >= SDLK_1 && key.sym <= SDLK_9) {
+        command = {ViewerCommand::GoToScene, static_cast<int>(key.sym - SDLK_1)};
+        return true;
+    }
+    return false;
+}
+
+void queueCommand(DisplayState& display, const ViewerCommand& command) {
+    if (display.commands.size() < maxQueuedCommands) display.commands.push_back(command);
+}
+
+void viewerKey(DisplayState& display, const SDL_KeyboardEvent& key) {
+    ViewerCommand command;
+    bool repeats = false;
+    if (!viewerCommandForKey(key.keysym, command, repeats)) return;
+    if (key.repeat != 0) {
+        // A held key adds nothing while a command of its own still waits: however long the
+        // show takes to answer, holding a key never piles up seeks.
+        if (!repeats || std::find(display.commands.begin(), display.commands.end(), command) !=
+                            display.commands.end())
+            return;
+    }
+    queueCommand(display, command);
+}
+
+// The timeline's place on the screen now; unit 0 when there is none.
+TimelineGeometry currentTimeline(const DisplayState& display) {
+    int outputWidth = 0, outputHeight = 0;
+    if (!display.renderer ||
+        SDL_GetRendererOutputSize(display.renderer.get(), &outputWidth, &outputHeight) != 0)
+        return {};
+    return layoutTimeline(
+        layoutPicture(outputWidth, outputHeight, display.width, display.height, display.scaleMode),
+        outputHeight);
+}
+
+// A mouse position in the window's points, in the output's pixels.
+void toOutputPixels(const DisplayState& display, int& x, int& y) {
+    int windowWidth = 0, windowHeight = 0, outputWidth = 0, outputHeight = 0;
+    SDL_GetWindowSize(display.window.get(), &windowWidth, &windowHeight);
+    if (windowWidth <= 0 || windowHeight <= 0 || !display.renderer ||
+        SDL_GetRendererOutputSize(display.renderer.get(), &outputWidth, &outputHeight) != 0)
+        return;
+    x = static_cast<int>(static_cast<int64_t>(x) * outputWidth / windowWidth);
+    y = static_cast<int>(static_cast<int64_t>(y) * outputHeight / windowHeight);
+}
+
+// A seek to where the pointer is on the timeline; a drag replaces a seek of its own that has
+// not been taken yet.
+void seekOnTimeline(DisplayState& display, int x) {
+    const ViewerCommand seek{ViewerCommand::SeekTo,
+                             timelineTicksAt(currentTimeline(display), display.timeline, x)};
+    if (!display.commands.empty() && display.commands.back().kind == ViewerCommand::SeekTo)
+        display.commands.back() = seek;
+    else
+        queueCommand(display, seek);
+}
+
+// The pointer moved: the timeline shows. The first position after the pointer entered the
+// window only counts as where it is (a window that appears under a still pointer gets one).
+void pointerMoved(DisplayState& display, int x, int y) {
+    toOutputPixels(display, x, y);
+    if (display.pointerKnown && (x != display.pointerX || y != display.pointerY))
+        revealTimeline(display);
+    display.pointerKnown = true;
+    display.pointerX = x;
+    display.pointerY = y;
+    if (display.dragging) seekOnTimeline(display, x);
+}
+
+void pointerPressed(DisplayState& display, int x, int y) {
+    toOutputPixels(display, x, y);
+    display.pointerKnown = true;
+    display.pointerX = x;
+    display.pointerY = y;
+    if (display.timeline.lengthTicks <= 0 || !onTimeline(currentTimeline(display), x, y)) return;
+    display.dragging = true;
+    revealTimeline(display);
+    seekOnTimeline(display, x);
 }
 
 void pumpEvents(DisplayState& display) {
@@ -336,6 +533,12 @@ void pumpEvents(DisplayState& display) {
             if (event.window.windowID != windowId) break;
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) display.appActive = 1;
             if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) display.appActive = 0;
+            if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                display.redraw = true;
+            if (event.window.event == SDL_WINDOWEVENT_ENTER ||
+                event.window.event == SDL_WINDOWEVENT_LEAVE)
+                display.pointerKnown = false;
             if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
                 closeAndQuit(display);
                 return;
@@ -346,8 +549,24 @@ void pumpEvents(DisplayState& display) {
                 closeAndQuit(display);
                 return;
             }
-            if (isFullScreenKey(event.key)) toggleFullScreen(display);
-            break; // any other key is swallowed
+            if (isFullScreenKey(event.key)) {
+                toggleFullScreen(display);
+                display.redraw = true;
+            } else {
+                viewerKey(display, event.key); // any other key is swallowed
+            }
+            break;
+        case SDL_MOUSEMOTION:
+            if (event.motion.windowID == windowId)
+                pointerMoved(display, event.motion.x, event.motion.y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            if (event.button.windowID == windowId && event.button.button == SDL_BUTTON_LEFT)
+                pointerPressed(display, event.button.x, event.button.y);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (event.button.button == SDL_BUTTON_LEFT) display.dragging = false;
+            break;
         case SDL_QUIT:
             closeAndQuit(display);
             return;
@@ -355,6 +574,7 @@ void pumpEvents(DisplayState& display) {
             // The renderer lost its textures: make the frame's texture again.
             if (display.renderer && display.converter != nullptr && !createTexture(display))
                 display.converter = nullptr;
+            display.framePresented = false;
             break;
         default:
             break;
@@ -408,8 +628,33 @@ int SdlDisplay::present() {
     }
     SDL_UnlockTexture(display.texture.get());
     drawPicture(display);
+    display.framePresented = true;
     std::this_thread::yield();
     return 1;
+}
+
+std::vector<ViewerCommand> SdlDisplay::takeCommands() {
+    DisplayState& display = state();
+    if (display.video.isRunning()) pumpEvents(display);
+    // The frame shown last drawn again when the timeline comes or goes, or the screen needs
+    // it, while the show does not present (paused).
+    const bool drawable =
+        display.appActive != 0 && display.texture && display.converter && display.framePresented;
+    if (drawable && (display.redraw || timelineVisible(display) != display.timelineShown))
+        drawPicture(display);
+    std::vector<ViewerCommand> taken;
+    taken.swap(display.commands);
+    return taken;
+}
+
+void SdlDisplay::showTimeline(const TimelineState& timeline) {
+    DisplayState& display = state();
+    if (timeline.reveal) revealTimeline(display);
+    TimelineState kept = timeline;
+    kept.reveal = false;
+    if (kept == display.timeline) return;
+    display.timeline = kept;
+    if (display.timelineShown) display.redraw = true;
 }
 
 RowConverter rowConverterForPixelFormat(uint32_t sdlPixelFormat) {

@@ -30,6 +30,16 @@ class SdlDisplay : public DisplayDevice {
     // surface into the screen's format and shows it. 1, or 0 when the frame could not be
     // locked. Escape or a close request runs close, and quitRequested is true from then on.
     int present() override;
+    // Pumps the window's events and hands over the viewer's commands they gave: the keys of
+    // the README's Keys section, and a click or drag on the timeline as a seek to its tick. A
+    // key held down adds no command while one of its own is still waiting. While the show
+    // presents nothing (paused), the frame shown last is drawn again when the timeline comes
+    // or goes or the window needs it.
+    std::vector<ViewerCommand> takeCommands() override;
+    // The timeline is drawn over the picture at the output's resolution while the show is
+    // paused or the timeline dragged, and for 2 s after a reveal or a move of the mouse (the
+    // mouse pointer shows with it).
+    void showTimeline(const TimelineState& timeline) override;
 
   private:
     Surface* attached = nullptr; // not owned; the application's surface handle

@@ -3,6 +3,8 @@
 
 #include "engine/Error.h"
 
+#include <atomic>
+#include <cstring>
 #include <string>
 
 SoundHandle musicStream = 0;
@@ -11,6 +13,16 @@ namespace {
 // Set once set-up has been entered: stopping calls into the sound library only after that,
 // so a run with the sound off never reaches the library.
 bool musicSetUp = false;
+bool musicStarted = false;  // startMusic has succeeded
+bool musicPaused = false;   // pauseMusic held it
+bool playsOnResume = false; // it was playing when paused, or a seek since gave it a place
+bool muteDspSet = false;    // the silencing DSP is on the stream
+std::atomic<bool> muted{false};
+
+// Runs on the sound library's thread over every block before it is heard.
+void silenceWhenMuted(SoundHandle, SoundHandle, void* buffer, uint32_t lengthBytes, void*) {
+    if (muted) std::memset(buffer, 0, lengthBytes);
+}
 
 // The sound library's reason, and the way to see the show anyway.
 std::string withoutSoundHint() {
@@ -31,11 +43,40 @@ void startMusic(const char*) {
     soundStart();
     if (soundStreamPlay(musicStream, 0, 0) == 0)
         throw Error("Couldn't play the soundtrack", soundErrorText());
+    musicStarted = true;
+    musicPaused = false;
 }
 
 void seekMusic(int64_t ms) {
     if (!musicSetUp || musicStream == 0) return;
-    soundChannelSetPosition(musicStream, ms * 44100 / 1000);
+    const bool ended = musicStarted && !musicPaused && soundChannelIsActive(musicStream) == 0;
+    if (soundChannelSetPosition(musicStream, ms * 44100 / 1000) == 0) return;
+    if (musicPaused)
+        playsOnResume = true;
+    else if (ended)
+        soundStreamPlay(musicStream, 0, 0);
+}
+
+void pauseMusic() {
+    if (!musicSetUp || musicStream == 0 || !musicStarted || musicPaused) return;
+    playsOnResume = soundChannelIsActive(musicStream) != 0;
+    soundStop(); // returns once no block is being taken
+    musicPaused = true;
+}
+
+void resumeMusic() {
+    if (!musicPaused) return;
+    musicPaused = false;
+    soundStart();
+    // Not played when it had ended: playing an ended stream would start it from the beginning.
+    if (playsOnResume) soundStreamPlay(musicStream, 0, 0);
+}
+
+void setMusicMuted(bool silent) {
+    if (!musicSetUp || musicStream == 0) return;
+    muted = silent;
+    if (silent && !muteDspSet)
+        muteDspSet = soundChannelSetDsp(musicStream, silenceWhenMuted, nullptr) != 0;
 }
 
 int64_t musicPositionMs() {
@@ -50,4 +91,8 @@ void stopMusic() {
     soundStreamFree(musicStream);
     soundFree();
     musicStream = 0;
+    musicStarted = false;
+    musicPaused = false;
+    muteDspSet = false;
+    muted = false;
 }

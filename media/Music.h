@@ -19,10 +19,18 @@ void setUpMusic(bool captureOnly = false);
 // sound library's reason). The name is not used.
 void startMusic(const char* name);
 // Moves the music to `ms` milliseconds from its start (before or after startMusic); harmless
-// when set-up never ran. A point past the end leaves the music silent.
+// when set-up never ran. A point past the end leaves the music silent. Once started (and not
+// paused), music that had played to its end plays again from the new point.
 void seekMusic(int64_t ms);
 // Milliseconds from the music's start to what is heard about now; -1 when there is no music.
 int64_t musicPositionMs();
+// Holds the started music where it is: nothing more is taken from the stream until
+// resumeMusic, which goes on with the very next sample (or from where a seek in between put
+// it). Both are harmless when there is no music, and when repeated.
+void pauseMusic();
+void resumeMusic();
+// Silences the music (it goes on playing) or lets it be heard again.
+void setMusicMuted(bool muted);
 // Stops output and frees the stream and the library, then sets musicStream to 0; harmless
 // when repeated or when nothing was started, and no call into the library at all when
 // set-up never ran (sound off).

@@ -1,9 +1,11 @@
 // Runs as values, on the generated pack: a run's passes in video mode and in playback (the
-// loop every driver shares), start= stepping unshown, and runs side by side or one after
-// another in one process, each giving exactly the frames of a run alone.
+// loop every driver shares), start= stepping unshown, runs side by side or one after another
+// in one process, each giving exactly the frames of a run alone, and playback as a viewer
+// drives it: seeks on video mode's frame grid, frame steps, saved frames, pause and resume.
 #include "app/Run.h"
 #include "app/MainLoop.h"
 #include "app/Show.h"
+#include "app/ShowClock.h"
 #include "engine/TickCount.h"
 #include "graphics/Handles.h"
 #include "graphics/PlatformDisplay.h"
@@ -122,11 +124,15 @@ std::vector<uint64_t> framesAlone(int count) {
 // A display that counts frames and asks to quit after a set number of them; it counts apart
 // the frames shown from a surface other than the one attached first (the run's), and those of
 // them not all black.
+// The viewer's commands the display hands the run at its next look, and the timeline it was
+// told last.
 struct DisplayLog {
     int presented = 0;
     int quitAfter = -1;
     int otherSurface = 0;
     int otherSurfaceLit = 0;
+    std::vector<ViewerCommand> commands;
+    TimelineState timeline;
 };
 DisplayLog displayLog;
 
@@ -154,6 +160,13 @@ class TestDisplay : public DisplayDevice {
             }
         return 1;
     }
+
+    std::vector<ViewerCommand> takeCommands() override {
+        std::vector<ViewerCommand> taken;
+        taken.swap(displayLog.commands);
+        return taken;
+    }
+    void showTimeline(const TimelineState& state) override { displayLog.timeline = state; }
 
   private:
     Surface* first = nullptr;
@@ -299,4 +312,200 @@ TEST(Runs, StartStepsUnshownThroughTheExportsFramesThenPlaysInRealTime) {
         << "the skip steps through exactly the export's frames";
     EXPECT_EQ(skipped.step().kind, ::Run::Step::Drawn) << "then playback draws at once";
     EXPECT_EQ(skipped.close(), 0);
+}
+
+namespace {
+
+uint64_t surfaceHash(::Run& run) {
+    std::vector<uint8_t> frame(640 * 480 * 3);
+    convertRowTo24(reinterpret_cast<const uint32_t*>(run.surface()->getPixels()), frame.data(),
+                   640 * 480);
+    return frameHash(frame.data());
+}
+
+// The frame a seek landed on is the first one drawn at or after the tick asked for.
+::testing::AssertionResult firstFrameAtOrAfter(int64_t frame, int ticks) {
+    if (videoFrameDrawnAt(frame) >= ticks &&
+        (frame == 0 || videoFrameDrawnAt(frame - 1) < ticks))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "frame " << frame << " (drawn at " << videoFrameDrawnAt(frame)
+           << ") is not the first frame drawn at or after tick " << ticks;
+}
+
+// A soundtrack that notes what the run asks of it.
+std::vector<std::string> musicCalls;
+MusicPlayer notedMusic() {
+    MusicPlayer music = silentMusic();
+    music.seek = [](int64_t ms) { musicCalls.push_back("seek " + std::to_string(ms)); };
+    music.pause = [] { musicCalls.push_back("pause"); };
+    music.resume = [] { musicCalls.push_back("resume"); };
+    return music;
+}
+
+// A playback run on the test display and the fake counter, with frames saved to a note.
+struct ViewedRun {
+    explicit ViewedRun(const std::string& words, MusicPlayer music = silentMusic()) {
+        fakeNow = 1000;
+        setTickSource(fakeCounter);
+        RunPlatform pieces;
+        pieces.credits = false;
+        pieces.music = music;
+        pieces.savePicture = [this](const std::string& path, const uint8_t* frame24, std::string&) {
+            savedName = path;
+            savedHash = frameHash(frame24);
+            return true;
+        };
+        run = std::make_unique<::Run>(pieces);
+        opened = run->open(words, pack);
+    }
+    ~ViewedRun() {
+        run->close();
+        setTickSource(nullptr);
+    }
+    // One pass with these commands waiting.
+    ::Run::Step step(std::vector<ViewerCommand> commands = {}) {
+        displayLog.commands = std::move(commands);
+        return run->step();
+    }
+
+    TestDisplayPlatform platform;
+    std::unique_ptr<::Run> run;
+    bool opened = false;
+    std::string savedName;
+    uint64_t savedHash = 0;
+};
+
+} // namespace
+
+TEST(Viewer, SeeksAndFrameStepsShowExactlyVideoModesFramesOnItsGrid) {
+    const std::vector<uint64_t> video = framesAlone(5462); // into scene 1
+    ViewedRun viewed("noaudio");
+    ASSERT_TRUE(viewed.opened);
+    ::Run& run = *viewed.run;
+    ASSERT_EQ(viewed.step().kind, ::Run::Step::Drawn) << "the first frame, in real time";
+    EXPECT_EQ(run.frameOnGrid(), -1) << "a real-time frame is none of the grid's";
+
+    // Forward from the show's start, by stepping it on.
+    const int presented = displayLog.presented;
+    ASSERT_EQ(viewed.step({{ViewerCommand::SeekTo, 701}}).kind, ::Run::Step::Drawn)
+        << "a seek shows its frame at once";
+    const int64_t landed = run.frameOnGrid();
+    EXPECT_TRUE(firstFrameAtOrAfter(landed, 701));
+    EXPECT_EQ(run.ticks(), videoFrameDrawnAt(landed)) << "the clock reads the frame's tick";
+    ASSERT_LT(landed, 330);
+    EXPECT_EQ(surfaceHash(run), video[landed]) << "the frame shown is video mode's frame";
+    EXPECT_EQ(displayLog.presented, presented + 1) << "and it was presented";
+    EXPECT_TRUE(displayLog.timeline.reveal) << "the timeline shows after a seek";
+    EXPECT_EQ(displayLog.timeline.ticks, run.ticks()) << "at the new position";
+
+    // Back, from a new show: three seeks of a second in one batch are one seek of three.
+    ASSERT_EQ(viewed
+                  .step({{ViewerCommand::SeekBy, -1},
+                         {ViewerCommand::SeekBy, -1},
+                         {ViewerCommand::SeekBy, -1}})
+                  .kind,
+              ::Run::Step::Drawn);
+    EXPECT_EQ(displayLog.presented, presented + 2) << "one frame for the three seeks";
+    const int64_t back = run.frameOnGrid();
+    EXPECT_TRUE(firstFrameAtOrAfter(back, videoFrameDrawnAt(landed) - 3 * 71));
+    EXPECT_EQ(surfaceHash(run), video[back]) << "a seek back shows video mode's frame too";
+
+    // Frame steps: none while playing; paused, exactly one video frame each way.
+    fakeNow += 40;
+    viewed.step({{ViewerCommand::StepFrame, 1}});
+    EXPECT_EQ(run.frameOnGrid(), -1) << "while playing, a frame step is ignored and real "
+                                        "time went on";
+    ASSERT_EQ(viewed.step({{ViewerCommand::TogglePause, 0}}).kind, ::Run::Step::Wait);
+    ASSERT_TRUE(run.paused());
+    const int shownTicks = run.ticks();
+    viewed.step({{ViewerCommand::StepFrame, 1}});
+    const int64_t stepped = run.frameOnGrid();
+    EXPECT_TRUE(firstFrameAtOrAfter(stepped, shownTicks + 1))
+        << "from a picture off the grid, the first frame drawn after it";
+    EXPECT_EQ(surfaceHash(run), video[stepped]);
+    viewed.step({{ViewerCommand::StepFrame, 1}});
+    EXPECT_EQ(run.frameOnGrid(), stepped + 1) << "then the next frame";
+    EXPECT_EQ(surfaceHash(run), video[stepped + 1]);
+    viewed.step({{ViewerCommand::StepFrame, -1}});
+    EXPECT_EQ(run.frameOnGrid(), stepped) << "and back one";
+    EXPECT_EQ(surfaceHash(run), video[stepped]);
+    EXPECT_TRUE(run.paused()) << "frame steps keep the show paused";
+
+    // The frame saved is the frame shown, exactly as video mode hands it on.
+    viewed.step({{ViewerCommand::SaveFrame, 0}});
+    char name[32];
+    std::snprintf(name, sizeof name, "tick-%05d.png", run.ticks());
+    EXPECT_EQ(viewed.savedName, name) << "named with its tick";
+    EXPECT_EQ(viewed.savedHash, video[stepped]) << "the frame, border and all";
+
+    // A frame on which a scene only hands on to the next shows the picture before it.
+    viewed.step({{ViewerCommand::SeekTo, 12500}});
+    const int64_t handOn = run.frameOnGrid();
+    EXPECT_TRUE(firstFrameAtOrAfter(handOn, 12500));
+    ASSERT_LT(handOn + 1, static_cast<int64_t>(video.size()));
+    EXPECT_EQ(surfaceHash(run), video[handOn]) << "scene 0's end, as video mode shows it";
+
+    // Scenes: the first frame a scene draws is the one after the frame on which the scene
+    // before hands on; Page Up from there is the scene before's start.
+    viewed.step({{ViewerCommand::GoToScene, 1}});
+    const int64_t scene1 = run.frameOnGrid();
+    EXPECT_EQ(scene1, handOn + 1) << "scene 1's first frame";
+    EXPECT_EQ(surfaceHash(run), video[scene1]);
+    EXPECT_EQ(run.show()->sceneIndex, 1) << "scene 1 drew the frame shown";
+    EXPECT_EQ(displayLog.timeline.scene, 2) << "the timeline counts scenes from 1";
+    viewed.step({{ViewerCommand::SceneBy, -1}});
+    EXPECT_EQ(run.frameOnGrid(), 0) << "Page Up: the start of scene 0";
+    EXPECT_EQ(surfaceHash(run), video[0]);
+}
+
+TEST(Viewer, PauseHoldsTheClockAndTheMusicAndResumeGoesOnWithoutAJump) {
+    musicCalls.clear();
+    ViewedRun viewed("end=800", notedMusic());
+    ASSERT_TRUE(viewed.opened);
+    ::Run& run = *viewed.run;
+    ASSERT_EQ(viewed.step().kind, ::Run::Step::Drawn);
+    fakeNow += 32;
+    ASSERT_EQ(viewed.step().kind, ::Run::Step::Drawn);
+    const int before = run.ticks();
+
+    const ::Run::Step paused = viewed.step({{ViewerCommand::TogglePause, 0}});
+    ASSERT_EQ(paused.kind, ::Run::Step::Wait) << "paused, the run only waits";
+    EXPECT_LE(paused.length, 20u) << "for a short while, to look at the commands again";
+    EXPECT_EQ(musicCalls.back(), "pause") << "the music is held with the picture";
+    EXPECT_TRUE(displayLog.timeline.paused) << "the timeline shows the pause";
+    const int presented = displayLog.presented;
+    for (int i = 0; i < 10; ++i) {
+        fakeNow += 1000;
+        EXPECT_EQ(viewed.step().kind, ::Run::Step::Wait) << "second " << i << " of the pause";
+    }
+    EXPECT_EQ(run.ticks(), before) << "the clock stands still while paused";
+    EXPECT_EQ(displayLog.presented, presented) << "and no frame is drawn";
+
+    // A seek while paused shows its frame and stays paused, the music moved to its tick.
+    ASSERT_EQ(viewed.step({{ViewerCommand::SeekBy, 5}}).kind, ::Run::Step::Drawn);
+    EXPECT_TRUE(firstFrameAtOrAfter(run.frameOnGrid(), before + 355))
+        << "5 s on from the picture's tick";
+    EXPECT_EQ(musicCalls.back(), "seek " + std::to_string(run.ticks() * 1000 / 71));
+    EXPECT_TRUE(run.paused());
+    EXPECT_EQ(viewed.step().kind, ::Run::Step::Wait);
+
+    // Resume: the music goes on, and the next frame is one slot on, not ten seconds.
+    const int held = run.ticks();
+    EXPECT_EQ(viewed.step({{ViewerCommand::TogglePause, 0}}).kind, ::Run::Step::Wait)
+        << "after resuming, the next frame waits for its slot";
+    EXPECT_FALSE(run.paused());
+    EXPECT_EQ(musicCalls.back(), "resume");
+    EXPECT_EQ(run.ticks(), held) << "the clock goes on from where it stood";
+    fakeNow += 32;
+    ASSERT_EQ(viewed.step().kind, ::Run::Step::Drawn);
+    EXPECT_GE(run.ticks(), held + 2) << "one 32 ms slot later";
+    EXPECT_LE(run.ticks(), held + 3) << "without a jump";
+
+    // Seeks stop at the last frame before end=; Escape while paused ends the run.
+    viewed.step({{ViewerCommand::SeekTo, 60000}, {ViewerCommand::TogglePause, 0}});
+    EXPECT_TRUE(firstFrameAtOrAfter(run.frameOnGrid() + 1, 800))
+        << "the last frame drawn before end=800";
+    displayLog.quitAfter = displayLog.presented;
+    EXPECT_EQ(viewed.step().kind, ::Run::Step::Ended) << "a quit request ends a paused run";
 }

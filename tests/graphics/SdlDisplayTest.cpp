@@ -1,6 +1,6 @@
 // Tests of the SDL display under SDL's dummy video driver: open/close in any order, what
-// present shows and when, the keys and close requests that end the process, and the mapping
-// of SDL pixel formats onto the row converters.
+// present shows and when, the keys and close requests that end the process, the viewer's keys
+// and timeline, and the mapping of SDL pixel formats onto the row converters.
 #include "graphics/SdlDisplay.h"
 
 #include "graphics/Handles.h"
@@ -14,6 +14,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -38,6 +40,34 @@ void pushKeyDown(SDL_Keycode key) {
     event.key.windowID = SDL_GetWindowID(displayWindow());
     event.key.state = SDL_PRESSED;
     event.key.keysym.sym = key;
+    ASSERT_EQ(SDL_PushEvent(&event), 1) << "the test event must be queued";
+}
+
+void pushKey(SDL_Keycode key, Uint16 modifiers, Uint8 repeat) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.windowID = SDL_GetWindowID(displayWindow());
+    event.key.state = SDL_PRESSED;
+    event.key.repeat = repeat;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = modifiers;
+    ASSERT_EQ(SDL_PushEvent(&event), 1) << "the test event must be queued";
+}
+
+void pushMouse(Uint32 type, int x, int y) {
+    SDL_Event event{};
+    event.type = type;
+    if (type == SDL_MOUSEMOTION) {
+        event.motion.windowID = SDL_GetWindowID(displayWindow());
+        event.motion.x = x;
+        event.motion.y = y;
+    } else {
+        event.button.windowID = SDL_GetWindowID(displayWindow());
+        event.button.button = SDL_BUTTON_LEFT;
+        event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.button.x = x;
+        event.button.y = y;
+    }
     ASSERT_EQ(SDL_PushEvent(&event), 1) << "the test event must be queued";
 }
 
@@ -302,4 +332,102 @@ TEST(SdlPixelFormats, MapOntoTheConverterTable) {
     EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_INDEX8), nullptr) << "palette";
     EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_YV12), nullptr) << "YUV";
     EXPECT_EQ(rowConverterForPixelFormat(SDL_PIXELFORMAT_UNKNOWN), nullptr) << "unknown";
+}
+
+namespace {
+
+using Commands = std::vector<ViewerCommand>;
+
+TimelineState aTimeline(bool paused) {
+    TimelineState timeline;
+    timeline.lengthTicks = 63900;
+    timeline.sceneStarts = {0, 12500, 19000, 25000, 27000, 41000, 42500, 47000, 59000};
+    timeline.paused = paused;
+    return timeline;
+}
+
+} // namespace
+
+TEST_F(SdlDisplayTest, KeysGiveTheViewersCommandsAndAHeldKeyNeverPilesThemUp) {
+    openActiveWindow();
+    const std::pair<SDL_Keycode, ViewerCommand> keys[] = {
+        {SDLK_SPACE, {ViewerCommand::TogglePause, 0}}, {SDLK_k, {ViewerCommand::TogglePause, 0}},
+        {SDLK_LEFT, {ViewerCommand::SeekBy, -5}},      {SDLK_RIGHT, {ViewerCommand::SeekBy, 5}},
+        {SDLK_j, {ViewerCommand::SeekBy, -10}},        {SDLK_l, {ViewerCommand::SeekBy, 10}},
+        {SDLK_DOWN, {ViewerCommand::SeekBy, -60}},     {SDLK_UP, {ViewerCommand::SeekBy, 60}},
+        {SDLK_PERIOD, {ViewerCommand::StepFrame, 1}},  {SDLK_COMMA, {ViewerCommand::StepFrame, -1}},
+        {SDLK_HOME, {ViewerCommand::SeekTo, 0}},       {SDLK_1, {ViewerCommand::GoToScene, 0}},
+        {SDLK_9, {ViewerCommand::GoToScene, 8}},       {SDLK_PAGEUP, {ViewerCommand::SceneBy, -1}},
+        {SDLK_PAGEDOWN, {ViewerCommand::SceneBy, 1}},  {SDLK_s, {ViewerCommand::SaveFrame, 0}},
+        {SDLK_m, {ViewerCommand::ToggleMute, 0}},
+    };
+    Commands expected;
+    for (const auto& key : keys) {
+        pushKeyDown(key.first);
+        expected.push_back(key.second);
+    }
+    EXPECT_TRUE(display->takeCommands() == expected) << "each key's command, in order";
+    EXPECT_TRUE(display->takeCommands().empty()) << "taken once";
+
+    for (int i = 0; i < 10; ++i)
+        pushKey(SDLK_RIGHT, KMOD_NONE, 1);
+    pushKey(SDLK_SPACE, KMOD_NONE, 1);
+    pushKey(SDLK_LEFT, KMOD_LCTRL, 0);
+    pushKey(SDLK_s, KMOD_LALT, 0);
+    EXPECT_TRUE((display->takeCommands() == Commands{{ViewerCommand::SeekBy, 5}}))
+        << "ten repeats of a held arrow waiting give one seek; a held Space does not toggle "
+           "again; keys with Ctrl or Alt are the desktop's";
+    pushKey(SDLK_RIGHT, KMOD_NONE, 1);
+    EXPECT_TRUE((display->takeCommands() == Commands{{ViewerCommand::SeekBy, 5}}))
+        << "once taken, the held key seeks again";
+
+    const auto fullScreen = [] {
+        return (SDL_GetWindowFlags(displayWindow()) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    };
+    ASSERT_FALSE(fullScreen());
+    pushKeyDown(SDLK_f);
+    EXPECT_TRUE(display->takeCommands().empty()) << "f is the display's own";
+    EXPECT_TRUE(fullScreen()) << "f takes the screen, as F11 does";
+}
+
+TEST_F(SdlDisplayTest, TheTimelineShowsOverThePictureAndAClickOrDragOnItSeeks) {
+    openActiveWindow();
+    paint(*surface, 0);
+    display->showTimeline(aTimeline(false));
+    ASSERT_EQ(display->present(), 1);
+    const int belowX = 320, belowY = 470, aboveY = 400; // in the panel, above it
+    EXPECT_EQ(shownAt(belowX, belowY), quadrantColour(belowX, belowY, 0))
+        << "playing, the picture is shown whole";
+    display->showTimeline(aTimeline(true));
+    display->takeCommands();
+    EXPECT_NE(shownAt(belowX, belowY), quadrantColour(belowX, belowY, 0))
+        << "paused, the timeline is drawn over the picture's bottom without a new frame";
+    EXPECT_EQ(shownAt(belowX, aboveY), quadrantColour(belowX, aboveY, 0)) << "and only there";
+
+    // At 640 x 480 the track runs from column 8 to 632: its middle is the show's middle.
+    pushMouse(SDL_MOUSEBUTTONDOWN, 8 + 312, 452);
+    EXPECT_TRUE((display->takeCommands() == Commands{{ViewerCommand::SeekTo, 31950}}))
+        << "a click seeks to where it is";
+    pushMouse(SDL_MOUSEMOTION, 8 + 200, 452);
+    pushMouse(SDL_MOUSEMOTION, 8 + 156, 300);
+    EXPECT_TRUE((display->takeCommands() == Commands{{ViewerCommand::SeekTo, 15975}}))
+        << "a drag seeks to where the pointer is, one seek for the moves waiting";
+    pushMouse(SDL_MOUSEBUTTONUP, 8 + 156, 300);
+    pushMouse(SDL_MOUSEMOTION, 8 + 100, 452);
+    pushMouse(SDL_MOUSEBUTTONDOWN, 8 + 100, aboveY);
+    EXPECT_TRUE(display->takeCommands().empty())
+        << "released, moves and clicks elsewhere do not seek";
+}
+
+TEST_F(SdlDisplayTest, AMoveOfTheMouseShowsTheTimelineButAWindowAppearingUnderItDoesNot) {
+    openActiveWindow();
+    paint(*surface, 0);
+    display->showTimeline(aTimeline(false));
+    pushMouse(SDL_MOUSEMOTION, 100, 100);
+    ASSERT_EQ(display->present(), 1);
+    EXPECT_EQ(shownAt(320, 470), quadrantColour(320, 470, 0))
+        << "the first position known is only where the pointer is";
+    pushMouse(SDL_MOUSEMOTION, 110, 100);
+    display->takeCommands();
+    EXPECT_NE(shownAt(320, 470), quadrantColour(320, 470, 0)) << "a move shows the timeline";
 }

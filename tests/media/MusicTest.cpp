@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -121,6 +123,47 @@ TEST_F(MusicTest, CaptureOnlySetUpDecodesAheadWithoutADevice) {
     ASSERT_TRUE(waitUntilInactive(musicStream)) << "the soundtrack reaches its end";
     EXPECT_TRUE(capture.collected() == referenceDecode(dir.file("velmorin.mp3")))
         << "the capture holds the whole soundtrack in order";
+}
+
+// Paused, nothing is taken from the stream; resumed, it goes on with the very next sample, or
+// from where a seek in between put it: what the stream hands out is the soundtrack without a
+// gap or a repeat up to the seek, and from the seek's sample on.
+TEST_F(MusicTest, PauseHoldsTheSoundtrackAndResumeGoesOnAtTheNextSampleOrTheSoughtOne) {
+    WorkingDirectory cwd(dir.path());
+    writeToneMp3(dir, "velmorin.mp3", 44100, 2, 3.0);
+    ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    ASSERT_EQ(thrownExplanation([] { setUpMusic(); }), "");
+    CollectingDsp heard;
+    ASSERT_NE(soundChannelSetDsp(musicStream, CollectingDsp::callback, &heard), 0u);
+    ASSERT_EQ(thrownExplanation([] { startMusic("data/velmorin(prv).mp3"); }), "");
+    const auto playFor = [&](size_t bytes) {
+        for (int i = 0; i < 500 && heard.collected().size() < bytes; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    };
+
+    playFor(44100 / 4 * 4);
+    pauseMusic();
+    const size_t atPause = heard.collected().size();
+    const int64_t position = musicPositionMs();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(heard.collected().size(), atPause) << "nothing is taken while paused";
+    EXPECT_EQ(musicPositionMs(), position) << "the position stands still";
+    resumeMusic();
+    playFor(atPause + 44100 / 4 * 4);
+    EXPECT_GT(heard.collected().size(), atPause) << "resumed, the music goes on";
+
+    pauseMusic();
+    const size_t beforeSeek = heard.collected().size();
+    seekMusic(2000);
+    resumeMusic();
+    ASSERT_TRUE(waitUntilInactive(musicStream)) << "the soundtrack reaches its end";
+    const std::vector<uint8_t> reference = referenceDecode(dir.file("velmorin.mp3"));
+    const size_t sought = 2000 * 44100 / 1000 * 4;
+    ASSERT_LT(sought, reference.size());
+    std::vector<uint8_t> expected(reference.begin(), reference.begin() + beforeSeek);
+    expected.insert(expected.end(), reference.begin() + sought, reference.end());
+    EXPECT_TRUE(heard.collected() == expected)
+        << "the soundtrack without a gap or a repeat across the first pause, then from 2 s";
 }
 
 TEST_F(MusicTest, StartWithoutAStreamSaysThereIsNone) {
