@@ -5,12 +5,11 @@
 #include "media/ExportFormats.h"
 #include "media/SoundEncoder.h"
 
+#include "media/LibavPointers.h"
+
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
 
 #include <cstdio>
@@ -21,25 +20,6 @@ extern "C" {
 #include <unistd.h>
 
 namespace {
-
-struct FormatCloser {
-    void operator()(AVFormatContext* format) const {
-        if (format->pb != nullptr) avio_closep(&format->pb);
-        avformat_free_context(format);
-    }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct FrameCloser {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketCloser {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScalerCloser {
-    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
 
 struct Job {
     enum Kind { Frame, Sound } kind;
@@ -109,15 +89,15 @@ void enlargeFrame24(const uint8_t* source, int width, int height, int scale, uin
 }
 
 struct AviMuxer::State {
-    std::unique_ptr<AVFormatContext, FormatCloser> format;
+    LibavPointer<AVFormatContext> format;
     const ExportContainer* container = nullptr;
-    std::string name;                                     // the file, "-" for standard output
-    AVStream* video = nullptr;                            // owned by format
-    AVStream* sound = nullptr;                            // owned by format
-    std::unique_ptr<AVCodecContext, CodecCloser> encoder; // null for raw
-    std::unique_ptr<SwsContext, ScalerCloser> scaler;
-    std::unique_ptr<AVFrame, FrameCloser> picture; // the encoder's input
-    std::unique_ptr<AVPacket, PacketCloser> packet;
+    std::string name;                     // the file, "-" for standard output
+    AVStream* video = nullptr;            // owned by format
+    AVStream* sound = nullptr;            // owned by format
+    LibavPointer<AVCodecContext> encoder; // null for raw
+    LibavPointer<SwsContext> scaler;
+    LibavPointer<AVFrame> picture; // the encoder's input
+    LibavPointer<AVPacket> packet;
     std::unique_ptr<SoundEncoder> soundEncoder; // null for PCM sound
     std::vector<uint8_t> enlarged;              // the frame after scaling; empty at scale 1
     int width = 0, height = 0;                  // pixels of the frames handed in
