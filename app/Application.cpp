@@ -153,8 +153,8 @@ void setUp() {
         display->open();
         hideDisplayWindow(getDisplayWindow());
         if (videoSinkMaker != nullptr)
-            aviWriter =
-                videoSinkMaker(savedCommandLine, frameBuffer24, soundOn ? music.stream : nullptr);
+            aviWriter = videoSinkMaker(readRunOptions(savedCommandLine).exportOptions,
+                                       frameBuffer24, soundOn ? music.stream : nullptr);
     }
     // start= in playback: the music starts where the show does, after the skip.
     if (soundOn && (videoMode || startTicks <= 0)) music.start("data/velmorin(prv).mp3");

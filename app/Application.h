@@ -8,6 +8,7 @@ class Display;
 class Surface;
 class FrameSink;
 class Show;
+struct ExportOptions;
 
 extern bool videoMode;         // off-line export instead of real-time playback
 extern bool soundOn;           // the music is loaded and played
@@ -26,9 +27,9 @@ extern int startTicks;         // start=N: playback begins at tick N (0 to 63899
 // headless, and video mode renders its frames without handing them on.
 
 // Makes video mode's frame sink over the 24-bit frame buffer (the AVI writer for the program,
-// a hasher for the headless renderer). soundStream is null when sound is off. A sink that
-// cannot be made shows why and throws ProgramExit.
-using VideoSinkMaker = FrameSink* (*)(const std::string& commandLine, uint8_t* frameBuffer24,
+// a hasher for the headless renderer) with the export's options read from the command line.
+// soundStream is null when sound is off. A sink that cannot be made shows why and throws.
+using VideoSinkMaker = FrameSink* (*)(const ExportOptions& options, uint8_t* frameBuffer24,
                                       uint32_t* soundStream);
 void setVideoSinkMaker(VideoSinkMaker maker);
 

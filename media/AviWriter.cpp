@@ -1,8 +1,9 @@
 // The AVI writer: per-frame sound and video writes, the capture hook-up, failure and cleanup.
 #include "media/AviWriter.h"
 
+#include "engine/Error.h"
+#include "engine/Exception.h"
 #include "engine/MessageBox.h"
-#include "engine/ProgramExit.h"
 #include "media/AviMuxer.h"
 #include "media/ExportClip.h"
 #include "media/ExportFormats.h"
@@ -12,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -38,7 +38,7 @@ void AviWriter::showFailure(const char* message, int code) {
 
 void AviWriter::fail(const char* message, int code) {
     showFailure(message, code);
-    throw ProgramExit(1);
+    throw Error::exit(1);
 }
 
 void AviWriter::failWriting(const char* message, int code) {
@@ -46,20 +46,20 @@ void AviWriter::failWriting(const char* message, int code) {
 }
 
 AviWriter::AviWriter(void* instance, const char* name, int width, int height, bool soundOn,
-                     int frameRate, int sampleRate, int bits)
+                     int frameRate, int sampleRate, int bits, const ExportOptions& options)
     : frameRate(frameRate), width(width), height(height), sampleRate(sampleRate),
       bitsPerSample(bits), blockSize(bits / 8 * 2), soundOn(soundOn) {
     (void)instance;
     failureShown.store(false); // a new file: nothing of it shown yet
     fileName = name != nullptr ? name : "";
-    const ExportWords words = readExportWords(aviCommandLine());
-    if (!words.problem.empty()) failWith(words.problem);
+    if (!options.problem.empty()) failWith(options.problem);
     std::string problem;
     container = containerForName(fileName, problem);
     if (container == nullptr) failWith(problem);
-    scale = words.scale > 0 ? words.scale : container->defaultScale;
-    crf = words.crf;
-    clip = exportClip(words.start, words.end);
+    codecWord = options.codec;
+    scale = options.scale > 0 ? options.scale : container->defaultScale;
+    crf = options.crf;
+    clip = exportClip(options.start, options.end);
     if (!clip.problem.empty()) failWith(clip.problem);
     readPosition = firstSample() * blockSize;
     file = std::make_unique<AviMuxer>();
@@ -69,7 +69,7 @@ AviWriter::AviWriter(void* instance, const char* name, int width, int height, bo
 
 void AviWriter::failWith(const std::string& text) {
     messageBox(text.c_str(), "Error!", MB_ICONERROR);
-    throw ProgramExit(1);
+    throw Error::exit(1);
 }
 
 void AviWriter::openFile(const char* name) {
@@ -98,7 +98,7 @@ void AviWriter::createStreams() {
 }
 
 void AviWriter::setupCompression() {
-    const AviCodecChoice choice = chooseCodecFor(*container);
+    const AviCodecChoice choice = chooseCodecFor(*container, codecWord);
     if (choice.outcome == AviCodecChoice::Cancelled) fail("avi dialog was aborted", 666);
     if (choice.outcome == AviCodecChoice::Unknown)
         failWith(checkCodecForContainer(choice.name, *container));
@@ -113,9 +113,11 @@ void AviWriter::allocateSoundBuffer() {
         messageBox("Your system doesn't seem to have enough memory for allocating soundbuffers.\n"
                    "Would you like to use a smaller buffer? (This might not work though :)\n",
                    "Oups. Low memory detected!", MB_YESNO | MB_ICONEXCLAMATION);
-    if (answer != IDYES) throw ProgramExit(0);
+    if (answer != IDYES) throw Error::exit(0);
     messageBox("Ok, let's see if this will crash or not then :)", "Ehhh.. ", MB_OK);
-    if (!allocateCaptureBuffer(reducedCaptureSize)) throw std::bad_alloc();
+    if (!allocateCaptureBuffer(reducedCaptureSize))
+        throw Error(errOutOfMemory, "the capture buffer of " + std::to_string(reducedCaptureSize) +
+                                        " bytes could not be allocated");
 }
 
 void AviWriter::attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stream) {
@@ -132,7 +134,7 @@ void AviWriter::nextFrame(int percent) {
     }
     // Between two frames: a confirmed Cancel ends the program here, and the exit routine's
     // delete completes the file.
-    if (ExportProgress::cancelConfirmed()) throw ProgramExit(0);
+    if (ExportProgress::cancelConfirmed()) throw Error::exit(0);
     checkWorker();
     // Frames before the clip are stepped (each depends on those before) but not written.
     if (framesSkipped < clip.firstFrame) {
@@ -265,14 +267,13 @@ AviWriter::~AviWriter() {
     finish();
 }
 
-FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
+FrameSink* makeAviWriter(const ExportOptions& options, uint8_t* frameBuffer24,
                          SoundHandle* soundStream) {
-    setAviCommandLine(commandLine);
     setCaptureBufferSize(200000000);
     const bool withSound = soundStream != nullptr;
-    const std::string out = readExportWords(commandLine).out;
+    const std::string& out = options.out;
     auto* writer = new AviWriter(nullptr, out.empty() ? "_.avi" : out.c_str(), 640, 480, withSound,
-                                 31, 44100, 16);
+                                 31, 44100, 16, options);
     writer->attachFrameBuffer(frameBuffer24, soundStream);
     return writer;
 }

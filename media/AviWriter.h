@@ -1,26 +1,26 @@
 // The writer of video mode: takes each rendered 24-bit frame and the matching stretch of the
 // captured soundtrack and writes them to a file (640 x 480 at 31 fps, 44,100 Hz 16-bit stereo
 // sound), with a codec chooser, a progress display and Cancel. The container comes from the
-// file name (_.avi: AVI with PCM sound, as always); the command line's words choose the codec
+// file name (_.avi: AVI with PCM sound, as always); the export's options choose the codec
 // (codec=), the enlargement (scale=), the quality (crf=) and the clip (start=, end=).
 //
 // The application's video sink in one call (see makeAviWriter below), or step by step, all on
 // the main thread:
-//   setAviCommandLine(commandLine);      // the words: "codec=NAME" picks without asking
 //   setCaptureBufferSize(200000000);     // bytes of captured sound, before construction
-//   auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, soundOn, 31, 44100, 16);
+//   auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, soundOn, 31, 44100, 16, options);
 //   writer->attachFrameBuffer(frameBuffer24, soundOn ? &musicStream : nullptr);
 //   ... start the music; per frame: fill frameBuffer24, writer->nextFrame(progressPercent);
 //   writer->finish();                    // completes the file: 0, or 1 after a failure
 //   delete writer;                       // completes it too, when finish did not run
-// Failures show an "Error!" box and throw ProgramExit(1); a confirmed Cancel throws
-// ProgramExit(0) between two frames, and the exit routine's delete completes the file with
+// Failures show an "Error!" box and throw Error::exit(1); a confirmed Cancel throws
+// Error::exit(0) between two frames, and the exit routine's delete completes the file with
 // every frame written so far.
 #pragma once
 
 #include "media/AviCapture.h"
 #include "media/AviCodecChooser.h"
 #include "media/ExportClip.h"
+#include "media/ExportOptions.h"
 #include "media/FrameSink.h"
 #include "media/SoundLibrary.h"
 
@@ -39,8 +39,10 @@ class AviWriter : public FrameSink {
     // codec and, with soundOn, allocates the capture buffer and creates the sound stream.
     // instance: the caller's module handle; not needed here, may be null.
     // bits: bits per sound sample, 16.
+    // options: codec, scale, crf and the clip; its out is not read (name is the file), and its
+    // problem, when there is one, is refused with an "Error!" box before anything is made.
     AviWriter(void* instance, const char* name, int width, int height, bool soundOn, int frameRate,
-              int sampleRate, int bits);
+              int sampleRate, int bits, const ExportOptions& options);
     // Completes the file when finish has not run; a failure then only shows its box.
     ~AviWriter() override;
     AviWriter(const AviWriter&) = delete;
@@ -67,7 +69,7 @@ class AviWriter : public FrameSink {
     void waitForSound();
 
   private:
-    // The "Error!" box with the message (and FFmpeg's text for code), then ProgramExit(1).
+    // The "Error!" box with the message (and FFmpeg's text for code), then Error::exit(1).
     [[noreturn]] static void fail(const char* message, int code);
     [[noreturn]] static void failWith(const std::string& text); // the box with text, code 1
     static void showFailure(const char* message, int code);
@@ -90,9 +92,10 @@ class AviWriter : public FrameSink {
     std::unique_ptr<AviMuxer> file; // the file with its video, compressed and sound streams
     std::string fileName;           // "-": standard output
     const ExportContainer* container = nullptr; // from the file name's extension
+    std::string codecWord;                      // codec= of the options; "" asks
     std::string codec;                          // the chosen video codec
     int scale = 1;                              // each pixel becomes scale x scale
-    int crf = -1;                               // crf= on the command line, -1 without
+    int crf = -1;                               // crf= of the options, -1 without
     ExportClip clip;                            // start= and end= on the show's frames
     int64_t framesSkipped = 0;                  // frames before the clip handed in so far
     int frameRate;                              // frames per second
@@ -116,9 +119,8 @@ class AviWriter : public FrameSink {
 };
 
 // Video mode's frame sink as the application makes it: the capture buffer of 200,000,000
-// bytes, the codec from the command line's "codec=NAME" word (else the chooser), a writer for
-// out=FILE or "_.avi" (640 x 480, 31 fps, sound when soundStream is not null) with
-// frameBuffer24 and soundStream attached. Call after the music stream is created and before
-// it starts. The caller owns the result.
-FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
+// bytes, a writer for the options' out (else "_.avi"; 640 x 480, 31 fps, sound when
+// soundStream is not null) with frameBuffer24 and soundStream attached. Call after the music
+// stream is created and before it starts. The caller owns the result.
+FrameSink* makeAviWriter(const ExportOptions& options, uint8_t* frameBuffer24,
                          SoundHandle* soundStream);

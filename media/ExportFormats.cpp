@@ -1,22 +1,14 @@
 // The export's containers and codecs, checked against what libavformat and libavcodec offer.
 #include "media/ExportFormats.h"
 
+#include "engine/Text.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
-#include <cctype>
-#include <cstdlib>
-#include <sstream>
-
 namespace {
-
-std::string lowered(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Which video codecs each container offers, the default first; codecs the installed
 // libraries lack are left out when asked.
@@ -42,15 +34,6 @@ std::string containerList() {
     for (const ExportContainer& container : exportContainers())
         if (container.extension != "-") text += " " + container.extension;
     return text;
-}
-
-// Reads a whole number from min to max; false for anything else.
-bool wholeNumber(const std::string& text, int min, int max, int& value) {
-    if (text.empty() || text.size() > 9) return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    value = std::atoi(text.c_str());
-    return value >= min && value <= max;
 }
 
 } // namespace
@@ -140,31 +123,4 @@ const ExportCodec* findExportCodec(const std::string& name) {
     for (const ExportCodec& codec : exportCodecs())
         if (name == codec.name) return &codec;
     return nullptr;
-}
-
-ExportWords readExportWords(const std::string& commandLine) {
-    ExportWords words;
-    std::istringstream tokens(commandLine);
-    std::string token;
-    while (tokens >> token) {
-        const std::string word = lowered(token);
-        if (word.compare(0, 4, "out=") == 0) {
-            words.out = token.substr(4);
-            if (words.out.empty() && words.problem.empty())
-                words.problem = "out= needs a file name (or - for standard output)";
-        } else if (word.compare(0, 6, "scale=") == 0) {
-            if (!wholeNumber(word.substr(6), 1, 4, words.scale) && words.problem.empty())
-                words.problem = "scale=" + token.substr(6) + " - scale= takes 1, 2, 3 or 4";
-        } else if (word.compare(0, 4, "crf=") == 0) {
-            if (!wholeNumber(word.substr(4), 0, 51, words.crf) && words.problem.empty())
-                words.problem =
-                    "crf=" + token.substr(4) + " - crf= takes a whole number from 0 to 51";
-        } else if (word.compare(0, 6, "start=") == 0) {
-            if (!wholeNumber(word.substr(6), 0, 999999999, words.start) && words.problem.empty())
-                words.problem = "start=" + token.substr(6) + " - start= takes a tick count";
-        } else if (word.compare(0, 4, "end=") == 0) {
-            if (!wholeNumber(word.substr(4), 0, 999999999, words.end)) words.end = -1;
-        }
-    }
-    return words;
 }

@@ -1,5 +1,5 @@
-// The file kinds of video mode's export: which containers it writes, the video and sound
-// codecs each one holds, and the words out=, scale= and crf= that choose among them.
+// The file kinds of video mode's export: which containers it writes and the video and sound
+// codecs each one holds.
 #pragma once
 
 #include <string>
@@ -40,15 +40,3 @@ const ExportContainer* containerForName(const std::string& name, std::string& er
 std::vector<std::string> codecsForContainer(const ExportContainer& container);
 // "" when the container takes the codec; else a message naming what is on offer.
 std::string checkCodecForContainer(const std::string& codec, const ExportContainer& container);
-
-// The export's words from the command line (blank-separated, names in any case).
-// out=, scale=, crf= and start= with a bad value make a problem; end= is only read.
-struct ExportWords {
-    std::string out;     // out=FILE as given (case kept); "" when absent
-    int scale = 0;       // scale=N, 1 to 4; 0 when absent
-    int crf = -1;        // crf=N, 0 to 51; -1 when absent
-    int start = -1;      // start=TICKS; -1 when absent
-    int end = -1;        // end=TICKS; -1 when absent or not a tick count (the show runs on)
-    std::string problem; // "" or what is wrong with a word
-};
-ExportWords readExportWords(const std::string& commandLine);

@@ -66,7 +66,7 @@ class PageFrameSink : public FrameSink {
     int index = 0;
 };
 
-FrameSink* makePageSink(const std::string&, uint8_t* frameBuffer24, uint32_t*) {
+FrameSink* makePageSink(const ExportOptions&, uint8_t* frameBuffer24, uint32_t*) {
     return new PageFrameSink(frameBuffer24);
 }
 

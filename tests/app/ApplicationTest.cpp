@@ -40,7 +40,7 @@ class TestSink : public FrameSink {
     int frames = 0;
 };
 
-FrameSink* makeTestSink(const std::string&, uint8_t*, uint32_t*) {
+FrameSink* makeTestSink(const ExportOptions&, uint8_t*, uint32_t*) {
     return new TestSink();
 }
 

@@ -23,7 +23,7 @@ FrameHasherOptions hasherOptions;
 FrameHasher* hasher = nullptr;
 Show* renderedShow = nullptr;
 
-FrameSink* makeHasher(const std::string&, uint8_t* frameBuffer24, uint32_t*) {
+FrameSink* makeHasher(const ExportOptions&, uint8_t* frameBuffer24, uint32_t*) {
     hasher = new FrameHasher(frameBuffer24, hasherOptions, renderedShow);
     return hasher;
 }

@@ -1,7 +1,6 @@
 // The ways an export ends the process: failures (code 1), the low-memory question and a
 // confirmed Cancel (code 0, with a complete file), and a cancelled codec chooser.
 #include "ExportTestSupport.h"
-#include "engine/ProgramExit.h"
 #include "media/AviWriter.h"
 #include "media/ExportProgress.h"
 
@@ -43,13 +42,14 @@ void noUserAround() {
     if (std::freopen("/dev/null", "r", stdin) == nullptr) std::_Exit(98);
 }
 
-// In the child of a death test, with nobody around: a writer of path (no sound) that the exit
-// routine deletes, as the application's does; returns its frame buffer.
-std::vector<uint8_t>& startExitingWriter(const std::string& path) {
+// In the child of a death test, with nobody around: a writer of path (no sound) with the
+// export's words that the exit routine deletes, as the application's does; returns its frame
+// buffer.
+std::vector<uint8_t>& startExitingWriter(const std::string& path, const std::string& words) {
     noUserAround();
     static std::vector<uint8_t> frameBuffer(frameBytes);
-    exitingWriter =
-        new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
+    exitingWriter = new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100,
+                                  16, optionsOf(words));
     std::atexit(deleteWriterAtExit);
     exitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
     return frameBuffer;
@@ -63,22 +63,21 @@ long fileSize(const std::string& path) {
 } // namespace
 
 TEST(AviExitDeathTest, FileThatCannotBeOpenedEndsWithCode1AndTheReason) {
-    setAviCommandLine("codec=ffv1");
-    EXPECT_EXIT(
-        endAsTheProgramDoes([] {
-            noUserAround();
-            AviWriter(nullptr, "/no/such/dir/_.avi", frameWidth, frameHeight, false, 31, 44100, 16);
-        }),
-        testing::ExitedWithCode(1), "Error!: Couldn't open avi file! - 'No such file or directory'")
+    EXPECT_EXIT(endAsTheProgramDoes([] {
+                    noUserAround();
+                    AviWriter(nullptr, "/no/such/dir/_.avi", frameWidth, frameHeight, false, 31,
+                              44100, 16, optionsOf("codec=ffv1"));
+                }),
+                testing::ExitedWithCode(1),
+                "Error!: Couldn't open avi file! - 'No such file or directory'")
         << "fail shows FFmpeg's text for the code and exits 1";
 }
 
 TEST(AviExitDeathTest, WriteFailureIsReportedOnceWithTheFileAndTheReason) {
     const std::string path = scratchPath("full.avi");
     ASSERT_EQ(symlink("/dev/full", path.c_str()), 0) << "the file is a link to a full disk";
-    setAviCommandLine("codec=raw");
     auto exportToAFullDisk = [&] {
-        startExitingWriter(path);
+        startExitingWriter(path, "codec=raw");
         for (int i = 0; i < 100; ++i) // the first frame fills the output buffer and fails
             exitingWriter->nextFrame(i);
         std::_Exit(97);
@@ -99,10 +98,10 @@ TEST(AviExitDeathTest, WriteFailureIsReportedOnceWithTheFileAndTheReason) {
 
 TEST(AviExitDeathTest, UnknownCodecNameEndsWithCode1) {
     const std::string path = scratchPath("unknown-codec.avi");
-    setAviCommandLine("video codec=divx");
     EXPECT_EXIT(endAsTheProgramDoes([&] {
                     noUserAround();
-                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
+                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16,
+                              optionsOf("codec=divx"));
                 }),
                 testing::ExitedWithCode(1), "Unknown video codec 'divx'.*ffv1")
         << "a codec word naming no codec is refused with the list of names";
@@ -110,11 +109,11 @@ TEST(AviExitDeathTest, UnknownCodecNameEndsWithCode1) {
 
 TEST(AviExitDeathTest, LowMemoryQuestionAnsweredNoEndsWithCode0) {
     const std::string path = scratchPath("low-memory.avi");
-    setAviCommandLine("codec=ffv1");
     setCaptureBufferSize(int64_t{1} << 60);
     EXPECT_EXIT(endAsTheProgramDoes([&] {
                     noUserAround();
-                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, true, 31, 44100, 16);
+                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, true, 31, 44100, 16,
+                              optionsOf("codec=ffv1"));
                 }),
                 testing::ExitedWithCode(0), "Oups. Low memory detected!: Your system doesn't")
         << "a capture buffer that cannot be had asks, and No ends the run with code 0";
@@ -123,12 +122,11 @@ TEST(AviExitDeathTest, LowMemoryQuestionAnsweredNoEndsWithCode0) {
 
 TEST(AviExitDeathTest, ConfirmedCancelEndsWithCode0AndLeavesACompleteFile) {
     const std::string path = scratchPath("cancelled.avi");
-    setAviCommandLine("codec=ffv1");
     std::vector<std::vector<uint8_t>> frames;
     for (int i = 0; i < 5; ++i)
         frames.push_back(syntheticFrame(i));
     auto exportThenInterrupt = [&] {
-        std::vector<uint8_t>& frameBuffer = startExitingWriter(path);
+        std::vector<uint8_t>& frameBuffer = startExitingWriter(path, "codec=ffv1");
         for (const auto& frame : frames) {
             std::copy(frame.begin(), frame.end(), frameBuffer.begin());
             exitingWriter->nextFrame(10);
@@ -149,14 +147,14 @@ TEST(AviExitDeathTest, ConfirmedCancelEndsWithCode0AndLeavesACompleteFile) {
 // The chooser's prompt on a terminal: answering 0 (Cancel) fails before any frame is written.
 TEST(AviExitDeathTest, CancelledChooserEndsWithCode1BeforeAnyFrame) {
     const std::string path = scratchPath("chooser-cancel.avi");
-    setAviCommandLine("video");
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     ASSERT_GE(child, 0) << "a pseudo-terminal for the prompt";
     if (child == 0) {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         endAsTheProgramDoes([&] {
-            AviWriter writer(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
+            AviWriter writer(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16,
+                             optionsOf(""));
         });
     }
     std::string seen;

@@ -40,9 +40,8 @@ struct FileExport {
     FileExport(const std::string& path, const std::string& words, bool sound = false) {
         fakesound::reset();
         setCaptureBufferSize(4000000);
-        setAviCommandLine("video " + words);
         writer = std::make_unique<AviWriter>(nullptr, path.c_str(), frameWidth, frameHeight, sound,
-                                             31, 44100, 16);
+                                             31, 44100, 16, optionsOf(words));
         writer->attachFrameBuffer(frameBuffer.data(), sound ? &music : nullptr);
     }
     void frames(int count) {
@@ -266,16 +265,15 @@ TEST(ExportFileDeathTest, RefusedWordsEndWithCode1AndLeaveNoFile) {
              {"a.xyz", "", "Unknown kind of video file '.xyz'"},
              {"/no/such/dir/a.mp4", "", "Couldn't open mp4 file! - 'No such file or directory'"},
              {"raw.mp4", "codec=raw", "A .mp4 file cannot hold 'raw'"},
-             {"scale0.mkv", "scale=0", "scale= takes 1, 2, 3 or 4"},
-             {"scale5.mkv", "scale=5", "scale= takes 1, 2, 3 or 4"},
-             {"scalex.mkv", "scale=x", "scale= takes 1, 2, 3 or 4"},
-             {"crf.mp4", "crf=99", "crf= takes a whole number from 0 to 51"}}) {
+             {"scale0.mkv", "scale=0", "scale=0 is not 1, 2, 3 or 4"},
+             {"scale5.mkv", "scale=5", "scale=5 is not 1, 2, 3 or 4"},
+             {"scalex.mkv", "scale=x", "scale=x is not 1, 2, 3 or 4"},
+             {"crf.mp4", "crf=99", "crf=99 is not a whole number from 0 to 63"}}) {
         const std::string path = c.name[0] == '/' ? c.name : scratchPath(c.name);
-        setAviCommandLine("video " + c.words);
         EXPECT_EXIT(endAsTheProgramDoes([&] {
                         noUserAround();
                         AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100,
-                                  16);
+                                  16, optionsOf(c.words));
                     }),
                     testing::ExitedWithCode(1), "Error!: .*" + c.said)
             << c.name << " " << c.words << ": an Error! box that says why, exit code 1";

@@ -1,6 +1,7 @@
-// The export's words, its container table (what each file kind takes and what is refused) and
-// the frames of a clip.
+// The export's container table (what each file kind takes and what is refused) and the
+// frames of a clip.
 #include "media/ExportFormats.h"
+#include "app/ShowClock.h"
 #include "media/AviCodecChooser.h"
 #include "media/ExportClip.h"
 
@@ -25,32 +26,6 @@ const ExportContainer& containerOf(const std::string& name) {
 }
 
 } // namespace
-
-TEST(ExportWords, ReadsOutScaleAndCrfAsWholeWords) {
-    const ExportWords words = readExportWords("video OUT=Clips/Show.MP4 Scale=3 crf=23 noaudio");
-    EXPECT_EQ(words.out, "Clips/Show.MP4") << "out= keeps the file name's case";
-    EXPECT_EQ(words.scale, 3) << "scale=3";
-    EXPECT_EQ(words.crf, 23) << "crf=23";
-    EXPECT_EQ(words.problem, "") << "nothing wrong";
-
-    const ExportWords none = readExportWords("video codec=ffv1");
-    EXPECT_EQ(none.out, "") << "no out= word: the default file";
-    EXPECT_EQ(none.scale, 0) << "no scale= word: the container's default";
-    EXPECT_EQ(none.crf, -1) << "no crf= word: the codec's default";
-    EXPECT_EQ(readExportWords("video out=-").out, "-") << "out=- is standard output";
-}
-
-TEST(ExportWords, OutOfRangeOrMalformedValuesAreProblems) {
-    for (const char* bad : {"scale=0", "scale=5", "scale=x", "scale=", "scale=-1", "scale=2.0",
-                            "crf=52", "crf=99", "crf=-1", "crf=1e2", "out="}) {
-        const ExportWords words = readExportWords(std::string("video ") + bad);
-        EXPECT_NE(words.problem, "") << bad << " is refused";
-        EXPECT_NE(words.problem.find(std::string(bad).substr(0, 4)), std::string::npos)
-            << bad << ": the message names the word";
-    }
-    for (const char* good : {"scale=1", "scale=4", "crf=0", "crf=51"})
-        EXPECT_EQ(readExportWords(good).problem, "") << good << " is taken";
-}
 
 TEST(ExportContainers, ExtensionsPickTheirContainerInAnyCase) {
     EXPECT_EQ(containerOf("_.avi").muxer, "avi") << ".avi";

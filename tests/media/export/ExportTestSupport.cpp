@@ -1,6 +1,8 @@
 // Synthetic frames and FFmpeg's command-line tools as the independent reader of the files.
 #include "ExportTestSupport.h"
 
+#include "app/CommandLine.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +12,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+ExportOptions optionsOf(const std::string& words) {
+    return readRunOptions("video " + words).exportOptions;
+}
 
 std::vector<uint8_t> syntheticFrame(int index) {
     std::vector<uint8_t> frame(frameBytes);

@@ -1,10 +1,12 @@
 // Helpers of the export tests: synthetic frames, a writer run, and FFmpeg's view of a file.
 #pragma once
 
-#include "engine/ProgramExit.h"
+#include "engine/Error.h"
+#include "media/ExportOptions.h"
 #include "media/SoundLibrary.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -39,12 +41,16 @@ void setActive(bool active);          // what soundChannelIsActive reports
 void reset();
 } // namespace fakesound
 
-// Runs call as the program's entry routine does: a ProgramExit ends the process with its code
-// (the registered exit routines still run).
+// The export's options as the command line "video WORDS" gives them.
+ExportOptions optionsOf(const std::string& words);
+
+// Runs call as the program's entry routine does: an Error ends the process with its exit code
+// (the registered exit routines still run); one nobody has shown is explained first.
 template <typename Call> void endAsTheProgramDoes(Call call) {
     try {
         call();
-    } catch (const ProgramExit& end) {
+    } catch (const Error& end) {
+        if (!end.shown()) std::fprintf(stderr, "%s\n", end.explanation().c_str());
         std::exit(end.exitCode());
     }
     std::_Exit(96); // the call was expected to end the program
