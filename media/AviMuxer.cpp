@@ -34,25 +34,27 @@ static_assert(AviMuxer::framePadding >= AV_INPUT_BUFFER_PADDING_SIZE,
               "frame blocks carry at least the padding FFmpeg asks of its inputs");
 
 // How each codec is fed: the pixel format it gets and its private options. AVI keeps the
-// settings it always had; the other containers get the sharing settings.
+// settings it always had; the other containers get the sharing settings. h264 at crf=0 is
+// libx264rgb, fed the frames' own bytes.
 struct EncoderSetup {
     AVPixelFormat pixels;
     std::string options; // "key=value:key=value" for the encoder's private options
-    int defaultCrf;      // -1: the codec has no constant-quality setting here
 };
 
-EncoderSetup encoderSetupFor(const std::string& codec, bool avi) {
-    if (codec == "ffv1") return {AV_PIX_FMT_BGR0, "level=3:slicecrc=1", -1};
-    if (codec == "utvideo") return {AV_PIX_FMT_GBRP, "", -1};
-    if (codec == "huffyuv") return {AV_PIX_FMT_RGB24, "", -1};
-    if (codec == "mjpeg") return {AV_PIX_FMT_YUVJ420P, "", -1};
-    if (codec == "h264" && avi) return {AV_PIX_FMT_YUV420P, "preset=fast", 18};
-    if (codec == "h264") return {AV_PIX_FMT_YUV420P, "preset=medium:profile=high", 18};
+EncoderSetup encoderSetupFor(const std::string& codec, bool avi, int crf) {
+    if (codec == "ffv1") return {AV_PIX_FMT_BGR0, "level=3:slicecrc=1"};
+    if (codec == "utvideo") return {AV_PIX_FMT_GBRP, ""};
+    if (codec == "huffyuv") return {AV_PIX_FMT_RGB24, ""};
+    if (codec == "mjpeg") return {AV_PIX_FMT_YUVJ420P, ""};
+    if (codec == "h264" && crf == 0)
+        return {AV_PIX_FMT_BGR24, avi ? "preset=fast" : "preset=medium"};
+    if (codec == "h264" && avi) return {AV_PIX_FMT_YUV420P, "preset=fast"};
+    if (codec == "h264") return {AV_PIX_FMT_YUV420P, "preset=medium:profile=high"};
     if (codec == "h265")
-        return {AV_PIX_FMT_YUV420P, "preset=medium:x265-params=log-level=error:open-gop=0", 20};
-    if (codec == "av1") return {AV_PIX_FMT_YUV420P, "preset=8", 30};
-    if (codec == "vp9") return {AV_PIX_FMT_YUV420P, "row-mt=1:deadline=good:cpu-used=4", 24};
-    return {AV_PIX_FMT_NONE, "", -1};
+        return {AV_PIX_FMT_YUV420P, "preset=medium:x265-params=log-level=error:open-gop=0"};
+    if (codec == "av1") return {AV_PIX_FMT_YUV420P, "preset=8"};
+    if (codec == "vp9") return {AV_PIX_FMT_YUV420P, "row-mt=1:deadline=good:cpu-used=4"};
+    return {AV_PIX_FMT_NONE, ""};
 }
 
 const ExportContainer& aviContainer() {
@@ -305,10 +307,10 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     AVCodecParameters* const params = s.video->codecpar;
     if (encoding.codec == "raw") return s.setupRaw(params);
     const ExportCodec* const known = findExportCodec(encoding.codec);
-    const EncoderSetup setup = encoderSetupFor(encoding.codec, s.isAvi());
-    if (known == nullptr || known->encoder == nullptr || setup.pixels == AV_PIX_FMT_NONE)
-        return AVERROR_ENCODER_NOT_FOUND;
-    const AVCodec* const encoder = avcodec_find_encoder_by_name(known->encoder);
+    const EncoderSetup setup = encoderSetupFor(encoding.codec, s.isAvi(), encoding.crf);
+    const char* const encoderName = known != nullptr ? encoderFor(*known, encoding.crf) : nullptr;
+    if (encoderName == nullptr || setup.pixels == AV_PIX_FMT_NONE) return AVERROR_ENCODER_NOT_FOUND;
+    const AVCodec* const encoder = avcodec_find_encoder_by_name(encoderName);
     if (encoder == nullptr) return AVERROR_ENCODER_NOT_FOUND;
     s.encoder.reset(avcodec_alloc_context3(encoder));
     s.picture.reset(av_frame_alloc());
@@ -323,12 +325,18 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     // count: eight everywhere, so that an export gives the same bytes on any machine (on two
     // cores eight were as fast as any other count).
     context.thread_count = encoding.codec == "h264" ? x264Threads : 0;
-    const bool lossy = setup.defaultCrf >= 0 || encoding.codec == "mjpeg";
+    const bool withCrf = known->highestCrf >= 0;
+    const bool lossy = withCrf || encoding.codec == "mjpeg";
+    const bool rgb = setup.pixels == AV_PIX_FMT_BGR24; // lossless h264: no matrix at all
     if (s.isAvi()) {
         context.max_b_frames = 0; // the AVI index has no room for reordered frames
         context.gop_size = 10 * s.frameRate;
     } else if (lossy) {
         s.shareable(context);
+    }
+    if (rgb) {
+        context.colorspace = AVCOL_SPC_RGB;
+        context.color_range = AVCOL_RANGE_JPEG;
     }
     if (encoding.codec == "mjpeg") {
         context.color_range = AVCOL_RANGE_JPEG;
@@ -339,8 +347,8 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     if (s.format->oformat->flags & AVFMT_GLOBALHEADER) context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     av_dict_parse_string(&options, setup.options.c_str(), "=", ":", 0);
-    if (setup.defaultCrf >= 0)
-        av_dict_set_int(&options, "crf", encoding.crf >= 0 ? encoding.crf : setup.defaultCrf, 0);
+    if (withCrf)
+        av_dict_set_int(&options, "crf", encoding.crf >= 0 ? encoding.crf : known->defaultCrf, 0);
     if (encoding.codec == "vp9") context.bit_rate = 0; // constant quality alone
     int result = avcodec_open2(&context, encoder, &options);
     av_dict_free(&options); // what the encoder did not take
@@ -355,7 +363,7 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     s.picture->height = context.height;
     result = av_frame_get_buffer(s.picture.get(), 0);
     if (result < 0) return result;
-    return s.openScaler(setup.pixels, !s.isAvi() && lossy && encoding.codec != "mjpeg");
+    return s.openScaler(setup.pixels, !s.isAvi() && lossy && encoding.codec != "mjpeg" && !rgb);
 }
 
 int AviMuxer::createSoundStream(int sampleRate, int channels, int bitsPerSample) {

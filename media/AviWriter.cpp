@@ -103,6 +103,8 @@ void AviWriter::setupCompression() {
     if (choice.outcome == AviCodecChoice::Unknown)
         failWith(checkCodecForContainer(choice.name, *container));
     codec = choice.name;
+    const std::string crfProblem = checkCrfFor(crf, codec, *container);
+    if (!crfProblem.empty()) failWith(crfProblem);
     const int result = file->setupCompression(VideoEncoding{codec, scale, crf});
     if (result != 0) fail("Couldn't create compressed avi stream", result);
 }

@@ -111,10 +111,12 @@ const std::vector<ExportCodec>& exportCodecs() {
         {"utvideo", "utvideo", "lossless, fast to write and to edit"},
         {"huffyuv", "huffyuv", "lossless, fast, large"},
         {"mjpeg", "mjpeg", "lossy JPEG frames, small"},
-        {"h264", "libx264", "lossy H.264 (x264), small, plays everywhere"},
-        {"h265", "libx265", "lossy H.265 (x265), smaller, slower"},
-        {"av1", "libsvtav1", "lossy AV1 (SVT-AV1), smallest"},
-        {"vp9", "libvpx-vp9", "lossy VP9 (libvpx), for the web"},
+        // x264 and x265 clip crf= to 51 (8 bits); SVT-AV1 reads crf=0 as "not given", its
+        // own default; libvpx's crf=0 without a bit rate is its lossless quantizer.
+        {"h264", "libx264", "lossy H.264 (x264), small, plays everywhere", 0, 51, 18, true},
+        {"h265", "libx265", "lossy H.265 (x265), smaller, slower", 0, 51, 20, false},
+        {"av1", "libsvtav1", "lossy AV1 (SVT-AV1), smallest", 1, 63, 30, false},
+        {"vp9", "libvpx-vp9", "lossy VP9 (libvpx), for the web", 0, 63, 24, true},
     };
     return codecs;
 }
@@ -123,4 +125,51 @@ const ExportCodec* findExportCodec(const std::string& name) {
     for (const ExportCodec& codec : exportCodecs())
         if (name == codec.name) return &codec;
     return nullptr;
+}
+
+namespace {
+
+// The lowest crf= the installed encoders take for a codec with a range: h264's lossless 0 needs
+// libx264rgb.
+int lowestCrf(const ExportCodec& codec) {
+    if (codec.lowestCrf != 0) return codec.lowestCrf;
+    const char* const encoder = encoderFor(codec, 0);
+    return encoder != nullptr && avcodec_find_encoder_by_name(encoder) != nullptr ? 0 : 1;
+}
+
+// "0 to 51", or with what 0 means "0 (lossless) to 51": the crf= values of a codec with a range.
+std::string crfRange(const ExportCodec& codec, bool sayLossless) {
+    const int lowest = lowestCrf(codec);
+    const bool lossless = sayLossless && lowest == 0 && codec.losslessAtZero;
+    return std::to_string(lowest) + (lossless ? " (lossless)" : "") + " to " +
+           std::to_string(codec.highestCrf);
+}
+
+} // namespace
+
+const char* encoderFor(const ExportCodec& codec, int crf) {
+    if (crf == 0 && std::string(codec.name) == "h264") return "libx264rgb";
+    return codec.encoder;
+}
+
+std::string checkCrfFor(int crf, const std::string& codec, const ExportContainer& container) {
+    if (crf < 0) return "";
+    const ExportCodec* const chosen = findExportCodec(codec);
+    const std::string word = "crf=" + std::to_string(crf);
+    if (chosen != nullptr && chosen->highestCrf >= 0) {
+        if (crf >= lowestCrf(*chosen) && crf <= chosen->highestCrf) return "";
+        return word + " is outside " + codec + "'s range - " + codec + " takes crf= from " +
+               crfRange(*chosen, true);
+    }
+    std::string offered;
+    for (const std::string& name : codecsForContainer(container)) {
+        const ExportCodec* const other = findExportCodec(name);
+        if (other->highestCrf >= 0)
+            offered += (offered.empty() ? "" : ", ") + name + " (" + crfRange(*other, false) + ")";
+    }
+    const std::string kind = container.extension == "-" ? "NUT on standard output"
+                                                        : "a " + container.extension + " file";
+    return word + ": " + codec + " has no crf= setting - " +
+           (offered.empty() ? kind + " holds no codec with a crf= setting"
+                            : "crf= is for " + offered);
 }

@@ -18,11 +18,15 @@ struct ExportContainer {
 };
 
 // One video codec: the word after codec=, libavcodec's encoder (null for raw frames, which
-// need none) and a line for the chooser.
+// need none), a line for the chooser and the crf= values its encoder really takes.
 struct ExportCodec {
     const char* name;
     const char* encoder;
     const char* summary;
+    int lowestCrf = -1;          // crf= from lowestCrf to highestCrf; -1: the codec has no crf=
+    int highestCrf = -1;         // (its encoder's own scale: lower is better and larger)
+    int defaultCrf = -1;         // without crf=
+    bool losslessAtZero = false; // crf=0 is lossless
 };
 const std::vector<ExportCodec>& exportCodecs();
 const ExportCodec* findExportCodec(const std::string& name); // null for unknown names
@@ -40,3 +44,10 @@ const ExportContainer* containerForName(const std::string& name, std::string& er
 std::vector<std::string> codecsForContainer(const ExportContainer& container);
 // "" when the container takes the codec; else a message naming what is on offer.
 std::string checkCodecForContainer(const std::string& codec, const ExportContainer& container);
+// "" when crf is -1 (not given) or within the range the codec's encoder takes; else why not:
+// the codec's range, or for a codec without crf= the codecs of the container that have one.
+// h264's crf=0 (lossless) needs libx264rgb; without it h264 takes 1 to 51.
+std::string checkCrfFor(int crf, const std::string& codec, const ExportContainer& container);
+// The encoder for the codec at this crf: libx264rgb for h264 at crf=0 (lossless in RGB, as
+// x264's lossless mode is not in the High profile), else the codec's own; null for raw.
+const char* encoderFor(const ExportCodec& codec, int crf);

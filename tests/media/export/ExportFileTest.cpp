@@ -280,3 +280,77 @@ TEST(ExportFileDeathTest, RefusedWordsEndWithCode1AndLeaveNoFile) {
         EXPECT_FALSE(exists(path)) << c.name << " " << c.words << ": no file is left behind";
     }
 }
+
+namespace {
+
+// Whether this build's libavcodec offers the codec in the file kind of name.
+bool offered(const std::string& name, const std::string& codec) {
+    std::string error;
+    const ExportContainer* container = containerForName(name, error);
+    if (container == nullptr) return false;
+    const std::vector<std::string> codecs = codecsForContainer(*container);
+    return std::find(codecs.begin(), codecs.end(), codec) != codecs.end();
+}
+
+} // namespace
+
+TEST(ExportFile, H264AtCrfZeroGivesBackEveryFrameExactly) {
+    for (const char* name : {"lossless-h264.mp4", "lossless-h264.mkv", "lossless-h264.avi"}) {
+        const std::string path = scratchPath(name);
+        FileExport run(path, "codec=h264 crf=0 scale=1");
+        run.frames(6);
+        run.finish();
+        EXPECT_EQ(decodedFrameMd5s(path), frameMd5s(run.given))
+            << name << ": crf=0 is lossless, every frame decodes to the frame handed in";
+    }
+}
+
+TEST(ExportFile, EachLossyCodecTakesTheEndsOfItsOwnCrfRange) {
+    struct Case {
+        std::string name, codec;
+        int crf;
+    };
+    for (const Case& c : std::vector<Case>{{"crf51.mp4", "h264", 51},
+                                           {"crf0.webm", "vp9", 0},
+                                           {"crf63.webm", "vp9", 63},
+                                           {"crf0.mov", "h265", 0},
+                                           {"crf51.mov", "h265", 51},
+                                           {"crf1.mkv", "av1", 1},
+                                           {"crf63.mkv", "av1", 63}}) {
+        if (!offered(c.name, c.codec)) continue;
+        const std::string path = scratchPath(c.name);
+        FileExport run(path, "scale=1 codec=" + c.codec + " crf=" + std::to_string(c.crf));
+        // Six frames: two-frame exports through x265 now and then start with a decoding time
+        // far below zero, which .mov refuses ("pts/dts pair unsupported").
+        run.frames(6);
+        run.finish();
+        EXPECT_EQ(probeStreams(path)["stream.0.nb_read_frames"], "6")
+            << c.codec << " crf=" << c.crf << " is taken and every frame is in " << c.name;
+    }
+}
+
+TEST(ExportFileDeathTest, CrfOutsideTheChosenEncodersRangeIsRefusedBeforeAnyFile) {
+    struct Case {
+        std::string name, codec, crf, said;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"h264-52.mp4", "h264", "52",
+              "crf=52 is outside h264's range - h264 takes crf= from 0"},
+             {"h264-63.avi", "h264", "63", "h264 takes crf= from 0 \\(lossless\\) to 51"},
+             {"h265-52.mp4", "h265", "52", "h265 takes crf= from 0 to 51"},
+             {"av1-0.webm", "av1", "0",
+              "crf=0 is outside av1's range - av1 takes crf= from 1 to 63"},
+             {"utvideo.mkv", "utvideo", "20", "utvideo has no crf= .*h264"},
+             {"raw.nut", "raw", "20", "raw has no crf= .*no codec with a crf="}}) {
+        if (!offered(c.name, c.codec)) continue;
+        const std::string path = scratchPath(c.name);
+        EXPECT_EXIT(endAsTheProgramDoes([&] {
+                        noUserAround();
+                        AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100,
+                                  16, optionsOf("codec=" + c.codec + " crf=" + c.crf));
+                    }),
+                    testing::ExitedWithCode(1), "Error!: .*" + c.said)
+            << c.name << " crf=" << c.crf << ": an Error! box with the codec's range, exit code 1";
+        EXPECT_FALSE(exists(path)) << c.name << " crf=" << c.crf << ": no file is left behind";
+    }
+}
