@@ -10,13 +10,14 @@ ExportClip exportClip(int startTicks, int endTicks) {
     const bool ends = endTicks >= 0 && endTicks <= showEndTicks;
     const int last = ends ? endTicks : showEndTicks;
     if (endTicks == 0) {
-        clip.frameCount = 0;
-    } else {
-        int64_t before = 0; // frames j with videoFrameTicks(j) < last
-        while (videoFrameTicks(before) < last)
-            ++before;
-        clip.frameCount = 1 + before + (ends ? 0 : 1);
+        clip.problem = "end=0 leaves no frame to export - the show's first frame is drawn at "
+                       "tick 0, so end= takes a tick count above 0";
+        return clip;
     }
+    int64_t before = 0; // frames j with videoFrameTicks(j) < last
+    while (videoFrameTicks(before) < last)
+        ++before;
+    clip.frameCount = 1 + before + (ends ? 0 : 1);
     if (startTicks <= 0) return clip;
     if (startTicks >= showEndTicks) {
         clip.problem = "start=" + std::to_string(startTicks) +
@@ -32,5 +33,8 @@ ExportClip exportClip(int startTicks, int endTicks) {
     }
     while (videoFrameTicks(clip.firstFrame) < startTicks)
         ++clip.firstFrame;
+    if (clip.firstFrame >= clip.frameCount)
+        clip.problem = "start=" + std::to_string(startTicks) + " end=" + std::to_string(endTicks) +
+                       " leave no frame to export";
     return clip;
 }

@@ -108,7 +108,9 @@ TEST(ExportClip, FrameTicksAreThoseOfTheReferenceShow) {
 
 TEST(ExportClip, StartAndEndPickTheFramesOfTheClip) {
     EXPECT_EQ(exportClip(-1, 120).frameCount, 54) << "end=120: the frames drawn before tick 120";
-    EXPECT_EQ(exportClip(-1, 0).frameCount, 0) << "end=0: no frame at all";
+    EXPECT_NE(exportClip(-1, 0).problem.find("end=0 leaves no frame"), std::string::npos)
+        << "end=0: no frame at all, refused";
+    EXPECT_NE(exportClip(0, 0).problem, "") << "start=0 end=0: refused as well";
     EXPECT_EQ(exportClip(-1, 99999).frameCount, 27902) << "end= past the show: the whole show";
     const ExportClip clip = exportClip(41000, 47000);
     EXPECT_EQ(clip.problem, "") << "a clip inside the show";
