@@ -12,6 +12,8 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -61,14 +63,29 @@ const ExportContainer& aviContainer() {
     return exportContainers().front();
 }
 
-// The folder a file name lies in must exist and be a folder.
-int checkFolder(const std::string& name) {
+// The place of a file to be written: its folder exists and is a folder, the name is not a
+// folder, and the file (or, for a new one, its folder) may be written. 0 or the system's
+// reason as an AVERROR code.
+int checkPlace(const std::string& name) {
     const size_t slash = name.find_last_of('/');
-    if (slash == std::string::npos) return 0;
-    const std::string folder = slash == 0 ? "/" : name.substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : name.substr(0, slash);
     struct stat info {};
-    if (stat(folder.c_str(), &info) != 0) return AVERROR(ENOENT);
-    return S_ISDIR(info.st_mode) ? 0 : AVERROR(ENOTDIR);
+    if (stat(folder.c_str(), &info) != 0) return AVERROR(errno);
+    if (!S_ISDIR(info.st_mode)) return AVERROR(ENOTDIR);
+    if (stat(name.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return AVERROR(EISDIR);
+        return access(name.c_str(), W_OK) == 0 ? 0 : AVERROR(errno);
+    }
+    return access(folder.c_str(), W_OK) == 0 ? 0 : AVERROR(errno);
+}
+
+// Whether writes to the output go into a pipe or a socket, whose reader may go away.
+bool writesIntoAPipe(const std::string& name) {
+    struct stat info {};
+    const int result = name == "-" ? fstat(STDOUT_FILENO, &info) : stat(name.c_str(), &info);
+    return result == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
 }
 
 } // namespace
@@ -108,8 +125,20 @@ struct AviMuxer::State {
     int sampleRate = 0;                         // sample frames per second handed in
     bool raw = false;
     int64_t bytes = 0; // the file's size once closed
+    bool fileOpened = false;
     bool headerWritten = false;
     bool finished = false;
+    bool removed = false;        // finish() removed the file
+    int64_t framesSubmitted = 0; // main thread
+    bool framesSettled = false;  // the encoder is flushed and nothing of it goes to the file
+    bool pipeSignalIgnored = false;
+    struct sigaction previousPipeAction {};
+
+    void restorePipeSignal() {
+        if (!pipeSignalIgnored) return;
+        sigaction(SIGPIPE, &previousPipeAction, nullptr);
+        pipeSignalIgnored = false;
+    }
 
     std::thread worker;
     BoundedQueue<Job> jobs{queueCapacity};
@@ -213,6 +242,18 @@ struct AviMuxer::State {
 
     void submit(Job job) { jobs.push(std::move(job)); }
 
+    // SVT-AV1 (1.4) never returns from flushing or closing an encoder that was given no frame:
+    // such an encoder gets one frame, whose packets are dropped, before it is closed.
+    void settleUnusedEncoder() {
+        if (av_frame_make_writable(picture.get()) < 0) return;
+        picture->pts = 0;
+        if (avcodec_send_frame(encoder.get(), picture.get()) < 0) return;
+        if (avcodec_send_frame(encoder.get(), nullptr) < 0) return;
+        while (avcodec_receive_packet(encoder.get(), packet.get()) >= 0)
+            av_packet_unref(packet.get());
+        framesSettled = true;
+    }
+
     int setupRaw(AVCodecParameters* params) {
         raw = true;
         params->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -266,7 +307,7 @@ AviMuxer::AviMuxer() : state(new State) {
 
 AviMuxer::~AviMuxer() {
     AviMuxerError error;
-    if (finish(error) != 0)
+    if (!state->finished && finish(error) != 0)
         std::fprintf(stderr, "{AviMuxer::~AviMuxer}: %s\n", error.message.c_str());
 }
 
@@ -281,7 +322,7 @@ int AviMuxer::openFile(const std::string& name, const ExportContainer* container
     s.format.reset(format);
     if (s.packet == nullptr) return AVERROR(ENOMEM);
     if (s.bitexact()) format->flags |= AVFMT_FLAG_BITEXACT;
-    return name == "-" ? 0 : checkFolder(name);
+    return name == "-" ? 0 : checkPlace(name);
 }
 
 int AviMuxer::createVideoStream(int width, int height, int frameRate) {
@@ -398,9 +439,19 @@ int AviMuxer::createSoundStream(int sampleRate, int channels, int bitsPerSample)
 int AviMuxer::start() {
     State& s = *state;
     const bool toStandardOutput = s.name == "-";
+    if (writesIntoAPipe(s.name)) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        s.pipeSignalIgnored = sigaction(SIGPIPE, &ignore, &s.previousPipeAction) == 0;
+    }
     int result =
         avio_open(&s.format->pb, toStandardOutput ? "pipe:1" : s.name.c_str(), AVIO_FLAG_WRITE);
-    if (result < 0) return result;
+    if (result < 0) {
+        s.restorePipeSignal();
+        return result;
+    }
+    s.fileOpened = true;
     AVDictionary* options = nullptr;
     if (s.isAvi()) av_dict_set(&options, "flipped_raw_rgb", "1", 0); // bottom-up, height > 0
     if (s.container->forSharing && s.container->muxer != "webm")
@@ -410,11 +461,20 @@ int AviMuxer::start() {
     if (result < 0) {
         avio_closep(&s.format->pb);
         if (!toStandardOutput) unlink(s.name.c_str());
+        s.restorePipeSignal();
         return result;
     }
     s.headerWritten = true;
     s.worker = std::thread([this] { state->runWorker(); });
     return 0;
+}
+
+bool AviMuxer::fileOpened() const {
+    return state->fileOpened;
+}
+
+bool AviMuxer::removedFile() const {
+    return state->removed;
 }
 
 bool AviMuxer::storesBottomUp() const {
@@ -437,6 +497,7 @@ std::vector<uint8_t> AviMuxer::takeFrameBlock() {
 
 void AviMuxer::submitFrame(std::vector<uint8_t> frame, int64_t index) {
     if (frame.size() < frameBytes() + framePadding) frame.resize(frameBytes() + framePadding);
+    ++state->framesSubmitted;
     state->submit(Job{Job::Frame, std::move(frame), index});
 }
 
@@ -451,7 +512,7 @@ bool AviMuxer::failed(AviMuxerError& error) const {
     return error.code != 0;
 }
 
-int AviMuxer::finish(AviMuxerError& error) {
+int AviMuxer::finish(AviMuxerError& error, bool keepFile) {
     State& s = *state;
     if (s.finished) return failed(error) ? error.code : 0;
     s.finished = true;
@@ -459,10 +520,14 @@ int AviMuxer::finish(AviMuxerError& error) {
         s.jobs.close();
         s.worker.join();
     }
-    if (s.headerWritten) {
+    if (s.encoder != nullptr && s.framesSubmitted == 0) s.settleUnusedEncoder();
+    const bool toFile = s.name != "-";
+    // A file that is to go is not completed: nothing more is written to it.
+    const bool discarded = toFile && !keepFile;
+    if (s.headerWritten && !discarded && !(toFile && s.hasFailed() && s.container->needsItsEnd)) {
         // Even after a failed write the index is written, so that the frames before it play.
         int result = 0;
-        if (s.encoder != nullptr && !s.hasFailed()) {
+        if (s.encoder != nullptr && !s.hasFailed() && !s.framesSettled) {
             result = avcodec_send_frame(s.encoder.get(), nullptr);
             if (result >= 0) result = s.drainEncoder();
         }
@@ -477,8 +542,11 @@ int AviMuxer::finish(AviMuxerError& error) {
     if (s.format != nullptr && s.format->pb != nullptr) {
         s.bytes = avio_tell(s.format->pb);
         const int result = avio_closep(&s.format->pb);
-        if (result < 0) s.recordFailure("Couldn't close video-stream", result);
+        if (result < 0 && !discarded) s.recordFailure("Couldn't close video-stream", result);
     }
+    if (s.headerWritten && toFile && (discarded || (s.hasFailed() && s.container->needsItsEnd)))
+        s.removed = unlink(s.name.c_str()) == 0;
+    s.restorePipeSignal();
     return failed(error) ? error.code : 0;
 }
 

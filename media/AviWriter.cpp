@@ -9,7 +9,6 @@
 #include "media/ExportFormats.h"
 #include "media/ExportProgress.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -20,29 +19,44 @@
 
 namespace {
 
-std::atomic<bool> failureShown{false}; // a failure's box has been shown: the run is ending
-std::string outputName;                // the file being written, named in write failures
-
 constexpr int64_t reducedCaptureSize = 35000000;           // bytes, after the low-memory question
 constexpr auto soundStallLimit = std::chrono::seconds(10); // no new sound for this long: go on
 
 } // namespace
 
-void AviWriter::showFailure(const char* message, int code) {
-    failureShown.store(true);
-    const std::string system = aviErrorText(code);
-    std::string text = message;
-    text += system.empty() ? "!" : " - '" + system + "'";
+void AviWriter::showFailure(const std::string& text) {
+    if (failureShown) return;
+    failureShown = true;
     messageBox(text.c_str(), "Error!", MB_ICONERROR);
 }
 
-void AviWriter::fail(const char* message, int code) {
-    showFailure(message, code);
+std::string AviWriter::shownName() const {
+    return fileName == "-" ? "standard output" : fileName;
+}
+
+std::string AviWriter::failureText(const std::string& message, int code) const {
+    std::string text = message;
+    if (!fileName.empty()) text += " (" + shownName() + ")";
+    const std::string system = aviErrorText(code);
+    if (!system.empty())
+        text += " - '" + system + "'";
+    else if (message.empty() || message.back() != '!')
+        text += "!";
+    if (file != nullptr && file->removedFile())
+        text += "\n" + fileName + " is removed: a " + container->extension.substr(1) +
+                " file cannot be read without its end, which was not written.";
+    return text;
+}
+
+void AviWriter::fail(const std::string& message, int code) {
+    const std::string system = aviErrorText(code);
+    showFailure(message + (system.empty() ? "!" : " - '" + system + "'"));
     throw Error::exit(1);
 }
 
-void AviWriter::failWriting(const char* message, int code) {
-    fail((std::string(message) + " (" + outputName + ")").c_str(), code);
+void AviWriter::failAbout(const std::string& message, int code) {
+    showFailure(failureText(message, code));
+    throw Error::exit(1);
 }
 
 AviWriter::AviWriter(void* instance, const char* name, int width, int height, bool soundOn,
@@ -50,7 +64,6 @@ AviWriter::AviWriter(void* instance, const char* name, int width, int height, bo
     : frameRate(frameRate), width(width), height(height), sampleRate(sampleRate),
       bitsPerSample(bits), blockSize(bits / 8 * 2), soundOn(soundOn) {
     (void)instance;
-    failureShown.store(false); // a new file: nothing of it shown yet
     fileName = name != nullptr ? name : "";
     if (!options.problem.empty()) failWith(options.problem);
     std::string problem;
@@ -68,17 +81,19 @@ AviWriter::AviWriter(void* instance, const char* name, int width, int height, bo
 }
 
 void AviWriter::failWith(const std::string& text) {
-    messageBox(text.c_str(), "Error!", MB_ICONERROR);
+    showFailure(text);
     throw Error::exit(1);
 }
 
 void AviWriter::openFile(const char* name) {
-    outputName = name != nullptr ? name : "";
     const int result = file->openFile(name, container);
-    if (result == 0) return;
+    if (result != 0) failAbout(openFailure(), result);
+}
+
+std::string AviWriter::openFailure() const {
     const std::string kind =
         container->extension == "-" ? "output" : container->extension.substr(1);
-    fail(("Couldn't open " + kind + " file!").c_str(), result);
+    return "Couldn't open " + kind + " file!";
 }
 
 void AviWriter::createStreams() {
@@ -94,7 +109,8 @@ void AviWriter::createStreams() {
         }
     }
     result = file->start();
-    if (result != 0) fail("Couldn't set for avi stream", result); // start() left no file
+    if (result != 0) // start() left no file
+        failAbout(file->fileOpened() ? "Couldn't set for avi stream" : openFailure(), result);
 }
 
 void AviWriter::setupCompression() {
@@ -134,10 +150,13 @@ void AviWriter::nextFrame(int percent) {
         progress = std::make_unique<ExportProgress>();
         started = std::chrono::steady_clock::now();
     }
-    // Between two frames: a confirmed Cancel ends the program here, and the exit routine's
-    // delete completes the file.
-    if (ExportProgress::cancelConfirmed()) throw Error::exit(0);
+    // A failed write is told first; then, between two frames, a confirmed Cancel ends the
+    // program here, and the exit routine's delete completes the file.
     checkWorker();
+    if (ExportProgress::cancelConfirmed()) {
+        cancelled = true;
+        throw Error::exit(0);
+    }
     // Frames before the clip are stepped (each depends on those before) but not written.
     if (framesSkipped < clip.firstFrame) {
         ++framesSkipped;
@@ -226,27 +245,42 @@ void AviWriter::flipFrame(const uint8_t* data, uint8_t* target) const {
                     data + static_cast<size_t>(height - 1 - row) * rowBytes, rowBytes);
 }
 
-void AviWriter::checkWorker() const {
+void AviWriter::checkWorker() {
     AviMuxerError error;
-    if (file->failed(error)) failWriting(error.message.c_str(), error.code);
+    if (!finished && file->failed(error)) failRunning(error);
+}
+
+void AviWriter::failRunning(const AviMuxerError& error) {
+    finished = true;
+    status = 1;
+    AviMuxerError first;
+    file->finish(first); // what can be completed is; a file unreadable without its end goes
+    progress.reset();
+    failAbout(error.message, error.code);
 }
 
 int AviWriter::finish() {
-    if (finished) return 0;
+    if (finished) return status;
     finished = true;
     AviMuxerError error;
-    // The progress line goes on while the encoder's last frames are written.
-    const int result = file->finish(error);
+    // Without a frame there is nothing worth a file (a Cancel while the frames before the clip
+    // were stepped). The progress line goes on while the encoder's last frames are written.
+    const bool anyFrame = framesWritten > 0;
+    const int result = file->finish(error, anyFrame);
     progress.reset(); // its last line
+    if (!anyFrame && file->removedFile())
+        std::fprintf(stderr, "%s - %s is not written\n",
+                     cancelled ? "Cancelled before the first frame" : "No frame was written",
+                     fileName.c_str());
     if (result == 0) {
         completed = true;
-        if (framesWritten > 0) printSummary();
-        return 0;
+        if (anyFrame) printSummary();
+        return status;
     }
-    // A failure already shown (the exit routine deletes the writer after it) is not shown again.
-    if (!failureShown.load())
-        showFailure((error.message + " (" + outputName + ")").c_str(), error.code);
-    return 1;
+    if (!anyFrame && file->removedFile()) return status; // nothing of it is left to fail
+    showFailure(failureText(error.message, error.code)); // once: not after a box shown before
+    status = 1;
+    return status;
 }
 
 void AviWriter::printSummary() const {

@@ -31,6 +31,7 @@
 
 class AviMuxer;
 class ExportProgress;
+struct AviMuxerError;
 struct ExportContainer;
 
 class AviWriter : public FrameSink {
@@ -59,7 +60,10 @@ class AviWriter : public FrameSink {
     // True for the frames before the clip of start=.
     bool skipsNextFrame() const override { return framesSkipped < clip.firstFrame; }
     // Writes what is queued, the encoder's last frames and the index, and closes the file:
-    // 0, or 1 after showing the failure in an "Error!" box. Runs once.
+    // 0, or 1 after a failure, shown in exactly one "Error!" box however the run ends (also
+    // after a Cancel, and when the failure was shown before). Runs once; later calls return
+    // the same status. With no frame written (a Cancel before the clip) the file is removed
+    // and standard error says so.
     int finish() override;
     int getSamplesWritten() const { return samplesWritten; }
     // buffer: width x height x 3 bytes, owned by the caller, read at every nextFrame.
@@ -70,18 +74,24 @@ class AviWriter : public FrameSink {
 
   private:
     // The "Error!" box with the message (and FFmpeg's text for code), then Error::exit(1).
-    [[noreturn]] static void fail(const char* message, int code);
-    [[noreturn]] static void failWith(const std::string& text); // the box with text, code 1
-    static void showFailure(const char* message, int code);
-    // fail for a failure of the file once written to: the message names the file.
-    [[noreturn]] static void failWriting(const char* message, int code);
+    [[noreturn]] void fail(const std::string& message, int code);
+    [[noreturn]] void failWith(const std::string& text); // the box with text, code 1
+    // fail naming the file: "message (file) - 'reason'", and whether a partial file went.
+    [[noreturn]] void failAbout(const std::string& message, int code);
+    void showFailure(const std::string& text); // the box, once per writer
+    std::string failureText(const std::string& message, int code) const;
+    // The worker's failure while frames go on: the file is finished as far as it can be (or
+    // removed), then the box, then Error::exit(1).
+    [[noreturn]] void failRunning(const AviMuxerError& error);
+    std::string shownName() const;   // the file's name, or "standard output"
+    std::string openFailure() const; // "Couldn't open mkv file!"
     void openFile(const char* name);
     void createStreams();
     void setupCompression();
     void allocateSoundBuffer();
     // Copies a top-down frame bottom-up into target (width x height x 3 bytes).
     void flipFrame(const uint8_t* data, uint8_t* target) const;
-    void checkWorker() const;
+    void checkWorker();
     // Sound kind: this frame's share of samples from the capture, starting offset bytes in.
     void writeSoundAt(int64_t offset);
     // The soundtrack's sample frame where the clip's sound begins (frame k's sound begins at
@@ -107,7 +117,10 @@ class AviWriter : public FrameSink {
     int samplesWritten = 0; // sample frames
     int blockSize;          // bytes per sample frame
     bool soundOn;
-    bool finished = false;
+    bool finished = false;                // finish() has run (or a failure finished the file)
+    int status = 0;                       // what finish() returns: 0, or 1 after a failure
+    bool failureShown = false;            // its box has been shown
+    bool cancelled = false;               // a confirmed Cancel ends the run
     int64_t readPosition = 0;             // bytes into the capture buffer
     const uint8_t* frameSource = nullptr; // not owned
     SoundHandle soundChannel = 0;

@@ -15,6 +15,7 @@ struct ExportContainer {
     int soundBitRate;         // bits per second for the lossy sound encoders, else 0
     int defaultScale;         // how many times each pixel is enlarged when scale= is not given
     bool forSharing;          // the sharing settings: BT.709 tags, closed GOP of 15, faststart
+    bool needsItsEnd;         // unreadable without what is written last (the index of MP4/MOV)
 };
 
 // One video codec: the word after codec=, libavcodec's encoder (null for raw frames, which

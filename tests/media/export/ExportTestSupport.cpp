@@ -2,6 +2,7 @@
 #include "ExportTestSupport.h"
 
 #include "app/CommandLine.h"
+#include "media/AviWriter.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,6 +16,41 @@
 
 ExportOptions optionsOf(const std::string& words) {
     return readRunOptions("video " + words).exportOptions;
+}
+
+size_t occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+void noUserAround() {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    if (std::freopen("/dev/null", "r", stdin) == nullptr) std::_Exit(98);
+}
+
+namespace {
+AviWriter* theExitingWriter = nullptr;
+
+void deleteWriterAtExit() {
+    delete theExitingWriter;
+    theExitingWriter = nullptr;
+}
+} // namespace
+
+std::vector<uint8_t>& startExitingWriter(const std::string& path, const std::string& words) {
+    noUserAround();
+    static std::vector<uint8_t> frameBuffer(frameBytes);
+    theExitingWriter = new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31,
+                                     44100, 16, optionsOf(words));
+    std::atexit(deleteWriterAtExit);
+    theExitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
+    return frameBuffer;
+}
+
+AviWriter* exitingWriter() {
+    return theExitingWriter;
 }
 
 std::vector<uint8_t> syntheticFrame(int index) {

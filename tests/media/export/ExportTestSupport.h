@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class AviWriter;
+
 constexpr int frameWidth = 640, frameHeight = 480;
 constexpr size_t frameBytes = size_t{frameWidth} * frameHeight * 3;
 
@@ -43,6 +45,18 @@ void reset();
 
 // The export's options as the command line "video WORDS" gives them.
 ExportOptions optionsOf(const std::string& words);
+
+// How many times what occurs in text.
+size_t occurrences(const std::string& text, const std::string& what);
+
+// In the child of a death test: no display and no terminal, so that questions take their
+// answer without a user.
+void noUserAround();
+// In the child of a death test, with nobody around: a writer of path (no sound) with the
+// export's words that the exit routine deletes, as the application's does; returns its frame
+// buffer.
+std::vector<uint8_t>& startExitingWriter(const std::string& path, const std::string& words);
+AviWriter* exitingWriter(); // the writer startExitingWriter made, until the exit routine
 
 // Runs call as the program's entry routine does: an Error ends the process with its exit code
 // (the registered exit routines still run); one nobody has shown is explained first.
