@@ -51,14 +51,6 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-bool offered(const std::string& name, const std::string& codec) {
-    std::string error;
-    const ExportContainer* container = containerForName(name, error);
-    if (container == nullptr) return false;
-    const std::vector<std::string> codecs = codecsForContainer(*container);
-    return std::find(codecs.begin(), codecs.end(), codec) != codecs.end();
-}
-
 } // namespace
 
 TEST(ExportFailureDeathTest, AClosedPipeIsAWriteFailureWithOneBoxAndCode1) {

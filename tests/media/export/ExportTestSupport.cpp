@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "media/AviWriter.h"
+#include "media/ExportFormats.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,14 @@
 
 ExportOptions optionsOf(const std::string& words) {
     return readRunOptions("video " + words).exportOptions;
+}
+
+bool offered(const std::string& name, const std::string& codec) {
+    std::string error;
+    const ExportContainer* container = containerForName(name, error);
+    if (container == nullptr) return false;
+    const std::vector<std::string> codecs = codecsForContainer(*container);
+    return std::find(codecs.begin(), codecs.end(), codec) != codecs.end();
 }
 
 size_t occurrences(const std::string& text, const std::string& what) {

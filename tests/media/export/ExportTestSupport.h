@@ -46,6 +46,9 @@ void reset();
 // The export's options as the command line "video WORDS" gives them.
 ExportOptions optionsOf(const std::string& words);
 
+// Whether this build's libraries offer the codec in the file kind of name ("a.mkv").
+bool offered(const std::string& name, const std::string& codec);
+
 // How many times what occurs in text.
 size_t occurrences(const std::string& text, const std::string& what);
 
