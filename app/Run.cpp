@@ -118,6 +118,8 @@ void Run::start(const std::string& commandLine, const std::string& packName) {
     fileServer->open(packName);
     theShow = std::make_unique<Show>();
     theShow->loadPictures();
+    // Seeks of the viewer: the seeker starts from the prepared show, before it is stepped.
+    if (!runOptions.videoMode && platform.showSeeker) seeker = platform.showSeeker(*theShow);
     setUp();
     startClock();
     phase = Phase::Playing;
@@ -327,6 +329,7 @@ void Run::tearDown() {
     if (musicSetUp) platform.music.stop();
     if (theDisplay != nullptr) theDisplay->close();
     skipScreen.reset();
+    seeker.reset();
     theSurface.reset();
     theDisplay.reset();
     theShow.reset();

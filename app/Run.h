@@ -82,10 +82,24 @@ using PictureWriter =
 
 // What the platform hands a run. Without a maker, video mode draws its frames and hands them
 // nowhere; without a picture writer the viewer's saved frames are refused.
+// Brings a show to any video frame sooner than stepping it from the first (from snapshots of
+// the show made beside the run); the run steps the show itself without one.
+class ShowSeeker {
+  public:
+    virtual ~ShowSeeker() = default;
+    // Brings `show` to the state a video-mode run's show has right before stepping video
+    // frame `frame` (1 or later); `next` is the frame the show steps next now, or -1 when that
+    // is unknown.
+    virtual void bringBefore(Show& show, int64_t next, int64_t frame) = 0;
+};
+// Made once the show's pictures are prepared (playback only), from the show not yet stepped.
+using ShowSeekerMaker = std::function<std::unique_ptr<ShowSeeker>(const Show& prepared)>;
+
 struct RunPlatform {
     MusicPlayer music = silentMusic();
     VideoSinkMaker videoSink;
     PictureWriter savePicture;
+    ShowSeekerMaker showSeeker;
     bool credits = true; // false: a headless tool's run ends without the credits box
 };
 
@@ -178,8 +192,9 @@ class Run {
     // Brings the run's show to the state a video-mode run's show has right before drawing
     // video frame `frame` (0 up to the last frame a seek reaches), and records that frame in
     // showFrame. The clock is left to the caller (setClockForFrame gives frame's readings);
-    // the surface is not touched. For now it steps the show on from showFrame, or from a new
-    // show with its pictures loaded afresh when the frame lies behind.
+    // the surface is not touched. Through the platform's seeker when there is one; else it
+    // steps the show on from showFrame, or from a new show with its pictures loaded afresh
+    // when the frame lies behind.
     void moveShowToFrame(int64_t frame);
     // The clock's readings for video frame `frame`, exactly as video mode has them.
     void setClockForFrame(int64_t frame);
@@ -203,6 +218,7 @@ class Run {
     bool hasFailed = false;
     Timer clock; // the show's clock, advanced once per frame
     std::unique_ptr<Show> theShow;
+    std::unique_ptr<ShowSeeker> seeker; // playback, when the platform gives one
     std::unique_ptr<Display> theDisplay;
     std::unique_ptr<Surface> theSurface;
     std::vector<uint8_t> frameBuffer24; // video mode: 640 x 480 x 3, blue green red, top first

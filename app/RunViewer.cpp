@@ -122,6 +122,11 @@ void Run::seekToFrame(int64_t frame) {
 }
 
 void Run::moveShowToFrame(int64_t frame) {
+    if (seeker != nullptr && frame > 0) {
+        seeker->bringBefore(*theShow, showFrame, frame);
+        showFrame = frame;
+        return;
+    }
     if (showFrame < 0 || frame < showFrame) {
         theShow = std::make_unique<Show>();
         theShow->loadPictures();

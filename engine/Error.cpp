@@ -2,7 +2,6 @@
 #include "engine/Error.h"
 
 #include "engine/Exception.h"
-#include "engine/ProgramExit.h"
 
 #include <exception>
 #include <new>
@@ -32,8 +31,6 @@ Error currentError() {
         throw;
     } catch (const Error& error) {
         return error;
-    } catch (const ProgramExit& exit) {
-        return Error::exit(exit.exitCode());
     } catch (const std::bad_alloc&) {
         return Error(errOutOfMemory, "an allocation failed");
     } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 #include "media/AviCodecChooser.h"
 
 #include "engine/MessageBox.h"
+#include "engine/Text.h"
 #include "media/ExportFormats.h"
 
 #include <SDL.h>
@@ -12,14 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-std::string chooserCommandLine; // set by setAviCommandLine, read on the main thread only
-
-std::string lowered(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::size_t defaultIndexIn(const std::vector<AviCodec>& codecs, const std::string& name) {
     for (std::size_t i = 0; i < codecs.size(); ++i)
@@ -69,25 +62,6 @@ std::vector<AviCodec> availableCodecsFor(const ExportContainer& container) {
     return codecs;
 }
 
-void setAviCommandLine(const std::string& commandLine) {
-    chooserCommandLine = commandLine;
-}
-
-const std::string& aviCommandLine() {
-    return chooserCommandLine;
-}
-
-std::string codecWordOf(const std::string& commandLine) {
-    const std::string text = lowered(commandLine);
-    const std::size_t at = text.find("codec=");
-    if (at == std::string::npos) return "";
-    const std::size_t start = at + 6;
-    std::size_t end = start;
-    while (end < text.size() && !std::isspace(static_cast<unsigned char>(text[end])))
-        ++end;
-    return text.substr(start, end - start);
-}
-
 std::size_t askCodecByNumber(std::istream& in, std::ostream& out,
                              const std::vector<AviCodec>& codecs, std::size_t defaultIndex) {
     out << "Compression for the video:\n";
@@ -114,17 +88,12 @@ std::size_t askCodecByNumber(std::istream& in, std::ostream& out,
     }
 }
 
-AviCodecChoice chooseAviCodec() {
-    return chooseCodecFor(exportContainers().front());
-}
-
-AviCodecChoice chooseCodecFor(const ExportContainer& container) {
+AviCodecChoice chooseCodecFor(const ExportContainer& container, const std::string& codecWord) {
     const std::vector<AviCodec> codecs = availableCodecsFor(container);
-    const std::string word = codecWordOf(chooserCommandLine);
-    if (!word.empty()) {
+    if (!codecWord.empty()) {
         for (const AviCodec& codec : codecs)
-            if (word == codec.name) return {AviCodecChoice::Chosen, word};
-        return {AviCodecChoice::Unknown, word};
+            if (codecWord == codec.name) return {AviCodecChoice::Chosen, codecWord};
+        return {AviCodecChoice::Unknown, codecWord};
     }
     // One codec leaves nothing to ask.
     if (codecs.size() == 1) return {AviCodecChoice::Chosen, codecs.front().name};

@@ -18,27 +18,17 @@ struct AviCodec {
 std::vector<AviCodec> availableAviCodecs();
 // The same for any container of the export: only what it can hold, its default first.
 std::vector<AviCodec> availableCodecsFor(const ExportContainer& container);
-// Remembers the program's command line. A word "codec=NAME" in it (any case) then picks NAME
-// without asking. Call before the AviWriter is constructed; without a call nobody is asked
-// by command line.
-void setAviCommandLine(const std::string& commandLine);
-const std::string& aviCommandLine(); // what setAviCommandLine remembered
-// The lower-cased NAME of the first "codec=NAME" word (ended by a blank or the end of the
-// text), or "" when there is none.
-std::string codecWordOf(const std::string& commandLine);
 
 struct AviCodecChoice {
     enum Outcome { Chosen, Cancelled, Unknown } outcome;
     std::string name; // the chosen codec, or for Unknown the name that matches none
 };
 
-// The choice for the writer: the command-line word; else, with a display, a message box with
-// one button per codec and Cancel; else, with a terminal on standard input, a numbered
-// prompt; else the default codec.
-// The codecs on offer are those of the container (the default chooseAviCodec: .avi); a word
-// naming a codec the container cannot hold is Unknown.
-AviCodecChoice chooseAviCodec();
-AviCodecChoice chooseCodecFor(const ExportContainer& container);
+// The choice for the writer among the codecs the container holds: codecWord (codec=NAME,
+// lower-cased) when it is not empty, Unknown when the container cannot hold it; else, with a
+// display, a message box with one button per codec and Cancel; else, with a terminal on
+// standard input, a numbered prompt; else the container's default codec.
+AviCodecChoice chooseCodecFor(const ExportContainer& container, const std::string& codecWord);
 
 // The numbered prompt: lists the codecs on out and reads answers from in until one is valid.
 // An empty answer takes the default, 0 (or end of input) cancels. Returns the index into

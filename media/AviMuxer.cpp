@@ -5,14 +5,15 @@
 #include "media/ExportFormats.h"
 #include "media/SoundEncoder.h"
 
+#include "media/LibavPointers.h"
+
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -21,25 +22,6 @@ extern "C" {
 #include <unistd.h>
 
 namespace {
-
-struct FormatCloser {
-    void operator()(AVFormatContext* format) const {
-        if (format->pb != nullptr) avio_closep(&format->pb);
-        avformat_free_context(format);
-    }
-};
-struct CodecCloser {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct FrameCloser {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketCloser {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScalerCloser {
-    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
 
 struct Job {
     enum Kind { Frame, Sound } kind;
@@ -54,39 +36,56 @@ static_assert(AviMuxer::framePadding >= AV_INPUT_BUFFER_PADDING_SIZE,
               "frame blocks carry at least the padding FFmpeg asks of its inputs");
 
 // How each codec is fed: the pixel format it gets and its private options. AVI keeps the
-// settings it always had; the other containers get the sharing settings.
+// settings it always had; the other containers get the sharing settings. h264 at crf=0 is
+// libx264rgb, fed the frames' own bytes.
 struct EncoderSetup {
     AVPixelFormat pixels;
     std::string options; // "key=value:key=value" for the encoder's private options
-    int defaultCrf;      // -1: the codec has no constant-quality setting here
 };
 
-EncoderSetup encoderSetupFor(const std::string& codec, bool avi) {
-    if (codec == "ffv1") return {AV_PIX_FMT_BGR0, "level=3:slicecrc=1", -1};
-    if (codec == "utvideo") return {AV_PIX_FMT_GBRP, "", -1};
-    if (codec == "huffyuv") return {AV_PIX_FMT_RGB24, "", -1};
-    if (codec == "mjpeg") return {AV_PIX_FMT_YUVJ420P, "", -1};
-    if (codec == "h264" && avi) return {AV_PIX_FMT_YUV420P, "preset=fast", 18};
-    if (codec == "h264") return {AV_PIX_FMT_YUV420P, "preset=medium:profile=high", 18};
+EncoderSetup encoderSetupFor(const std::string& codec, bool avi, int crf) {
+    if (codec == "ffv1") return {AV_PIX_FMT_BGR0, "level=3:slicecrc=1"};
+    if (codec == "utvideo") return {AV_PIX_FMT_GBRP, ""};
+    if (codec == "huffyuv") return {AV_PIX_FMT_RGB24, ""};
+    if (codec == "mjpeg") return {AV_PIX_FMT_YUVJ420P, ""};
+    if (codec == "h264" && crf == 0)
+        return {AV_PIX_FMT_BGR24, avi ? "preset=fast" : "preset=medium"};
+    if (codec == "h264" && avi) return {AV_PIX_FMT_YUV420P, "preset=fast"};
+    if (codec == "h264") return {AV_PIX_FMT_YUV420P, "preset=medium:profile=high"};
     if (codec == "h265")
-        return {AV_PIX_FMT_YUV420P, "preset=medium:x265-params=log-level=error:open-gop=0", 20};
-    if (codec == "av1") return {AV_PIX_FMT_YUV420P, "preset=8", 30};
-    if (codec == "vp9") return {AV_PIX_FMT_YUV420P, "row-mt=1:deadline=good:cpu-used=4", 24};
-    return {AV_PIX_FMT_NONE, "", -1};
+        return {AV_PIX_FMT_YUV420P, "preset=medium:x265-params=log-level=error:open-gop=0"};
+    if (codec == "av1") return {AV_PIX_FMT_YUV420P, "preset=8"};
+    if (codec == "vp9") return {AV_PIX_FMT_YUV420P, "row-mt=1:deadline=good:cpu-used=4"};
+    return {AV_PIX_FMT_NONE, ""};
 }
 
 const ExportContainer& aviContainer() {
     return exportContainers().front();
 }
 
-// The folder a file name lies in must exist and be a folder.
-int checkFolder(const std::string& name) {
+// The place of a file to be written: its folder exists and is a folder, the name is not a
+// folder, and the file (or, for a new one, its folder) may be written. 0 or the system's
+// reason as an AVERROR code.
+int checkPlace(const std::string& name) {
     const size_t slash = name.find_last_of('/');
-    if (slash == std::string::npos) return 0;
-    const std::string folder = slash == 0 ? "/" : name.substr(0, slash);
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : name.substr(0, slash);
     struct stat info {};
-    if (stat(folder.c_str(), &info) != 0) return AVERROR(ENOENT);
-    return S_ISDIR(info.st_mode) ? 0 : AVERROR(ENOTDIR);
+    if (stat(folder.c_str(), &info) != 0) return AVERROR(errno);
+    if (!S_ISDIR(info.st_mode)) return AVERROR(ENOTDIR);
+    if (stat(name.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return AVERROR(EISDIR);
+        return access(name.c_str(), W_OK) == 0 ? 0 : AVERROR(errno);
+    }
+    return access(folder.c_str(), W_OK) == 0 ? 0 : AVERROR(errno);
+}
+
+// Whether writes to the output go into a pipe or a socket, whose reader may go away.
+bool writesIntoAPipe(const std::string& name) {
+    struct stat info {};
+    const int result = name == "-" ? fstat(STDOUT_FILENO, &info) : stat(name.c_str(), &info);
+    return result == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
 }
 
 } // namespace
@@ -109,15 +108,15 @@ void enlargeFrame24(const uint8_t* source, int width, int height, int scale, uin
 }
 
 struct AviMuxer::State {
-    std::unique_ptr<AVFormatContext, FormatCloser> format;
+    LibavPointer<AVFormatContext> format;
     const ExportContainer* container = nullptr;
-    std::string name;                                     // the file, "-" for standard output
-    AVStream* video = nullptr;                            // owned by format
-    AVStream* sound = nullptr;                            // owned by format
-    std::unique_ptr<AVCodecContext, CodecCloser> encoder; // null for raw
-    std::unique_ptr<SwsContext, ScalerCloser> scaler;
-    std::unique_ptr<AVFrame, FrameCloser> picture; // the encoder's input
-    std::unique_ptr<AVPacket, PacketCloser> packet;
+    std::string name;                     // the file, "-" for standard output
+    AVStream* video = nullptr;            // owned by format
+    AVStream* sound = nullptr;            // owned by format
+    LibavPointer<AVCodecContext> encoder; // null for raw
+    LibavPointer<SwsContext> scaler;
+    LibavPointer<AVFrame> picture; // the encoder's input
+    LibavPointer<AVPacket> packet;
     std::unique_ptr<SoundEncoder> soundEncoder; // null for PCM sound
     std::vector<uint8_t> enlarged;              // the frame after scaling; empty at scale 1
     int width = 0, height = 0;                  // pixels of the frames handed in
@@ -126,8 +125,20 @@ struct AviMuxer::State {
     int sampleRate = 0;                         // sample frames per second handed in
     bool raw = false;
     int64_t bytes = 0; // the file's size once closed
+    bool fileOpened = false;
     bool headerWritten = false;
     bool finished = false;
+    bool removed = false;        // finish() removed the file
+    int64_t framesSubmitted = 0; // main thread
+    bool framesSettled = false;  // the encoder is flushed and nothing of it goes to the file
+    bool pipeSignalIgnored = false;
+    struct sigaction previousPipeAction {};
+
+    void restorePipeSignal() {
+        if (!pipeSignalIgnored) return;
+        sigaction(SIGPIPE, &previousPipeAction, nullptr);
+        pipeSignalIgnored = false;
+    }
 
     std::thread worker;
     BoundedQueue<Job> jobs{queueCapacity};
@@ -231,6 +242,18 @@ struct AviMuxer::State {
 
     void submit(Job job) { jobs.push(std::move(job)); }
 
+    // SVT-AV1 (1.4) never returns from flushing or closing an encoder that was given no frame:
+    // such an encoder gets one frame, whose packets are dropped, before it is closed.
+    void settleUnusedEncoder() {
+        if (av_frame_make_writable(picture.get()) < 0) return;
+        picture->pts = 0;
+        if (avcodec_send_frame(encoder.get(), picture.get()) < 0) return;
+        if (avcodec_send_frame(encoder.get(), nullptr) < 0) return;
+        while (avcodec_receive_packet(encoder.get(), packet.get()) >= 0)
+            av_packet_unref(packet.get());
+        framesSettled = true;
+    }
+
     int setupRaw(AVCodecParameters* params) {
         raw = true;
         params->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -284,7 +307,7 @@ AviMuxer::AviMuxer() : state(new State) {
 
 AviMuxer::~AviMuxer() {
     AviMuxerError error;
-    if (finish(error) != 0)
+    if (!state->finished && finish(error) != 0)
         std::fprintf(stderr, "{AviMuxer::~AviMuxer}: %s\n", error.message.c_str());
 }
 
@@ -299,7 +322,7 @@ int AviMuxer::openFile(const std::string& name, const ExportContainer* container
     s.format.reset(format);
     if (s.packet == nullptr) return AVERROR(ENOMEM);
     if (s.bitexact()) format->flags |= AVFMT_FLAG_BITEXACT;
-    return name == "-" ? 0 : checkFolder(name);
+    return name == "-" ? 0 : checkPlace(name);
 }
 
 int AviMuxer::createVideoStream(int width, int height, int frameRate) {
@@ -325,10 +348,10 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     AVCodecParameters* const params = s.video->codecpar;
     if (encoding.codec == "raw") return s.setupRaw(params);
     const ExportCodec* const known = findExportCodec(encoding.codec);
-    const EncoderSetup setup = encoderSetupFor(encoding.codec, s.isAvi());
-    if (known == nullptr || known->encoder == nullptr || setup.pixels == AV_PIX_FMT_NONE)
-        return AVERROR_ENCODER_NOT_FOUND;
-    const AVCodec* const encoder = avcodec_find_encoder_by_name(known->encoder);
+    const EncoderSetup setup = encoderSetupFor(encoding.codec, s.isAvi(), encoding.crf);
+    const char* const encoderName = known != nullptr ? encoderFor(*known, encoding.crf) : nullptr;
+    if (encoderName == nullptr || setup.pixels == AV_PIX_FMT_NONE) return AVERROR_ENCODER_NOT_FOUND;
+    const AVCodec* const encoder = avcodec_find_encoder_by_name(encoderName);
     if (encoder == nullptr) return AVERROR_ENCODER_NOT_FOUND;
     s.encoder.reset(avcodec_alloc_context3(encoder));
     s.picture.reset(av_frame_alloc());
@@ -343,12 +366,18 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     // count: eight everywhere, so that an export gives the same bytes on any machine (on two
     // cores eight were as fast as any other count).
     context.thread_count = encoding.codec == "h264" ? x264Threads : 0;
-    const bool lossy = setup.defaultCrf >= 0 || encoding.codec == "mjpeg";
+    const bool withCrf = known->highestCrf >= 0;
+    const bool lossy = withCrf || encoding.codec == "mjpeg";
+    const bool rgb = setup.pixels == AV_PIX_FMT_BGR24; // lossless h264: no matrix at all
     if (s.isAvi()) {
         context.max_b_frames = 0; // the AVI index has no room for reordered frames
         context.gop_size = 10 * s.frameRate;
     } else if (lossy) {
         s.shareable(context);
+    }
+    if (rgb) {
+        context.colorspace = AVCOL_SPC_RGB;
+        context.color_range = AVCOL_RANGE_JPEG;
     }
     if (encoding.codec == "mjpeg") {
         context.color_range = AVCOL_RANGE_JPEG;
@@ -359,8 +388,8 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     if (s.format->oformat->flags & AVFMT_GLOBALHEADER) context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     av_dict_parse_string(&options, setup.options.c_str(), "=", ":", 0);
-    if (setup.defaultCrf >= 0)
-        av_dict_set_int(&options, "crf", encoding.crf >= 0 ? encoding.crf : setup.defaultCrf, 0);
+    if (withCrf)
+        av_dict_set_int(&options, "crf", encoding.crf >= 0 ? encoding.crf : known->defaultCrf, 0);
     if (encoding.codec == "vp9") context.bit_rate = 0; // constant quality alone
     int result = avcodec_open2(&context, encoder, &options);
     av_dict_free(&options); // what the encoder did not take
@@ -375,7 +404,7 @@ int AviMuxer::setupCompression(const VideoEncoding& encoding) {
     s.picture->height = context.height;
     result = av_frame_get_buffer(s.picture.get(), 0);
     if (result < 0) return result;
-    return s.openScaler(setup.pixels, !s.isAvi() && lossy && encoding.codec != "mjpeg");
+    return s.openScaler(setup.pixels, !s.isAvi() && lossy && encoding.codec != "mjpeg" && !rgb);
 }
 
 int AviMuxer::createSoundStream(int sampleRate, int channels, int bitsPerSample) {
@@ -410,9 +439,19 @@ int AviMuxer::createSoundStream(int sampleRate, int channels, int bitsPerSample)
 int AviMuxer::start() {
     State& s = *state;
     const bool toStandardOutput = s.name == "-";
+    if (writesIntoAPipe(s.name)) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        s.pipeSignalIgnored = sigaction(SIGPIPE, &ignore, &s.previousPipeAction) == 0;
+    }
     int result =
         avio_open(&s.format->pb, toStandardOutput ? "pipe:1" : s.name.c_str(), AVIO_FLAG_WRITE);
-    if (result < 0) return result;
+    if (result < 0) {
+        s.restorePipeSignal();
+        return result;
+    }
+    s.fileOpened = true;
     AVDictionary* options = nullptr;
     if (s.isAvi()) av_dict_set(&options, "flipped_raw_rgb", "1", 0); // bottom-up, height > 0
     if (s.container->forSharing && s.container->muxer != "webm")
@@ -422,11 +461,20 @@ int AviMuxer::start() {
     if (result < 0) {
         avio_closep(&s.format->pb);
         if (!toStandardOutput) unlink(s.name.c_str());
+        s.restorePipeSignal();
         return result;
     }
     s.headerWritten = true;
     s.worker = std::thread([this] { state->runWorker(); });
     return 0;
+}
+
+bool AviMuxer::fileOpened() const {
+    return state->fileOpened;
+}
+
+bool AviMuxer::removedFile() const {
+    return state->removed;
 }
 
 bool AviMuxer::storesBottomUp() const {
@@ -449,6 +497,7 @@ std::vector<uint8_t> AviMuxer::takeFrameBlock() {
 
 void AviMuxer::submitFrame(std::vector<uint8_t> frame, int64_t index) {
     if (frame.size() < frameBytes() + framePadding) frame.resize(frameBytes() + framePadding);
+    ++state->framesSubmitted;
     state->submit(Job{Job::Frame, std::move(frame), index});
 }
 
@@ -463,7 +512,7 @@ bool AviMuxer::failed(AviMuxerError& error) const {
     return error.code != 0;
 }
 
-int AviMuxer::finish(AviMuxerError& error) {
+int AviMuxer::finish(AviMuxerError& error, bool keepFile) {
     State& s = *state;
     if (s.finished) return failed(error) ? error.code : 0;
     s.finished = true;
@@ -471,10 +520,14 @@ int AviMuxer::finish(AviMuxerError& error) {
         s.jobs.close();
         s.worker.join();
     }
-    if (s.headerWritten) {
+    if (s.encoder != nullptr && s.framesSubmitted == 0) s.settleUnusedEncoder();
+    const bool toFile = s.name != "-";
+    // A file that is to go is not completed: nothing more is written to it.
+    const bool discarded = toFile && !keepFile;
+    if (s.headerWritten && !discarded && !(toFile && s.hasFailed() && s.container->needsItsEnd)) {
         // Even after a failed write the index is written, so that the frames before it play.
         int result = 0;
-        if (s.encoder != nullptr && !s.hasFailed()) {
+        if (s.encoder != nullptr && !s.hasFailed() && !s.framesSettled) {
             result = avcodec_send_frame(s.encoder.get(), nullptr);
             if (result >= 0) result = s.drainEncoder();
         }
@@ -489,8 +542,11 @@ int AviMuxer::finish(AviMuxerError& error) {
     if (s.format != nullptr && s.format->pb != nullptr) {
         s.bytes = avio_tell(s.format->pb);
         const int result = avio_closep(&s.format->pb);
-        if (result < 0) s.recordFailure("Couldn't close video-stream", result);
+        if (result < 0 && !discarded) s.recordFailure("Couldn't close video-stream", result);
     }
+    if (s.headerWritten && toFile && (discarded || (s.hasFailed() && s.container->needsItsEnd)))
+        s.removed = unlink(s.name.c_str()) == 0;
+    s.restorePipeSignal();
     return failed(error) ? error.code : 0;
 }
 

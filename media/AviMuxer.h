@@ -44,7 +44,11 @@ class AviMuxer {
     // The sound handed in: interleaved 16-bit PCM at sampleRate; the file gets the container's
     // sound codec and rate.
     int createSoundStream(int sampleRate, int channels, int bitsPerSample);
-    int start(); // creates the file and writes the header; starts the worker
+    // Creates the file and writes the header; starts the worker. While the output is a pipe
+    // (standard output or a named one) SIGPIPE is ignored, so that a reader going away is a
+    // write failure (EPIPE) like any other; finish() gives the signal back.
+    int start();
+    bool fileOpened() const; // start() got as far as creating the file
 
     // AVI's raw bitmaps keep their own row order: frames are handed in bottom row first.
     bool storesBottomUp() const;
@@ -67,7 +71,12 @@ class AviMuxer {
     bool failed(AviMuxerError& error) const;
     // Drains the queue, flushes the encoders, writes the index and closes the file. Returns 0
     // or the code of the first failure (error says which step failed). Runs once.
-    int finish(AviMuxerError& error);
+    // A file that cannot be read without its end (needsItsEnd) is removed after a failure;
+    // without keepFile (nothing worth keeping was written) any file is removed. Standard output
+    // is always completed.
+    int finish(AviMuxerError& error, bool keepFile = true);
+    // finish() removed the file it had created.
+    bool removedFile() const;
     // Bytes written to the file so far (all of them after finish()).
     int64_t bytesWritten() const;
 

@@ -1,18 +1,17 @@
 // The AVI writer: per-frame sound and video writes, the capture hook-up, failure and cleanup.
 #include "media/AviWriter.h"
 
+#include "engine/Error.h"
+#include "engine/Exception.h"
 #include "engine/MessageBox.h"
-#include "engine/ProgramExit.h"
 #include "media/AviMuxer.h"
 #include "media/ExportClip.h"
 #include "media/ExportFormats.h"
 #include "media/ExportProgress.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -20,46 +19,60 @@
 
 namespace {
 
-std::atomic<bool> failureShown{false}; // a failure's box has been shown: the run is ending
-std::string outputName;                // the file being written, named in write failures
-
 constexpr int64_t reducedCaptureSize = 35000000;           // bytes, after the low-memory question
 constexpr auto soundStallLimit = std::chrono::seconds(10); // no new sound for this long: go on
 
 } // namespace
 
-void AviWriter::showFailure(const char* message, int code) {
-    failureShown.store(true);
-    const std::string system = aviErrorText(code);
-    std::string text = message;
-    text += system.empty() ? "!" : " - '" + system + "'";
+void AviWriter::showFailure(const std::string& text) {
+    if (failureShown) return;
+    failureShown = true;
     messageBox(text.c_str(), "Error!", MB_ICONERROR);
 }
 
-void AviWriter::fail(const char* message, int code) {
-    showFailure(message, code);
-    throw ProgramExit(1);
+std::string AviWriter::shownName() const {
+    return fileName == "-" ? "standard output" : fileName;
 }
 
-void AviWriter::failWriting(const char* message, int code) {
-    fail((std::string(message) + " (" + outputName + ")").c_str(), code);
+std::string AviWriter::failureText(const std::string& message, int code) const {
+    std::string text = message;
+    if (!fileName.empty()) text += " (" + shownName() + ")";
+    const std::string system = aviErrorText(code);
+    if (!system.empty())
+        text += " - '" + system + "'";
+    else if (message.empty() || message.back() != '!')
+        text += "!";
+    if (file != nullptr && file->removedFile())
+        text += "\n" + fileName + " is removed: a " + container->extension.substr(1) +
+                " file cannot be read without its end, which was not written.";
+    return text;
+}
+
+void AviWriter::fail(const std::string& message, int code) {
+    const std::string system = aviErrorText(code);
+    showFailure(message + (system.empty() ? "!" : " - '" + system + "'"));
+    throw Error::exit(1);
+}
+
+void AviWriter::failAbout(const std::string& message, int code) {
+    showFailure(failureText(message, code));
+    throw Error::exit(1);
 }
 
 AviWriter::AviWriter(void* instance, const char* name, int width, int height, bool soundOn,
-                     int frameRate, int sampleRate, int bits)
+                     int frameRate, int sampleRate, int bits, const ExportOptions& options)
     : frameRate(frameRate), width(width), height(height), sampleRate(sampleRate),
       bitsPerSample(bits), blockSize(bits / 8 * 2), soundOn(soundOn) {
     (void)instance;
-    failureShown.store(false); // a new file: nothing of it shown yet
     fileName = name != nullptr ? name : "";
-    const ExportWords words = readExportWords(aviCommandLine());
-    if (!words.problem.empty()) failWith(words.problem);
+    if (!options.problem.empty()) failWith(options.problem);
     std::string problem;
     container = containerForName(fileName, problem);
     if (container == nullptr) failWith(problem);
-    scale = words.scale > 0 ? words.scale : container->defaultScale;
-    crf = words.crf;
-    clip = exportClip(words.start, words.end);
+    codecWord = options.codec;
+    scale = options.scale > 0 ? options.scale : container->defaultScale;
+    crf = options.crf;
+    clip = exportClip(options.start, options.end);
     if (!clip.problem.empty()) failWith(clip.problem);
     readPosition = firstSample() * blockSize;
     file = std::make_unique<AviMuxer>();
@@ -68,17 +81,19 @@ AviWriter::AviWriter(void* instance, const char* name, int width, int height, bo
 }
 
 void AviWriter::failWith(const std::string& text) {
-    messageBox(text.c_str(), "Error!", MB_ICONERROR);
-    throw ProgramExit(1);
+    showFailure(text);
+    throw Error::exit(1);
 }
 
 void AviWriter::openFile(const char* name) {
-    outputName = name != nullptr ? name : "";
     const int result = file->openFile(name, container);
-    if (result == 0) return;
+    if (result != 0) failAbout(openFailure(), result);
+}
+
+std::string AviWriter::openFailure() const {
     const std::string kind =
         container->extension == "-" ? "output" : container->extension.substr(1);
-    fail(("Couldn't open " + kind + " file!").c_str(), result);
+    return "Couldn't open " + kind + " file!";
 }
 
 void AviWriter::createStreams() {
@@ -94,15 +109,18 @@ void AviWriter::createStreams() {
         }
     }
     result = file->start();
-    if (result != 0) fail("Couldn't set for avi stream", result); // start() left no file
+    if (result != 0) // start() left no file
+        failAbout(file->fileOpened() ? "Couldn't set for avi stream" : openFailure(), result);
 }
 
 void AviWriter::setupCompression() {
-    const AviCodecChoice choice = chooseCodecFor(*container);
+    const AviCodecChoice choice = chooseCodecFor(*container, codecWord);
     if (choice.outcome == AviCodecChoice::Cancelled) fail("avi dialog was aborted", 666);
     if (choice.outcome == AviCodecChoice::Unknown)
         failWith(checkCodecForContainer(choice.name, *container));
     codec = choice.name;
+    const std::string crfProblem = checkCrfFor(crf, codec, *container);
+    if (!crfProblem.empty()) failWith(crfProblem);
     const int result = file->setupCompression(VideoEncoding{codec, scale, crf});
     if (result != 0) fail("Couldn't create compressed avi stream", result);
 }
@@ -113,9 +131,11 @@ void AviWriter::allocateSoundBuffer() {
         messageBox("Your system doesn't seem to have enough memory for allocating soundbuffers.\n"
                    "Would you like to use a smaller buffer? (This might not work though :)\n",
                    "Oups. Low memory detected!", MB_YESNO | MB_ICONEXCLAMATION);
-    if (answer != IDYES) throw ProgramExit(0);
+    if (answer != IDYES) throw Error::exit(0);
     messageBox("Ok, let's see if this will crash or not then :)", "Ehhh.. ", MB_OK);
-    if (!allocateCaptureBuffer(reducedCaptureSize)) throw std::bad_alloc();
+    if (!allocateCaptureBuffer(reducedCaptureSize))
+        throw Error(errOutOfMemory, "the capture buffer of " + std::to_string(reducedCaptureSize) +
+                                        " bytes could not be allocated");
 }
 
 void AviWriter::attachFrameBuffer(const uint8_t* buffer, const SoundHandle* stream) {
@@ -130,10 +150,13 @@ void AviWriter::nextFrame(int percent) {
         progress = std::make_unique<ExportProgress>();
         started = std::chrono::steady_clock::now();
     }
-    // Between two frames: a confirmed Cancel ends the program here, and the exit routine's
-    // delete completes the file.
-    if (ExportProgress::cancelConfirmed()) throw ProgramExit(0);
+    // A failed write is told first; then, between two frames, a confirmed Cancel ends the
+    // program here, and the exit routine's delete completes the file.
     checkWorker();
+    if (ExportProgress::cancelConfirmed()) {
+        cancelled = true;
+        throw Error::exit(0);
+    }
     // Frames before the clip are stepped (each depends on those before) but not written.
     if (framesSkipped < clip.firstFrame) {
         ++framesSkipped;
@@ -222,27 +245,42 @@ void AviWriter::flipFrame(const uint8_t* data, uint8_t* target) const {
                     data + static_cast<size_t>(height - 1 - row) * rowBytes, rowBytes);
 }
 
-void AviWriter::checkWorker() const {
+void AviWriter::checkWorker() {
     AviMuxerError error;
-    if (file->failed(error)) failWriting(error.message.c_str(), error.code);
+    if (!finished && file->failed(error)) failRunning(error);
+}
+
+void AviWriter::failRunning(const AviMuxerError& error) {
+    finished = true;
+    status = 1;
+    AviMuxerError first;
+    file->finish(first); // what can be completed is; a file unreadable without its end goes
+    progress.reset();
+    failAbout(error.message, error.code);
 }
 
 int AviWriter::finish() {
-    if (finished) return 0;
+    if (finished) return status;
     finished = true;
     AviMuxerError error;
-    // The progress line goes on while the encoder's last frames are written.
-    const int result = file->finish(error);
+    // Without a frame there is nothing worth a file (a Cancel while the frames before the clip
+    // were stepped). The progress line goes on while the encoder's last frames are written.
+    const bool anyFrame = framesWritten > 0;
+    const int result = file->finish(error, anyFrame);
     progress.reset(); // its last line
+    if (!anyFrame && file->removedFile())
+        std::fprintf(stderr, "%s - %s is not written\n",
+                     cancelled ? "Cancelled before the first frame" : "No frame was written",
+                     fileName.c_str());
     if (result == 0) {
         completed = true;
-        if (framesWritten > 0) printSummary();
-        return 0;
+        if (anyFrame) printSummary();
+        return status;
     }
-    // A failure already shown (the exit routine deletes the writer after it) is not shown again.
-    if (!failureShown.load())
-        showFailure((error.message + " (" + outputName + ")").c_str(), error.code);
-    return 1;
+    if (!anyFrame && file->removedFile()) return status; // nothing of it is left to fail
+    showFailure(failureText(error.message, error.code)); // once: not after a box shown before
+    status = 1;
+    return status;
 }
 
 void AviWriter::printSummary() const {
@@ -265,14 +303,13 @@ AviWriter::~AviWriter() {
     finish();
 }
 
-FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
+FrameSink* makeAviWriter(const ExportOptions& options, uint8_t* frameBuffer24,
                          SoundHandle* soundStream) {
-    setAviCommandLine(commandLine);
     setCaptureBufferSize(200000000);
     const bool withSound = soundStream != nullptr;
-    const std::string out = readExportWords(commandLine).out;
+    const std::string& out = options.out;
     auto* writer = new AviWriter(nullptr, out.empty() ? "_.avi" : out.c_str(), 640, 480, withSound,
-                                 31, 44100, 16);
+                                 31, 44100, 16, options);
     writer->attachFrameBuffer(frameBuffer24, soundStream);
     return writer;
 }

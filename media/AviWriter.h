@@ -1,26 +1,26 @@
 // The writer of video mode: takes each rendered 24-bit frame and the matching stretch of the
 // captured soundtrack and writes them to a file (640 x 480 at 31 fps, 44,100 Hz 16-bit stereo
 // sound), with a codec chooser, a progress display and Cancel. The container comes from the
-// file name (_.avi: AVI with PCM sound, as always); the command line's words choose the codec
+// file name (_.avi: AVI with PCM sound, as always); the export's options choose the codec
 // (codec=), the enlargement (scale=), the quality (crf=) and the clip (start=, end=).
 //
 // The application's video sink in one call (see makeAviWriter below), or step by step, all on
 // the main thread:
-//   setAviCommandLine(commandLine);      // the words: "codec=NAME" picks without asking
 //   setCaptureBufferSize(200000000);     // bytes of captured sound, before construction
-//   auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, soundOn, 31, 44100, 16);
+//   auto* writer = new AviWriter(nullptr, "_.avi", 640, 480, soundOn, 31, 44100, 16, options);
 //   writer->attachFrameBuffer(frameBuffer24, soundOn ? &musicStream : nullptr);
 //   ... start the music; per frame: fill frameBuffer24, writer->nextFrame(progressPercent);
 //   writer->finish();                    // completes the file: 0, or 1 after a failure
 //   delete writer;                       // completes it too, when finish did not run
-// Failures show an "Error!" box and throw ProgramExit(1); a confirmed Cancel throws
-// ProgramExit(0) between two frames, and the exit routine's delete completes the file with
+// Failures show an "Error!" box and throw Error::exit(1); a confirmed Cancel throws
+// Error::exit(0) between two frames, and the exit routine's delete completes the file with
 // every frame written so far.
 #pragma once
 
 #include "media/AviCapture.h"
 #include "media/AviCodecChooser.h"
 #include "media/ExportClip.h"
+#include "media/ExportOptions.h"
 #include "media/FrameSink.h"
 #include "media/SoundLibrary.h"
 
@@ -31,6 +31,7 @@
 
 class AviMuxer;
 class ExportProgress;
+struct AviMuxerError;
 struct ExportContainer;
 
 class AviWriter : public FrameSink {
@@ -39,8 +40,10 @@ class AviWriter : public FrameSink {
     // codec and, with soundOn, allocates the capture buffer and creates the sound stream.
     // instance: the caller's module handle; not needed here, may be null.
     // bits: bits per sound sample, 16.
+    // options: codec, scale, crf and the clip; its out is not read (name is the file), and its
+    // problem, when there is one, is refused with an "Error!" box before anything is made.
     AviWriter(void* instance, const char* name, int width, int height, bool soundOn, int frameRate,
-              int sampleRate, int bits);
+              int sampleRate, int bits, const ExportOptions& options);
     // Completes the file when finish has not run; a failure then only shows its box.
     ~AviWriter() override;
     AviWriter(const AviWriter&) = delete;
@@ -57,7 +60,10 @@ class AviWriter : public FrameSink {
     // True for the frames before the clip of start=.
     bool skipsNextFrame() const override { return framesSkipped < clip.firstFrame; }
     // Writes what is queued, the encoder's last frames and the index, and closes the file:
-    // 0, or 1 after showing the failure in an "Error!" box. Runs once.
+    // 0, or 1 after a failure, shown in exactly one "Error!" box however the run ends (also
+    // after a Cancel, and when the failure was shown before). Runs once; later calls return
+    // the same status. With no frame written (a Cancel before the clip) the file is removed
+    // and standard error says so.
     int finish() override;
     int getSamplesWritten() const { return samplesWritten; }
     // buffer: width x height x 3 bytes, owned by the caller, read at every nextFrame.
@@ -67,19 +73,25 @@ class AviWriter : public FrameSink {
     void waitForSound();
 
   private:
-    // The "Error!" box with the message (and FFmpeg's text for code), then ProgramExit(1).
-    [[noreturn]] static void fail(const char* message, int code);
-    [[noreturn]] static void failWith(const std::string& text); // the box with text, code 1
-    static void showFailure(const char* message, int code);
-    // fail for a failure of the file once written to: the message names the file.
-    [[noreturn]] static void failWriting(const char* message, int code);
+    // The "Error!" box with the message (and FFmpeg's text for code), then Error::exit(1).
+    [[noreturn]] void fail(const std::string& message, int code);
+    [[noreturn]] void failWith(const std::string& text); // the box with text, code 1
+    // fail naming the file: "message (file) - 'reason'", and whether a partial file went.
+    [[noreturn]] void failAbout(const std::string& message, int code);
+    void showFailure(const std::string& text); // the box, once per writer
+    std::string failureText(const std::string& message, int code) const;
+    // The worker's failure while frames go on: the file is finished as far as it can be (or
+    // removed), then the box, then Error::exit(1).
+    [[noreturn]] void failRunning(const AviMuxerError& error);
+    std::string shownName() const;   // the file's name, or "standard output"
+    std::string openFailure() const; // "Couldn't open mkv file!"
     void openFile(const char* name);
     void createStreams();
     void setupCompression();
     void allocateSoundBuffer();
     // Copies a top-down frame bottom-up into target (width x height x 3 bytes).
     void flipFrame(const uint8_t* data, uint8_t* target) const;
-    void checkWorker() const;
+    void checkWorker();
     // Sound kind: this frame's share of samples from the capture, starting offset bytes in.
     void writeSoundAt(int64_t offset);
     // The soundtrack's sample frame where the clip's sound begins (frame k's sound begins at
@@ -90,9 +102,10 @@ class AviWriter : public FrameSink {
     std::unique_ptr<AviMuxer> file; // the file with its video, compressed and sound streams
     std::string fileName;           // "-": standard output
     const ExportContainer* container = nullptr; // from the file name's extension
+    std::string codecWord;                      // codec= of the options; "" asks
     std::string codec;                          // the chosen video codec
     int scale = 1;                              // each pixel becomes scale x scale
-    int crf = -1;                               // crf= on the command line, -1 without
+    int crf = -1;                               // crf= of the options, -1 without
     ExportClip clip;                            // start= and end= on the show's frames
     int64_t framesSkipped = 0;                  // frames before the clip handed in so far
     int frameRate;                              // frames per second
@@ -104,7 +117,10 @@ class AviWriter : public FrameSink {
     int samplesWritten = 0; // sample frames
     int blockSize;          // bytes per sample frame
     bool soundOn;
-    bool finished = false;
+    bool finished = false;                // finish() has run (or a failure finished the file)
+    int status = 0;                       // what finish() returns: 0, or 1 after a failure
+    bool failureShown = false;            // its box has been shown
+    bool cancelled = false;               // a confirmed Cancel ends the run
     int64_t readPosition = 0;             // bytes into the capture buffer
     const uint8_t* frameSource = nullptr; // not owned
     SoundHandle soundChannel = 0;
@@ -116,9 +132,8 @@ class AviWriter : public FrameSink {
 };
 
 // Video mode's frame sink as the application makes it: the capture buffer of 200,000,000
-// bytes, the codec from the command line's "codec=NAME" word (else the chooser), a writer for
-// out=FILE or "_.avi" (640 x 480, 31 fps, sound when soundStream is not null) with
-// frameBuffer24 and soundStream attached. Call after the music stream is created and before
-// it starts. The caller owns the result.
-FrameSink* makeAviWriter(const std::string& commandLine, uint8_t* frameBuffer24,
+// bytes, a writer for the options' out (else "_.avi"; 640 x 480, 31 fps, sound when
+// soundStream is not null) with frameBuffer24 and soundStream attached. Call after the music
+// stream is created and before it starts. The caller owns the result.
+FrameSink* makeAviWriter(const ExportOptions& options, uint8_t* frameBuffer24,
                          SoundHandle* soundStream);

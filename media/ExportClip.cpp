@@ -1,31 +1,28 @@
 // The clip's frames on the show's video clock.
 #include "media/ExportClip.h"
 
-int videoFrameTicks(int64_t frame) {
-    // The main loop counts frames in a float and the rate is the float 31.
-    return static_cast<int>(71.0 / static_cast<double>(31.0f) *
-                            static_cast<double>(static_cast<float>(frame)));
-}
+#include "app/ShowClock.h"
 
 ExportClip exportClip(int startTicks, int endTicks) {
     ExportClip clip;
     // The loop stops before a frame once the clock (the ticks after the frame before) reaches
-    // end=; frame 0 is drawn at tick 0. The frame drawn at kShowEndTicks or later ends the show.
-    const bool ends = endTicks >= 0 && endTicks <= kShowEndTicks;
-    const int last = ends ? endTicks : kShowEndTicks;
+    // end=; frame 0 is drawn at tick 0. The frame drawn at showEndTicks or later ends the show.
+    const bool ends = endTicks >= 0 && endTicks <= showEndTicks;
+    const int last = ends ? endTicks : showEndTicks;
     if (endTicks == 0) {
-        clip.frameCount = 0;
-    } else {
-        int64_t before = 0; // frames j with videoFrameTicks(j) < last
-        while (videoFrameTicks(before) < last)
-            ++before;
-        clip.frameCount = 1 + before + (ends ? 0 : 1);
+        clip.problem = "end=0 leaves no frame to export - the show's first frame is drawn at "
+                       "tick 0, so end= takes a tick count above 0";
+        return clip;
     }
+    int64_t before = 0; // frames j with videoFrameTicks(j) < last
+    while (videoFrameTicks(before) < last)
+        ++before;
+    clip.frameCount = 1 + before + (ends ? 0 : 1);
     if (startTicks <= 0) return clip;
-    if (startTicks >= kShowEndTicks) {
+    if (startTicks >= showEndTicks) {
         clip.problem = "start=" + std::to_string(startTicks) +
                        " is past the show's end - start= takes a tick count below " +
-                       std::to_string(kShowEndTicks);
+                       std::to_string(showEndTicks);
         return clip;
     }
     if (endTicks >= 0 && startTicks >= endTicks) {
@@ -36,5 +33,8 @@ ExportClip exportClip(int startTicks, int endTicks) {
     }
     while (videoFrameTicks(clip.firstFrame) < startTicks)
         ++clip.firstFrame;
+    if (clip.firstFrame >= clip.frameCount)
+        clip.problem = "start=" + std::to_string(startTicks) + " end=" + std::to_string(endTicks) +
+                       " leave no frame to export";
     return clip;
 }

@@ -1,22 +1,14 @@
 // The export's containers and codecs, checked against what libavformat and libavcodec offer.
 #include "media/ExportFormats.h"
 
+#include "engine/Text.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
-#include <cctype>
-#include <cstdlib>
-#include <sstream>
-
 namespace {
-
-std::string lowered(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // Which video codecs each container offers, the default first; codecs the installed
 // libraries lack are left out when asked.
@@ -44,26 +36,18 @@ std::string containerList() {
     return text;
 }
 
-// Reads a whole number from min to max; false for anything else.
-bool wholeNumber(const std::string& text, int min, int max, int& value) {
-    if (text.empty() || text.size() > 9) return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    value = std::atoi(text.c_str());
-    return value >= min && value <= max;
-}
-
 } // namespace
 
 const std::vector<ExportContainer>& exportContainers() {
     static const std::vector<ExportContainer> containers = {
-        {".avi", "avi", "utvideo", "pcm_s16le", 44100, 0, 1, false},
-        {".mkv", "matroska", "utvideo", "flac", 44100, 0, 1, false},
-        {".mp4", "mp4", "h264", "aac", 48000, 320000, 2, true},
-        {".mov", "mov", "h264", "aac", 48000, 320000, 2, true},
-        {".webm", "webm", "vp9", "libopus", 48000, 256000, 2, true},
-        {".nut", "nut", "raw", "pcm_s16le", 44100, 0, 1, false},
-        {"-", "nut", "raw", "pcm_s16le", 44100, 0, 1, false},
+        // Matroska, WebM, NUT and AVI files cut short still play up to where they end.
+        {".avi", "avi", "utvideo", "pcm_s16le", 44100, 0, 1, false, false},
+        {".mkv", "matroska", "utvideo", "flac", 44100, 0, 1, false, false},
+        {".mp4", "mp4", "h264", "aac", 48000, 320000, 2, true, true},
+        {".mov", "mov", "h264", "aac", 48000, 320000, 2, true, true},
+        {".webm", "webm", "vp9", "libopus", 48000, 256000, 2, true, false},
+        {".nut", "nut", "raw", "pcm_s16le", 44100, 0, 1, false, false},
+        {"-", "nut", "raw", "pcm_s16le", 44100, 0, 1, false, false},
     };
     return containers;
 }
@@ -128,10 +112,12 @@ const std::vector<ExportCodec>& exportCodecs() {
         {"utvideo", "utvideo", "lossless, fast to write and to edit"},
         {"huffyuv", "huffyuv", "lossless, fast, large"},
         {"mjpeg", "mjpeg", "lossy JPEG frames, small"},
-        {"h264", "libx264", "lossy H.264 (x264), small, plays everywhere"},
-        {"h265", "libx265", "lossy H.265 (x265), smaller, slower"},
-        {"av1", "libsvtav1", "lossy AV1 (SVT-AV1), smallest"},
-        {"vp9", "libvpx-vp9", "lossy VP9 (libvpx), for the web"},
+        // x264 and x265 clip crf= to 51 (8 bits); SVT-AV1 reads crf=0 as "not given", its
+        // own default; libvpx's crf=0 without a bit rate is its lossless quantizer.
+        {"h264", "libx264", "lossy H.264 (x264), small, plays everywhere", 0, 51, 18, true},
+        {"h265", "libx265", "lossy H.265 (x265), smaller, slower", 0, 51, 20, false},
+        {"av1", "libsvtav1", "lossy AV1 (SVT-AV1), smallest", 1, 63, 30, false},
+        {"vp9", "libvpx-vp9", "lossy VP9 (libvpx), for the web", 0, 63, 24, true},
     };
     return codecs;
 }
@@ -142,29 +128,49 @@ const ExportCodec* findExportCodec(const std::string& name) {
     return nullptr;
 }
 
-ExportWords readExportWords(const std::string& commandLine) {
-    ExportWords words;
-    std::istringstream tokens(commandLine);
-    std::string token;
-    while (tokens >> token) {
-        const std::string word = lowered(token);
-        if (word.compare(0, 4, "out=") == 0) {
-            words.out = token.substr(4);
-            if (words.out.empty() && words.problem.empty())
-                words.problem = "out= needs a file name (or - for standard output)";
-        } else if (word.compare(0, 6, "scale=") == 0) {
-            if (!wholeNumber(word.substr(6), 1, 4, words.scale) && words.problem.empty())
-                words.problem = "scale=" + token.substr(6) + " - scale= takes 1, 2, 3 or 4";
-        } else if (word.compare(0, 4, "crf=") == 0) {
-            if (!wholeNumber(word.substr(4), 0, 51, words.crf) && words.problem.empty())
-                words.problem =
-                    "crf=" + token.substr(4) + " - crf= takes a whole number from 0 to 51";
-        } else if (word.compare(0, 6, "start=") == 0) {
-            if (!wholeNumber(word.substr(6), 0, 999999999, words.start) && words.problem.empty())
-                words.problem = "start=" + token.substr(6) + " - start= takes a tick count";
-        } else if (word.compare(0, 4, "end=") == 0) {
-            if (!wholeNumber(word.substr(4), 0, 999999999, words.end)) words.end = -1;
-        }
+namespace {
+
+// The lowest crf= the installed encoders take for a codec with a range: h264's lossless 0 needs
+// libx264rgb.
+int lowestCrf(const ExportCodec& codec) {
+    if (codec.lowestCrf != 0) return codec.lowestCrf;
+    const char* const encoder = encoderFor(codec, 0);
+    return encoder != nullptr && avcodec_find_encoder_by_name(encoder) != nullptr ? 0 : 1;
+}
+
+// "0 to 51", or with what 0 means "0 (lossless) to 51": the crf= values of a codec with a range.
+std::string crfRange(const ExportCodec& codec, bool sayLossless) {
+    const int lowest = lowestCrf(codec);
+    const bool lossless = sayLossless && lowest == 0 && codec.losslessAtZero;
+    return std::to_string(lowest) + (lossless ? " (lossless)" : "") + " to " +
+           std::to_string(codec.highestCrf);
+}
+
+} // namespace
+
+const char* encoderFor(const ExportCodec& codec, int crf) {
+    if (crf == 0 && std::string(codec.name) == "h264") return "libx264rgb";
+    return codec.encoder;
+}
+
+std::string checkCrfFor(int crf, const std::string& codec, const ExportContainer& container) {
+    if (crf < 0) return "";
+    const ExportCodec* const chosen = findExportCodec(codec);
+    const std::string word = "crf=" + std::to_string(crf);
+    if (chosen != nullptr && chosen->highestCrf >= 0) {
+        if (crf >= lowestCrf(*chosen) && crf <= chosen->highestCrf) return "";
+        return word + " is outside " + codec + "'s range - " + codec + " takes crf= from " +
+               crfRange(*chosen, true);
     }
-    return words;
+    std::string offered;
+    for (const std::string& name : codecsForContainer(container)) {
+        const ExportCodec* const other = findExportCodec(name);
+        if (other->highestCrf >= 0)
+            offered += (offered.empty() ? "" : ", ") + name + " (" + crfRange(*other, false) + ")";
+    }
+    const std::string kind = container.extension == "-" ? "NUT on standard output"
+                                                        : "a " + container.extension + " file";
+    return word + ": " + codec + " has no crf= setting - " +
+           (offered.empty() ? kind + " holds no codec with a crf= setting"
+                            : "crf= is for " + offered);
 }

@@ -1,5 +1,5 @@
-// The file kinds of video mode's export: which containers it writes, the video and sound
-// codecs each one holds, and the words out=, scale= and crf= that choose among them.
+// The file kinds of video mode's export: which containers it writes and the video and sound
+// codecs each one holds.
 #pragma once
 
 #include <string>
@@ -15,14 +15,19 @@ struct ExportContainer {
     int soundBitRate;         // bits per second for the lossy sound encoders, else 0
     int defaultScale;         // how many times each pixel is enlarged when scale= is not given
     bool forSharing;          // the sharing settings: BT.709 tags, closed GOP of 15, faststart
+    bool needsItsEnd;         // unreadable without what is written last (the index of MP4/MOV)
 };
 
 // One video codec: the word after codec=, libavcodec's encoder (null for raw frames, which
-// need none) and a line for the chooser.
+// need none), a line for the chooser and the crf= values its encoder really takes.
 struct ExportCodec {
     const char* name;
     const char* encoder;
     const char* summary;
+    int lowestCrf = -1;          // crf= from lowestCrf to highestCrf; -1: the codec has no crf=
+    int highestCrf = -1;         // (its encoder's own scale: lower is better and larger)
+    int defaultCrf = -1;         // without crf=
+    bool losslessAtZero = false; // crf=0 is lossless
 };
 const std::vector<ExportCodec>& exportCodecs();
 const ExportCodec* findExportCodec(const std::string& name); // null for unknown names
@@ -40,15 +45,10 @@ const ExportContainer* containerForName(const std::string& name, std::string& er
 std::vector<std::string> codecsForContainer(const ExportContainer& container);
 // "" when the container takes the codec; else a message naming what is on offer.
 std::string checkCodecForContainer(const std::string& codec, const ExportContainer& container);
-
-// The export's words from the command line (blank-separated, names in any case).
-// out=, scale=, crf= and start= with a bad value make a problem; end= is only read.
-struct ExportWords {
-    std::string out;     // out=FILE as given (case kept); "" when absent
-    int scale = 0;       // scale=N, 1 to 4; 0 when absent
-    int crf = -1;        // crf=N, 0 to 51; -1 when absent
-    int start = -1;      // start=TICKS; -1 when absent
-    int end = -1;        // end=TICKS; -1 when absent or not a tick count (the show runs on)
-    std::string problem; // "" or what is wrong with a word
-};
-ExportWords readExportWords(const std::string& commandLine);
+// "" when crf is -1 (not given) or within the range the codec's encoder takes; else why not:
+// the codec's range, or for a codec without crf= the codecs of the container that have one.
+// h264's crf=0 (lossless) needs libx264rgb; without it h264 takes 1 to 51.
+std::string checkCrfFor(int crf, const std::string& codec, const ExportContainer& container);
+// The encoder for the codec at this crf: libx264rgb for h264 at crf=0 (lossless in RGB, as
+// x264's lossless mode is not in the High profile), else the codec's own; null for raw.
+const char* encoderFor(const ExportCodec& codec, int crf);

@@ -6,7 +6,7 @@ class FrameSink {
     virtual ~FrameSink() = default;
     // The 24-bit frame buffer attached to the sink holds the next frame (640 x 480, bytes
     // blue, green, red, top row first). progress: share of the show reached, in percent.
-    // A sink that cannot go on shows why and throws ProgramExit.
+    // A sink that cannot go on shows why and throws Error::exit with the run's exit code.
     virtual void nextFrame(int progress) = 0;
     // Whether the sink leaves the next frame out (an export's frames before its clip): the
     // caller may then step the show without drawing or converting it, and still calls

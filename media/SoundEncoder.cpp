@@ -1,30 +1,13 @@
 // Resampling and encoding the export's sound through libswresample and libavcodec.
 #include "media/SoundEncoder.h"
 
+#include "media/LibavPointers.h"
+
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
-#include <libswresample/swresample.h>
 }
 
 namespace {
-
-struct CodecCloser {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct ResamplerCloser {
-    void operator()(SwrContext* resampler) const { swr_free(&resampler); }
-};
-struct FifoCloser {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
-};
-struct FrameCloser {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketCloser {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 
 constexpr int channelCount = 2;
 constexpr int variableFrameSamples = 4096; // per frame for codecs that take any frame size
@@ -32,11 +15,11 @@ constexpr int variableFrameSamples = 4096; // per frame for codecs that take any
 } // namespace
 
 struct SoundEncoder::State {
-    std::unique_ptr<AVCodecContext, CodecCloser> encoder;
-    std::unique_ptr<SwrContext, ResamplerCloser> resampler; // null when the PCM fits as it is
-    std::unique_ptr<AVAudioFifo, FifoCloser> fifo;          // samples waiting for a whole frame
-    std::unique_ptr<AVFrame, FrameCloser> frame;
-    std::unique_ptr<AVPacket, PacketCloser> packet;
+    LibavPointer<AVCodecContext> encoder;
+    LibavPointer<SwrContext> resampler; // null when the PCM fits as it is
+    LibavPointer<AVAudioFifo> fifo;     // samples waiting for a whole frame
+    LibavPointer<AVFrame> frame;
+    LibavPointer<AVPacket> packet;
     int frameSamples = 0;   // sample frames per encoded frame
     bool smallLast = false; // the encoder takes a shorter last frame
     int64_t nextPts = 0;    // in output sample frames

@@ -1,7 +1,6 @@
 // The ways an export ends the process: failures (code 1), the low-memory question and a
 // confirmed Cancel (code 0, with a complete file), and a cancelled codec chooser.
 #include "ExportTestSupport.h"
-#include "engine/ProgramExit.h"
 #include "media/AviWriter.h"
 #include "media/ExportProgress.h"
 
@@ -30,31 +29,6 @@ extern "C" const char* __tsan_default_options() {
 
 namespace {
 
-AviWriter* exitingWriter = nullptr; // deleted by the exit routine, as the application does
-
-void deleteWriterAtExit() {
-    delete exitingWriter;
-    exitingWriter = nullptr;
-}
-
-// No display and no terminal: questions take their answer without a user.
-void noUserAround() {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    if (std::freopen("/dev/null", "r", stdin) == nullptr) std::_Exit(98);
-}
-
-// In the child of a death test, with nobody around: a writer of path (no sound) that the exit
-// routine deletes, as the application's does; returns its frame buffer.
-std::vector<uint8_t>& startExitingWriter(const std::string& path) {
-    noUserAround();
-    static std::vector<uint8_t> frameBuffer(frameBytes);
-    exitingWriter =
-        new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
-    std::atexit(deleteWriterAtExit);
-    exitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
-    return frameBuffer;
-}
-
 long fileSize(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
@@ -63,35 +37,31 @@ long fileSize(const std::string& path) {
 } // namespace
 
 TEST(AviExitDeathTest, FileThatCannotBeOpenedEndsWithCode1AndTheReason) {
-    setAviCommandLine("codec=ffv1");
-    EXPECT_EXIT(
-        endAsTheProgramDoes([] {
-            noUserAround();
-            AviWriter(nullptr, "/no/such/dir/_.avi", frameWidth, frameHeight, false, 31, 44100, 16);
-        }),
-        testing::ExitedWithCode(1), "Error!: Couldn't open avi file! - 'No such file or directory'")
-        << "fail shows FFmpeg's text for the code and exits 1";
+    EXPECT_EXIT(endAsTheProgramDoes([] {
+                    noUserAround();
+                    AviWriter(nullptr, "/no/such/dir/_.avi", frameWidth, frameHeight, false, 31,
+                              44100, 16, optionsOf("codec=ffv1"));
+                }),
+                testing::ExitedWithCode(1),
+                "Error!: Couldn't open avi file! \\(/no/such/dir/_.avi\\) - 'No such file or "
+                "directory'")
+        << "fail names the file, shows the system's reason and exits 1";
 }
 
 TEST(AviExitDeathTest, WriteFailureIsReportedOnceWithTheFileAndTheReason) {
     const std::string path = scratchPath("full.avi");
     ASSERT_EQ(symlink("/dev/full", path.c_str()), 0) << "the file is a link to a full disk";
-    setAviCommandLine("codec=raw");
     auto exportToAFullDisk = [&] {
-        startExitingWriter(path);
+        startExitingWriter(path, "codec=raw");
         for (int i = 0; i < 100; ++i) // the first frame fills the output buffer and fails
-            exitingWriter->nextFrame(i);
+            exitingWriter()->nextFrame(i);
         std::_Exit(97);
     };
     const std::string box =
         "Error!: Couldn't write to avi stream (" + path + ") - 'No space left on device'";
     EXPECT_EXIT(endAsTheProgramDoes(exportToAFullDisk), testing::ExitedWithCode(1),
                 testing::Truly([&](const std::string& err) {
-                    size_t boxes = 0;
-                    for (size_t at = err.find("Error!"); at != std::string::npos;
-                         at = err.find("Error!", at + 1))
-                        ++boxes;
-                    return boxes == 1 && err.find(box) != std::string::npos;
+                    return occurrences(err, "Error!") == 1 && err.find(box) != std::string::npos;
                 }))
         << "one \"" << box << "\" box, then exit code 1";
     std::remove(path.c_str());
@@ -99,10 +69,10 @@ TEST(AviExitDeathTest, WriteFailureIsReportedOnceWithTheFileAndTheReason) {
 
 TEST(AviExitDeathTest, UnknownCodecNameEndsWithCode1) {
     const std::string path = scratchPath("unknown-codec.avi");
-    setAviCommandLine("video codec=divx");
     EXPECT_EXIT(endAsTheProgramDoes([&] {
                     noUserAround();
-                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
+                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16,
+                              optionsOf("codec=divx"));
                 }),
                 testing::ExitedWithCode(1), "Unknown video codec 'divx'.*ffv1")
         << "a codec word naming no codec is refused with the list of names";
@@ -110,11 +80,11 @@ TEST(AviExitDeathTest, UnknownCodecNameEndsWithCode1) {
 
 TEST(AviExitDeathTest, LowMemoryQuestionAnsweredNoEndsWithCode0) {
     const std::string path = scratchPath("low-memory.avi");
-    setAviCommandLine("codec=ffv1");
     setCaptureBufferSize(int64_t{1} << 60);
     EXPECT_EXIT(endAsTheProgramDoes([&] {
                     noUserAround();
-                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, true, 31, 44100, 16);
+                    AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, true, 31, 44100, 16,
+                              optionsOf("codec=ffv1"));
                 }),
                 testing::ExitedWithCode(0), "Oups. Low memory detected!: Your system doesn't")
         << "a capture buffer that cannot be had asks, and No ends the run with code 0";
@@ -123,21 +93,20 @@ TEST(AviExitDeathTest, LowMemoryQuestionAnsweredNoEndsWithCode0) {
 
 TEST(AviExitDeathTest, ConfirmedCancelEndsWithCode0AndLeavesACompleteFile) {
     const std::string path = scratchPath("cancelled.avi");
-    setAviCommandLine("codec=ffv1");
     std::vector<std::vector<uint8_t>> frames;
     for (int i = 0; i < 5; ++i)
         frames.push_back(syntheticFrame(i));
     auto exportThenInterrupt = [&] {
-        std::vector<uint8_t>& frameBuffer = startExitingWriter(path);
+        std::vector<uint8_t>& frameBuffer = startExitingWriter(path, "codec=ffv1");
         for (const auto& frame : frames) {
             std::copy(frame.begin(), frame.end(), frameBuffer.begin());
-            exitingWriter->nextFrame(10);
+            exitingWriter()->nextFrame(10);
         }
         std::raise(SIGINT); // Ctrl-C: with nobody to ask, Cancel is confirmed at once
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!ExportProgress::cancelConfirmed() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        exitingWriter->nextFrame(20); // ends the program between two frames
+        exitingWriter()->nextFrame(20); // ends the program between two frames
     };
     EXPECT_EXIT(endAsTheProgramDoes(exportThenInterrupt), testing::ExitedWithCode(0), "Really\\?")
         << "a confirmed Cancel ends the process with code 0 at the next frame";
@@ -149,14 +118,14 @@ TEST(AviExitDeathTest, ConfirmedCancelEndsWithCode0AndLeavesACompleteFile) {
 // The chooser's prompt on a terminal: answering 0 (Cancel) fails before any frame is written.
 TEST(AviExitDeathTest, CancelledChooserEndsWithCode1BeforeAnyFrame) {
     const std::string path = scratchPath("chooser-cancel.avi");
-    setAviCommandLine("video");
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     ASSERT_GE(child, 0) << "a pseudo-terminal for the prompt";
     if (child == 0) {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         endAsTheProgramDoes([&] {
-            AviWriter writer(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
+            AviWriter writer(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16,
+                             optionsOf(""));
         });
     }
     std::string seen;

@@ -14,9 +14,9 @@ namespace {
 // Writes the frames through nextFrame from the attached buffer, as the main loop does.
 void exportFrames(const std::string& path, const std::string& codec, int count,
                   std::vector<std::vector<uint8_t>>* given = nullptr) {
-    setAviCommandLine("video codec=" + codec + " noaudio");
     std::vector<uint8_t> frameBuffer(frameBytes);
-    AviWriter writer(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16);
+    AviWriter writer(nullptr, path.c_str(), frameWidth, frameHeight, false, 31, 44100, 16,
+                     optionsOf("codec=" + codec));
     writer.attachFrameBuffer(frameBuffer.data(), nullptr);
     for (int i = 0; i < count; ++i) {
         const std::vector<uint8_t> frame = syntheticFrame(i);

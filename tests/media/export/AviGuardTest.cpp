@@ -143,10 +143,9 @@ template <typename Body> std::string inGuardedChild(Body body) {
 
 // A short export through nextFrame from a guarded frame buffer, as the main loop does it.
 void exportFrames(const std::string& codec, int count) {
-    setAviCommandLine("video codec=" + codec + " noaudio");
     std::vector<uint8_t> frameBuffer(frameBytes);
     AviWriter writer(nullptr, scratchPath("guard-" + codec + ".avi").c_str(), frameWidth,
-                     frameHeight, false, 31, 44100, 16);
+                     frameHeight, false, 31, 44100, 16, optionsOf("codec=" + codec));
     writer.attachFrameBuffer(frameBuffer.data(), nullptr);
     for (int i = 0; i < count; ++i) {
         const std::vector<uint8_t> frame = syntheticFrame(i);
@@ -178,11 +177,10 @@ TEST(AviGuard, SoundBlocksAreReadOnlyInsideThemselves) {
     const std::string outcome = inGuardedChild([] {
         fakesound::reset();
         setCaptureBufferSize(4000000);
-        setAviCommandLine("video codec=ffv1");
         std::vector<uint8_t> frameBuffer(frameBytes);
         SoundHandle music = 7;
         AviWriter writer(nullptr, scratchPath("guard-sound.avi").c_str(), frameWidth, frameHeight,
-                         true, 31, 44100, 16);
+                         true, 31, 44100, 16, optionsOf("codec=ffv1"));
         writer.attachFrameBuffer(frameBuffer.data(), &music);
         std::vector<uint8_t> pcm(4608, 0x11); // one decoded block of 1152 sample frames
         for (int block = 0; block < 20; ++block)

@@ -43,9 +43,8 @@ struct SoundExport {
     explicit SoundExport(const std::string& path, int64_t captureBytes = 4000000) {
         fakesound::reset();
         setCaptureBufferSize(captureBytes);
-        setAviCommandLine("video codec=ffv1");
         writer = std::make_unique<AviWriter>(nullptr, path.c_str(), frameWidth, frameHeight, true,
-                                             31, 44100, 16);
+                                             31, 44100, 16, optionsOf("codec=ffv1"));
         writer->attachFrameBuffer(frameBuffer.data(), &music);
     }
     void frames(int count) {

@@ -1,4 +1,4 @@
-// The codec chooser: the command-line word and the numbered prompt.
+// The codec chooser: the codec= word and the numbered prompt.
 #include "media/AviCodecChooser.h"
 #include "media/ExportFormats.h"
 
@@ -6,11 +6,20 @@
 
 #include <sstream>
 
-TEST(CodecChooser, CodecWordIsFoundInAnyCaseAndEndsAtABlank) {
-    EXPECT_EQ(codecWordOf("video CODEC=FFV1 noaudio"), "ffv1") << "capitals do not matter";
-    EXPECT_EQ(codecWordOf("video codec=h264"), "h264") << "the word may end the text";
-    EXPECT_EQ(codecWordOf("video noaudio"), "") << "no word, no name";
-    EXPECT_EQ(codecWordOf("codec="), "") << "an empty name is no name";
+TEST(CodecChooser, CodecWordPicksWithoutAskingWhenTheContainerHoldsIt) {
+    std::string error;
+    const ExportContainer& avi = *containerForName("a.avi", error);
+    const AviCodecChoice ffv1 = chooseCodecFor(avi, "ffv1");
+    EXPECT_EQ(ffv1.outcome, AviCodecChoice::Chosen) << "codec=ffv1 is chosen for .avi";
+    EXPECT_EQ(ffv1.name, "ffv1") << "and it is ffv1";
+    const AviCodecChoice divx = chooseCodecFor(avi, "divx");
+    EXPECT_EQ(divx.outcome, AviCodecChoice::Unknown) << "a name of no codec is unknown";
+    EXPECT_EQ(divx.name, "divx") << "and named for the refusal";
+    EXPECT_EQ(chooseCodecFor(*containerForName("a.mp4", error), "utvideo").outcome,
+              AviCodecChoice::Unknown)
+        << "a codec the container cannot hold is not chosen";
+    EXPECT_EQ(chooseCodecFor(*containerForName("a.nut", error), "").name, "raw")
+        << "without a word, a container of one codec asks nothing";
 }
 
 TEST(CodecChooser, OffersTheDefaultAndTheLosslessCodecs) {

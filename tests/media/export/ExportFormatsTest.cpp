@@ -1,6 +1,7 @@
-// The export's words, its container table (what each file kind takes and what is refused) and
-// the frames of a clip.
+// The export's container table (what each file kind takes and what is refused) and the
+// frames of a clip.
 #include "media/ExportFormats.h"
+#include "app/ShowClock.h"
 #include "media/AviCodecChooser.h"
 #include "media/ExportClip.h"
 
@@ -25,32 +26,6 @@ const ExportContainer& containerOf(const std::string& name) {
 }
 
 } // namespace
-
-TEST(ExportWords, ReadsOutScaleAndCrfAsWholeWords) {
-    const ExportWords words = readExportWords("video OUT=Clips/Show.MP4 Scale=3 crf=23 noaudio");
-    EXPECT_EQ(words.out, "Clips/Show.MP4") << "out= keeps the file name's case";
-    EXPECT_EQ(words.scale, 3) << "scale=3";
-    EXPECT_EQ(words.crf, 23) << "crf=23";
-    EXPECT_EQ(words.problem, "") << "nothing wrong";
-
-    const ExportWords none = readExportWords("video codec=ffv1");
-    EXPECT_EQ(none.out, "") << "no out= word: the default file";
-    EXPECT_EQ(none.scale, 0) << "no scale= word: the container's default";
-    EXPECT_EQ(none.crf, -1) << "no crf= word: the codec's default";
-    EXPECT_EQ(readExportWords("video out=-").out, "-") << "out=- is standard output";
-}
-
-TEST(ExportWords, OutOfRangeOrMalformedValuesAreProblems) {
-    for (const char* bad : {"scale=0", "scale=5", "scale=x", "scale=", "scale=-1", "scale=2.0",
-                            "crf=52", "crf=99", "crf=-1", "crf=1e2", "out="}) {
-        const ExportWords words = readExportWords(std::string("video ") + bad);
-        EXPECT_NE(words.problem, "") << bad << " is refused";
-        EXPECT_NE(words.problem.find(std::string(bad).substr(0, 4)), std::string::npos)
-            << bad << ": the message names the word";
-    }
-    for (const char* good : {"scale=1", "scale=4", "crf=0", "crf=51"})
-        EXPECT_EQ(readExportWords(good).problem, "") << good << " is taken";
-}
 
 TEST(ExportContainers, ExtensionsPickTheirContainerInAnyCase) {
     EXPECT_EQ(containerOf("_.avi").muxer, "avi") << ".avi";
@@ -133,7 +108,9 @@ TEST(ExportClip, FrameTicksAreThoseOfTheReferenceShow) {
 
 TEST(ExportClip, StartAndEndPickTheFramesOfTheClip) {
     EXPECT_EQ(exportClip(-1, 120).frameCount, 54) << "end=120: the frames drawn before tick 120";
-    EXPECT_EQ(exportClip(-1, 0).frameCount, 0) << "end=0: no frame at all";
+    EXPECT_NE(exportClip(-1, 0).problem.find("end=0 leaves no frame"), std::string::npos)
+        << "end=0: no frame at all, refused";
+    EXPECT_NE(exportClip(0, 0).problem, "") << "start=0 end=0: refused as well";
     EXPECT_EQ(exportClip(-1, 99999).frameCount, 27902) << "end= past the show: the whole show";
     const ExportClip clip = exportClip(41000, 47000);
     EXPECT_EQ(clip.problem, "") << "a clip inside the show";

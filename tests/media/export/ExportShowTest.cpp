@@ -265,12 +265,27 @@ TEST(ExportShow, ClipStartingOnASceneChangeShowsThePictureTheSkippedFramesLeft) 
 
 TEST(ExportShow, ClipsThatCannotBeMetEndWithCode1AndNoFile) {
     const std::string dir = showDirectory("show-bad-clip");
-    for (const std::string words : {"start=500 end=400", "start=63900", "start=x"}) {
+    for (const std::string words : {"start=500 end=400", "start=63900", "start=x", "end=0"}) {
         EXPECT_EQ(exportShow(dir, "video out=bad.mkv noaudio " + words), 1)
             << words << ": exit code 1";
-        EXPECT_NE(commandOutput("cat '" + dir + "/export.log'").find("Error!: start="),
-                  std::string::npos)
-            << words << ": an Error! box says what is wrong with start=";
+        const std::string said = "Error!: " + words.substr(0, words.find('=') + 1);
+        EXPECT_NE(commandOutput("cat '" + dir + "/export.log'").find(said), std::string::npos)
+            << words << ": an Error! box says what is wrong with the word";
         EXPECT_FALSE(fileExists(dir + "/bad.mkv")) << words << ": no file";
     }
+}
+
+TEST(ExportShow, AReaderThatStopsEndsTheExportWithOneMessageCode1AndTheCredits) {
+    const std::string dir = showDirectory("show-closed-pipe");
+    const std::string status = commandOutput(
+        "cd '" + dir +
+        "' && bash -c \"'" EXPORT_SHOW
+        "' video out=- end=300 noaudio </dev/null 2>export.log | head -c 1000 >/dev/null; "
+        "echo \\${PIPESTATUS[0]}\"");
+    const std::string log = commandOutput("cat '" + dir + "/export.log'");
+    EXPECT_EQ(status, "1\n") << "the export ends with code 1, not by SIGPIPE (141): " << log;
+    EXPECT_EQ(occurrences(log, "Error!"), 1u) << "one box: " << log;
+    EXPECT_NE(log.find("(standard output) - 'Broken pipe'"), std::string::npos)
+        << "it names the output and the broken pipe: " << log;
+    EXPECT_NE(log.find("created by"), std::string::npos) << "the credits follow: " << log;
 }

@@ -1,6 +1,10 @@
 // Synthetic frames and FFmpeg's command-line tools as the independent reader of the files.
 #include "ExportTestSupport.h"
 
+#include "app/CommandLine.h"
+#include "media/AviWriter.h"
+#include "media/ExportFormats.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +14,53 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+ExportOptions optionsOf(const std::string& words) {
+    return readRunOptions("video " + words).exportOptions;
+}
+
+bool offered(const std::string& name, const std::string& codec) {
+    std::string error;
+    const ExportContainer* container = containerForName(name, error);
+    if (container == nullptr) return false;
+    const std::vector<std::string> codecs = codecsForContainer(*container);
+    return std::find(codecs.begin(), codecs.end(), codec) != codecs.end();
+}
+
+size_t occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+void noUserAround() {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    if (std::freopen("/dev/null", "r", stdin) == nullptr) std::_Exit(98);
+}
+
+namespace {
+AviWriter* theExitingWriter = nullptr;
+
+void deleteWriterAtExit() {
+    delete theExitingWriter;
+    theExitingWriter = nullptr;
+}
+} // namespace
+
+std::vector<uint8_t>& startExitingWriter(const std::string& path, const std::string& words) {
+    noUserAround();
+    static std::vector<uint8_t> frameBuffer(frameBytes);
+    theExitingWriter = new AviWriter(nullptr, path.c_str(), frameWidth, frameHeight, false, 31,
+                                     44100, 16, optionsOf(words));
+    std::atexit(deleteWriterAtExit);
+    theExitingWriter->attachFrameBuffer(frameBuffer.data(), nullptr);
+    return frameBuffer;
+}
+
+AviWriter* exitingWriter() {
+    return theExitingWriter;
+}
 
 std::vector<uint8_t> syntheticFrame(int index) {
     std::vector<uint8_t> frame(frameBytes);

@@ -1,14 +1,18 @@
 // Helpers of the export tests: synthetic frames, a writer run, and FFmpeg's view of a file.
 #pragma once
 
-#include "engine/ProgramExit.h"
+#include "engine/Error.h"
+#include "media/ExportOptions.h"
 #include "media/SoundLibrary.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
+
+class AviWriter;
 
 constexpr int frameWidth = 640, frameHeight = 480;
 constexpr size_t frameBytes = size_t{frameWidth} * frameHeight * 3;
@@ -39,12 +43,31 @@ void setActive(bool active);          // what soundChannelIsActive reports
 void reset();
 } // namespace fakesound
 
-// Runs call as the program's entry routine does: a ProgramExit ends the process with its code
-// (the registered exit routines still run).
+// The export's options as the command line "video WORDS" gives them.
+ExportOptions optionsOf(const std::string& words);
+
+// Whether this build's libraries offer the codec in the file kind of name ("a.mkv").
+bool offered(const std::string& name, const std::string& codec);
+
+// How many times what occurs in text.
+size_t occurrences(const std::string& text, const std::string& what);
+
+// In the child of a death test: no display and no terminal, so that questions take their
+// answer without a user.
+void noUserAround();
+// In the child of a death test, with nobody around: a writer of path (no sound) with the
+// export's words that the exit routine deletes, as the application's does; returns its frame
+// buffer.
+std::vector<uint8_t>& startExitingWriter(const std::string& path, const std::string& words);
+AviWriter* exitingWriter(); // the writer startExitingWriter made, until the exit routine
+
+// Runs call as the program's entry routine does: an Error ends the process with its exit code
+// (the registered exit routines still run); one nobody has shown is explained first.
 template <typename Call> void endAsTheProgramDoes(Call call) {
     try {
         call();
-    } catch (const ProgramExit& end) {
+    } catch (const Error& end) {
+        if (!end.shown()) std::fprintf(stderr, "%s\n", end.explanation().c_str());
         std::exit(end.exitCode());
     }
     std::_Exit(96); // the call was expected to end the program
