@@ -325,8 +325,7 @@ uint64_t surfaceHash(::Run& run) {
 
 // The frame a seek landed on is the first one drawn at or after the tick asked for.
 ::testing::AssertionResult firstFrameAtOrAfter(int64_t frame, int ticks) {
-    if (videoFrameDrawnAt(frame) >= ticks &&
-        (frame == 0 || videoFrameDrawnAt(frame - 1) < ticks))
+    if (videoFrameDrawnAt(frame) >= ticks && (frame == 0 || videoFrameDrawnAt(frame - 1) < ticks))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "frame " << frame << " (drawn at " << videoFrameDrawnAt(frame)
