@@ -19,21 +19,11 @@ void say(const std::string& line) {
     std::fflush(stderr);
 }
 
-int sceneStartTicks(int scene) {
-    return scene <= 0 ? 0 : sceneEndTicks[scene - 1];
-}
-
 // The scene that runs at `ticks`.
 int sceneAt(int ticks) {
     for (int scene = 0; scene < sceneCount; ++scene)
         if (ticks < sceneEndTicks[scene]) return scene;
     return sceneCount - 1;
-}
-
-// The first frame the scene draws: the frame on which the scene before reaches its end only
-// hands on, still showing that scene's picture; the next one is the scene's own.
-int64_t sceneFirstFrame(int scene) {
-    return scene <= 0 ? 0 : firstVideoFrameAt(sceneStartTicks(scene)) + 1;
 }
 
 // The frame a step of `by` frames from the picture at `ticks` lands on: from `frame` when the

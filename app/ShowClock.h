@@ -74,6 +74,17 @@ inline int64_t firstVideoFrameAt(int ticks) {
     return frame;
 }
 
+// The tick where the scene (0 to 8) begins: the end tick of the one before, 0 for the first.
+inline int sceneStartTicks(int scene) {
+    return scene <= 0 ? 0 : sceneEndTicks[scene - 1];
+}
+
+// The first video frame the scene (0 to 8) draws: the frame on which the scene before reaches
+// its end only hands on, still showing that scene's picture; the next one is the scene's own.
+inline int64_t sceneFirstFrame(int scene) {
+    return scene <= 0 ? 0 : firstVideoFrameAt(sceneStartTicks(scene)) + 1;
+}
+
 // The share of the show's 63,900 ticks that `ticks` reaches, in whole percent (the float
 // nearest 1/63,900, slightly below it, in double precision).
 inline int videoProgress(int ticks) {
