@@ -2,6 +2,7 @@
 #include "media/AviMuxer.h"
 
 #include "engine/BoundedQueue.h"
+#include "media/ExportChapters.h"
 #include "media/ExportFormats.h"
 #include "media/SoundEncoder.h"
 
@@ -9,6 +10,7 @@
 
 extern "C" {
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 }
 
@@ -433,6 +435,32 @@ int AviMuxer::createSoundStream(int sampleRate, int channels, int bitsPerSample)
     params->block_align = channels * bitsPerSample / 8;
     params->bit_rate = static_cast<int64_t>(sampleRate) * params->block_align * 8;
     stream->time_base = AVRational{1, sampleRate};
+    return 0;
+}
+
+int AviMuxer::setChapters(const std::vector<ExportChapter>& chapters) {
+    State& s = *state;
+    if (!s.container->holdsChapters || s.frameRate <= 0) return 0;
+    AVFormatContext& format = *s.format;
+    for (const ExportChapter& chapter : chapters) {
+        auto* const added = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+        if (added == nullptr) return AVERROR(ENOMEM);
+        void* const grown =
+            av_realloc_array(format.chapters, format.nb_chapters + 1, sizeof(AVChapter*));
+        if (grown == nullptr) {
+            av_free(added);
+            return AVERROR(ENOMEM);
+        }
+        // The context owns the chapter (and its title) from here on.
+        format.chapters = static_cast<AVChapter**>(grown);
+        format.chapters[format.nb_chapters++] = added;
+        added->id = chapter.scene; // Matroska's chapter UIDs must not be 0
+        added->time_base = AVRational{1, s.frameRate};
+        added->start = chapter.start;
+        added->end = chapter.end;
+        const int result = av_dict_set(&added->metadata, "title", chapter.title().c_str(), 0);
+        if (result < 0) return result;
+    }
     return 0;
 }
 

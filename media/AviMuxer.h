@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+struct ExportChapter;
 struct ExportContainer;
 
 struct AviMuxerError {
@@ -44,6 +45,9 @@ class AviMuxer {
     // The sound handed in: interleaved 16-bit PCM at sampleRate; the file gets the container's
     // sound codec and rate.
     int createSoundStream(int sampleRate, int channels, int bitsPerSample);
+    // The chapters, on the frames of the video stream, when the container holds chapters
+    // (else nothing is added). Before start().
+    int setChapters(const std::vector<ExportChapter>& chapters);
     // Creates the file and writes the header; starts the worker. While the output is a pipe
     // (standard output or a named one) SIGPIPE is ignored, so that a reader going away is a
     // write failure (EPIPE) like any other; finish() gives the signal back.

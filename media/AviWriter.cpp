@@ -5,6 +5,7 @@
 #include "engine/Exception.h"
 #include "engine/MessageBox.h"
 #include "media/AviMuxer.h"
+#include "media/ExportChapters.h"
 #include "media/ExportClip.h"
 #include "media/ExportFormats.h"
 #include "media/ExportProgress.h"
@@ -108,6 +109,8 @@ void AviWriter::createStreams() {
             soundOn = false;
         }
     }
+    result = file->setChapters(exportChapters(clip));
+    if (result != 0) fail("Couldn't set for avi stream", result);
     result = file->start();
     if (result != 0) // start() left no file
         failAbout(file->fileOpened() ? "Couldn't set for avi stream" : openFailure(), result);
@@ -274,7 +277,10 @@ int AviWriter::finish() {
                      fileName.c_str());
     if (result == 0) {
         completed = true;
-        if (anyFrame) printSummary();
+        if (anyFrame) {
+            printSummary();
+            printChapters();
+        }
         return status;
     }
     if (!anyFrame && file->removedFile()) return status; // nothing of it is left to fail
@@ -297,6 +303,14 @@ void AviWriter::printSummary() const {
                  bytes / 1e6, static_cast<int>(seconds) / 60,
                  seconds - static_cast<int>(seconds) / 60 * 60,
                  seconds > 0 ? duration / seconds : 0.0);
+}
+
+void AviWriter::printChapters() const {
+    // The scenes that begin within the frames written (all of them unless a Cancel came first).
+    std::vector<ExportChapter> chapters = exportChapters(clip);
+    while (!chapters.empty() && chapters.back().start >= framesWritten)
+        chapters.pop_back();
+    std::fputs(chapterLines(chapters, frameRate).c_str(), stderr);
 }
 
 AviWriter::~AviWriter() {

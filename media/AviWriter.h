@@ -129,6 +129,8 @@ class AviWriter : public FrameSink {
     bool completed = false;                        // the file was finished without a failure
     // One line on standard error: file, frames, duration, size, time taken, speed.
     void printSummary() const;
+    // The scenes' starts in the file, "m:ss Scene N" a line, on standard error.
+    void printChapters() const;
 };
 
 // Video mode's frame sink as the application makes it: the capture buffer of 200,000,000

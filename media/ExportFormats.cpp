@@ -41,13 +41,13 @@ std::string containerList() {
 const std::vector<ExportContainer>& exportContainers() {
     static const std::vector<ExportContainer> containers = {
         // Matroska, WebM, NUT and AVI files cut short still play up to where they end.
-        {".avi", "avi", "utvideo", "pcm_s16le", 44100, 0, 1, false, false},
-        {".mkv", "matroska", "utvideo", "flac", 44100, 0, 1, false, false},
-        {".mp4", "mp4", "h264", "aac", 48000, 320000, 2, true, true},
-        {".mov", "mov", "h264", "aac", 48000, 320000, 2, true, true},
-        {".webm", "webm", "vp9", "libopus", 48000, 256000, 2, true, false},
-        {".nut", "nut", "raw", "pcm_s16le", 44100, 0, 1, false, false},
-        {"-", "nut", "raw", "pcm_s16le", 44100, 0, 1, false, false},
+        {".avi", "avi", "utvideo", "pcm_s16le", 44100, 0, 1, false, false, false},
+        {".mkv", "matroska", "utvideo", "flac", 44100, 0, 1, false, false, true},
+        {".mp4", "mp4", "h264", "aac", 48000, 320000, 2, true, true, true},
+        {".mov", "mov", "h264", "aac", 48000, 320000, 2, true, true, true},
+        {".webm", "webm", "vp9", "libopus", 48000, 256000, 2, true, false, true},
+        {".nut", "nut", "raw", "pcm_s16le", 44100, 0, 1, false, false, false},
+        {"-", "nut", "raw", "pcm_s16le", 44100, 0, 1, false, false, false},
     };
     return containers;
 }

@@ -16,6 +16,7 @@ struct ExportContainer {
     int defaultScale;         // how many times each pixel is enlarged when scale= is not given
     bool forSharing;          // the sharing settings: BT.709 tags, closed GOP of 15, faststart
     bool needsItsEnd;         // unreadable without what is written last (the index of MP4/MOV)
+    bool holdsChapters;       // the scenes go into the file as chapters
 };
 
 // One video codec: the word after codec=, libavcodec's encoder (null for raw frames, which

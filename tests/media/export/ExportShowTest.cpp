@@ -289,3 +289,88 @@ TEST(ExportShow, AReaderThatStopsEndsTheExportWithOneMessageCode1AndTheCredits) 
         << "it names the output and the broken pipe: " << log;
     EXPECT_NE(log.find("created by"), std::string::npos) << "the credits follow: " << log;
 }
+
+namespace {
+
+struct ProbedChapter {
+    std::string title;
+    double start = 0, end = 0; // seconds
+};
+
+// The chapters of a file as ffprobe reads them.
+std::vector<ProbedChapter> probedChapters(const std::string& path) {
+    std::vector<ProbedChapter> chapters;
+    std::istringstream lines(commandOutput(
+        "ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title "
+        "-of csv=p=0 '" +
+        path + "'"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        ProbedChapter chapter;
+        std::string start, end;
+        if (std::getline(fields, start, ',') && std::getline(fields, end, ',') &&
+            std::getline(fields, chapter.title)) {
+            chapter.start = std::atof(start.c_str());
+            chapter.end = std::atof(end.c_str());
+            chapters.push_back(chapter);
+        }
+    }
+    return chapters;
+}
+
+} // namespace
+
+TEST(ExportShow, ClipsCarryTheScenesTheyShowAsChaptersAndListThem) {
+    const std::string dir = showDirectory("show-chapters");
+    // The clip's first frame is the first whose tick reaches 12,400; scene 2 begins on the frame
+    // after the first whose tick passes 12,500 (that one only hands scene 1 on).
+    const auto lines = renderedLines("12700");
+    long firstFrame = -1, sceneTwo = -1;
+    for (const auto& line : lines) {
+        if (firstFrame < 0 && std::stol(line[1]) >= 12400) firstFrame = std::stol(line[0]);
+        if (sceneTwo < 0 && std::stol(line[1]) > 12500) sceneTwo = std::stol(line[0]) + 1;
+    }
+    ASSERT_GT(firstFrame, 0) << "demo-render reached tick 12,400";
+    ASSERT_GT(sceneTwo, firstFrame) << "and scene 2";
+    const long written = static_cast<long>(lines.size()) - firstFrame;
+    const double sceneTwoStarts = static_cast<double>(sceneTwo - firstFrame) / 31;
+
+    for (const std::string file : {"clip.mkv", "clip.mp4", "clip.avi"}) {
+        const std::string codec = file == "clip.mkv"   ? "ffv1"
+                                  : file == "clip.mp4" ? "h264"
+                                                       : "utvideo";
+        ASSERT_EQ(exportShow(dir, "video out=" + file +
+                                      " start=12400 end=12700 noaudio scale=1 codec=" + codec),
+                  0)
+            << file << ": exported with code 0";
+        const std::string log = commandOutput("cat '" + dir + "/export.log'");
+        const size_t summary =
+            log.find("Wrote " + file + ": " + std::to_string(written) + " frames");
+        ASSERT_NE(summary, std::string::npos) << file << ": the summary: " << log;
+        EXPECT_NE(log.find("\n0:00 Scene 1\n0:01 Scene 2\n", summary), std::string::npos)
+            << file << ": the list follows the summary: " << log;
+
+        if (file == "clip.mkv") {
+            std::vector<std::string> expected;
+            for (const auto& line : lines)
+                if (std::stol(line[0]) >= firstFrame) expected.push_back(line[2]);
+            EXPECT_EQ(writtenFrames(dir + "/" + file), expected)
+                << file << ": the frames are demo-render's, chapters or not";
+        }
+        const std::vector<ProbedChapter> chapters = probedChapters(dir + "/" + file);
+        if (file == "clip.avi") {
+            EXPECT_TRUE(chapters.empty()) << "AVI holds no chapters";
+            continue;
+        }
+        ASSERT_EQ(chapters.size(), 2u) << file << ": the scene the clip starts in and scene 2";
+        EXPECT_EQ(chapters[0].title, "Scene 1") << file << ": the first chapter's title";
+        EXPECT_EQ(chapters[1].title, "Scene 2") << file << ": the second chapter's title";
+        EXPECT_NEAR(chapters[0].start, 0.0, 1e-3) << file << ": scene 1 from the clip's start";
+        EXPECT_NEAR(chapters[1].start, sceneTwoStarts, 1e-3)
+            << file << ": scene 2 from its first frame in the clip";
+        EXPECT_NEAR(chapters[0].end, sceneTwoStarts, 1e-3) << file << ": scene 1 ends there";
+        EXPECT_NEAR(chapters[1].end, static_cast<double>(written) / 31, 1e-3)
+            << file << ": scene 2 ends with the file";
+    }
+}
