@@ -7,6 +7,8 @@
 #   demoPid=...          a program to kill on the way out
 #   fail TEXT            reports, shows the program's standard error, exits 1
 #   checkShowEnded       after Escape: the show ended with code 0 and its credits
+#   answerCredits WINDOW after Escape: answers the credits box (a real dialog) with Return
+#                        until the show has ended, then checkShowEnded
 
 work=$(mktemp -d)
 xvfbPid=
@@ -64,4 +66,20 @@ checkShowEnded() {
     grep -q "created by" "$work/stderr.txt" || fail "no credits on standard error"
     grep -q "Sorry." "$work/stderr.txt" && fail "the show reported an error"
     echo "$label: Escape ended the show with code 0 and the credits"
+}
+
+answerCredits() {
+    local window="$1" box
+    for _ in $(seq 100); do
+        kill -0 "$demoPid" 2>/dev/null || break
+        if grep -q "created by" "$work/stderr.txt"; then
+            for box in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+                [ "$box" = "$window" ] && continue
+                xwininfo -id "$box" | grep -q "the root window" && continue
+                xdotool key --window "$box" Return 2>/dev/null
+            done
+        fi
+        sleep 0.2
+    done
+    checkShowEnded
 }
