@@ -14,8 +14,7 @@ class IndexSeeker : public ShowSeeker {
   public:
     explicit IndexSeeker(const Show& prepared) : index(prepared) {}
     void bringBefore(Show& show, int64_t next, int64_t frame) override {
-        // The index brings the show to a frame and steps it: the frame before is the one.
-        index.seek(show, next, frame - 1, {nullptr, 640 * 4});
+        index.bringBefore(show, next, frame);
     }
 
   private:

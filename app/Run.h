@@ -88,8 +88,7 @@ class ShowSeeker {
   public:
     virtual ~ShowSeeker() = default;
     // Brings `show` to the state a video-mode run's show has right before stepping video
-    // frame `frame` (1 or later); `next` is the frame the show steps next now, or -1 when that
-    // is unknown.
+    // frame `frame`; `next` is the frame the show steps next now, or -1 when that is unknown.
     virtual void bringBefore(Show& show, int64_t next, int64_t frame) = 0;
 };
 // Made once the show's pictures are prepared (playback only), from the show not yet stepped.

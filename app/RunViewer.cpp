@@ -98,21 +98,18 @@ void Run::seekToFrame(int64_t frame) {
     // For a frame that only hands on to the next scene: the picture the frames before it left.
     theShow->drawPicture({pixels, 640 * 4});
     setClockForFrame(frame);
-    theShow->step(frameTime(), {pixels, 640 * 4});
-    drawBorder(pixels);
     showFrame = frame + 1;
     gridFrame = frame;
-    ++drawnFrames;
     if (runOptions.soundOn)
         platform.music.seek(static_cast<int64_t>(clock.getTicks()) * 1000 / showTicksPerSecond);
     updateTimeline(true);
-    theDisplay->present();
+    drawFrame();
     if (!isPaused) followRealTime();
     say("at " + positionText(isPaused ? ", paused" : ""));
 }
 
 void Run::moveShowToFrame(int64_t frame) {
-    if (seeker != nullptr && frame > 0) {
+    if (seeker != nullptr) {
         seeker->bringBefore(*theShow, showFrame, frame);
         showFrame = frame;
         return;

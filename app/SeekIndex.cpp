@@ -125,16 +125,21 @@ ShowSnapshot SeekIndex::nearest(int64_t frame) const {
     return after == snapshots.begin() ? snapshots.front() : *(after - 1);
 }
 
-int64_t SeekIndex::seek(Show& show, int64_t next, int64_t frame, FrameTarget target) const {
-    frame = std::clamp<int64_t>(frame, 0, videoFrameCount() - 1);
+void SeekIndex::bringBefore(Show& show, int64_t next, int64_t frame) const {
     const ShowSnapshot snapshot = nearest(frame);
     int64_t from = next;
-    if (next < snapshot.frame || next > frame + 1) {
+    if (next < snapshot.frame || next > frame) {
         restoreSnapshot(snapshot, show);
         from = snapshot.frame;
     }
-    for (int64_t k = from; k <= frame; ++k)
+    for (int64_t k = from; k < frame; ++k)
         show.step(videoFrameTime(k), noTarget);
+}
+
+int64_t SeekIndex::seek(Show& show, int64_t next, int64_t frame, FrameTarget target) const {
+    frame = std::clamp<int64_t>(frame, 0, videoFrameCount() - 1);
+    bringBefore(show, next, frame);
+    show.step(videoFrameTime(frame), noTarget);
     show.drawPicture(target);
     return frame;
 }

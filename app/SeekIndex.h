@@ -51,6 +51,9 @@ class SeekIndex {
     // snapshot is stepped from where it is, otherwise the nearest snapshot at or before the
     // frame is restored. Returns the frame reached. Throws what restoreSnapshot throws.
     int64_t seek(Show& show, int64_t next, int64_t frame, FrameTarget target) const;
+    // Brings `show` to the state right before video frame `frame` (0 ... videoFrameCount() - 1)
+    // is stepped: the show steps `frame` next. `next` as for seek.
+    void bringBefore(Show& show, int64_t next, int64_t frame) const;
 
     // Whether the builder has ended: the whole show is indexed, or building failed or stopped.
     bool built() const;

@@ -34,8 +34,10 @@ void DebugServer::log(const char* text, int8_t level) {
         try {
             lastText = new char[length + 1];
         } catch (const std::bad_alloc&) {
-            // Nothing more is allocated before the box: the reason is composed after it.
-            fatal("Error - out of memory! Aborting...", "no memory to keep a log line");
+            // Nothing is allocated on the way out: the box's text is a literal and the Error
+            // thrown carries no text (building one could fail and end in "Sorry." instead).
+            messageBox("Error - out of memory! Aborting...", "Fatal error!", MB_ICONERROR);
+            throw Error::exit(1);
         }
         lastTextSize = static_cast<uint32_t>(length);
     }

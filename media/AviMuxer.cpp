@@ -9,6 +9,7 @@
 #include "media/LibavPointers.h"
 
 extern "C" {
+#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
 #include <libavutil/opt.h>
@@ -90,6 +91,15 @@ bool writesIntoAPipe(const std::string& name) {
     return result == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
 }
 
+// Whether the output may be removed when it is not to be kept: a file the export makes or
+// replaces. A pipe, a device or a link the user named is left where it is.
+bool removableOutput(const std::string& name) {
+    struct stat info {};
+    if (name == "-") return false;
+    if (lstat(name.c_str(), &info) != 0) return errno == ENOENT;
+    return S_ISREG(info.st_mode);
+}
+
 } // namespace
 
 void enlargeFrame24(const uint8_t* source, int width, int height, int scale, uint8_t* target) {
@@ -131,6 +141,7 @@ struct AviMuxer::State {
     bool headerWritten = false;
     bool finished = false;
     bool removed = false;        // finish() removed the file
+    bool removable = false;      // the output is a regular file the export makes or replaces
     int64_t framesSubmitted = 0; // main thread
     bool framesSettled = false;  // the encoder is flushed and nothing of it goes to the file
     bool pipeSignalIgnored = false;
@@ -248,6 +259,10 @@ struct AviMuxer::State {
     // such an encoder gets one frame, whose packets are dropped, before it is closed.
     void settleUnusedEncoder() {
         if (av_frame_make_writable(picture.get()) < 0) return;
+        const ptrdiff_t linesizes[4] = {picture->linesize[0], picture->linesize[1],
+                                        picture->linesize[2], picture->linesize[3]};
+        av_image_fill_black(picture->data, linesizes, static_cast<AVPixelFormat>(picture->format),
+                            AVCOL_RANGE_MPEG, picture->width, picture->height);
         picture->pts = 0;
         if (avcodec_send_frame(encoder.get(), picture.get()) < 0) return;
         if (avcodec_send_frame(encoder.get(), nullptr) < 0) return;
@@ -467,6 +482,7 @@ int AviMuxer::setChapters(const std::vector<ExportChapter>& chapters) {
 int AviMuxer::start() {
     State& s = *state;
     const bool toStandardOutput = s.name == "-";
+    s.removable = removableOutput(s.name);
     if (writesIntoAPipe(s.name)) {
         struct sigaction ignore {};
         ignore.sa_handler = SIG_IGN;
@@ -488,7 +504,7 @@ int AviMuxer::start() {
     av_dict_free(&options);
     if (result < 0) {
         avio_closep(&s.format->pb);
-        if (!toStandardOutput) unlink(s.name.c_str());
+        if (s.removable) unlink(s.name.c_str());
         s.restorePipeSignal();
         return result;
     }
@@ -548,7 +564,8 @@ int AviMuxer::finish(AviMuxerError& error, bool keepFile) {
         s.jobs.close();
         s.worker.join();
     }
-    if (s.encoder != nullptr && s.framesSubmitted == 0) s.settleUnusedEncoder();
+    if (s.encoder != nullptr && s.framesSubmitted == 0 && s.encoder->codec_id == AV_CODEC_ID_AV1)
+        s.settleUnusedEncoder();
     const bool toFile = s.name != "-";
     // A file that is to go is not completed: nothing more is written to it.
     const bool discarded = toFile && !keepFile;
@@ -573,7 +590,7 @@ int AviMuxer::finish(AviMuxerError& error, bool keepFile) {
         if (result < 0 && !discarded) s.recordFailure("Couldn't close video-stream", result);
     }
     if (s.headerWritten && toFile && (discarded || (s.hasFailed() && s.container->needsItsEnd)))
-        s.removed = unlink(s.name.c_str()) == 0;
+        s.removed = s.removable && unlink(s.name.c_str()) == 0;
     s.restorePipeSignal();
     return failed(error) ? error.code : 0;
 }
