@@ -19,11 +19,19 @@ void say(const std::string& line) {
     std::fflush(stderr);
 }
 
-// The scene that runs at `ticks`.
-int sceneAt(int ticks) {
-    for (int scene = 0; scene < sceneCount; ++scene)
-        if (ticks < sceneEndTicks[scene]) return scene;
-    return sceneCount - 1;
+// The scene whose picture is shown: on video mode's grid (frame >= 0) the last scene whose
+// first frame is at or before it (a frame on which a scene only hands on still shows the
+// scene before); off the grid the scene that runs at `ticks`.
+int sceneShown(int64_t frame, int ticks) {
+    int scene = 0;
+    if (frame >= 0) {
+        while (scene + 1 < sceneCount && sceneFirstFrame(scene + 1) <= frame)
+            ++scene;
+        return scene;
+    }
+    while (scene + 1 < sceneCount && ticks >= sceneEndTicks[scene])
+        ++scene;
+    return scene;
 }
 
 // The frame a step of `by` frames from the picture at `ticks` lands on: from `frame` when the
@@ -68,7 +76,7 @@ bool Run::takeViewerCommands() {
                 seekTo(sceneFirstFrame(command.value));
             break;
         case ViewerCommand::SceneBy: {
-            const int scene = sceneAt(ticks) + command.value;
+            const int scene = sceneShown(target >= 0 ? target : gridFrame, ticks) + command.value;
             if (scene < sceneCount) seekTo(sceneFirstFrame(std::max(scene, 0)));
             break;
         }
@@ -196,7 +204,7 @@ void Run::updateTimeline(bool reveal) {
     timeline.ticksPerSecond = showTicksPerSecond;
     for (int scene = 0; scene < sceneCount; ++scene)
         timeline.sceneStarts[scene] = sceneStartTicks(scene);
-    timeline.scene = sceneAt(timeline.ticks) + 1;
+    timeline.scene = sceneShown(gridFrame, timeline.ticks) + 1;
     timeline.paused = isPaused;
     timeline.reveal = reveal;
     theDisplay->showTimeline(timeline);

@@ -37,8 +37,12 @@ SeekIndex::SeekIndex(const Show& prepared, SeekIndexOptions options)
 }
 
 SeekIndex::~SeekIndex() {
+    stop();
+}
+
+void SeekIndex::stop() {
     stopping = true;
-    builder.join();
+    if (builder.joinable()) builder.join();
 }
 
 void SeekIndex::publish(ShowSnapshot snapshot, size_t packedBytes) {

@@ -41,6 +41,8 @@ class SeekIndex {
     explicit SeekIndex(const Show& prepared, SeekIndexOptions options = {});
     // Stops the builder and waits for it.
     ~SeekIndex();
+    // Stops the builder where it is and waits for it; the snapshots made so far stay.
+    void stop();
     SeekIndex(const SeekIndex&) = delete;
     SeekIndex& operator=(const SeekIndex&) = delete;
 

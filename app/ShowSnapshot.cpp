@@ -4,6 +4,7 @@
 #include <zstd.h>
 
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 #ifdef __SSE2__
@@ -179,11 +180,12 @@ constexpr int compressionLevel = 1;
 PackedBuffer::PackedBuffer(const uint8_t* buffer) {
     rows = zeroFrom(buffer, usedRows) ? usedRows : bufferBytes / rowBytes;
     const size_t size = static_cast<size_t>(rows) * rowBytes;
-    std::vector<uint8_t> planes(size);
-    splitPlanes(buffer, rows * pictureWidth, planes.data());
+    // Scratch that is written whole before it is read: not zero-filled first.
+    const std::unique_ptr<uint8_t[]> planes(new uint8_t[size]);
+    splitPlanes(buffer, rows * pictureWidth, planes.get());
     data.resize(ZSTD_compressBound(size));
     const size_t packed =
-        ZSTD_compress(data.data(), data.size(), planes.data(), size, compressionLevel);
+        ZSTD_compress(data.data(), data.size(), planes.get(), size, compressionLevel);
     if (ZSTD_isError(packed)) throw std::runtime_error("a picture buffer could not be compressed");
     data.resize(packed);
     data.shrink_to_fit();
@@ -191,11 +193,11 @@ PackedBuffer::PackedBuffer(const uint8_t* buffer) {
 
 void PackedBuffer::unpack(uint8_t* buffer) const {
     const size_t size = static_cast<size_t>(rows) * rowBytes;
-    std::vector<uint8_t> planes(size);
-    const size_t unpacked = ZSTD_decompress(planes.data(), size, data.data(), data.size());
+    const std::unique_ptr<uint8_t[]> planes(new uint8_t[size]);
+    const size_t unpacked = ZSTD_decompress(planes.get(), size, data.data(), data.size());
     if (ZSTD_isError(unpacked) || unpacked != size)
         throw std::runtime_error("a stored picture buffer is damaged");
-    joinPlanes(planes.data(), rows * pictureWidth, buffer);
+    joinPlanes(planes.get(), rows * pictureWidth, buffer);
     std::memset(buffer + size, 0, bufferBytes - size);
 }
 

@@ -54,6 +54,8 @@ class PackedBuffer {
     void unpack(uint8_t* buffer) const;
     // The compressed size.
     size_t bytes() const { return data.size(); }
+    // Rows stored; the rows after them are all zero and are not.
+    int storedRows() const { return rows; }
 
   private:
     int rows = 0; // rows stored; those after them are zero

@@ -444,6 +444,9 @@ TEST(Viewer, SeeksAndFrameStepsShowExactlyVideoModesFramesOnItsGrid) {
     EXPECT_TRUE(firstFrameAtOrAfter(handOn, 12500));
     ASSERT_LT(handOn + 1, static_cast<int64_t>(video.size()));
     EXPECT_EQ(surfaceHash(run), video[handOn]) << "scene 0's end, as video mode shows it";
+    EXPECT_EQ(displayLog.timeline.scene, 1) << "the hand-on frame still shows scene 0 (1st)";
+    viewed.step({{ViewerCommand::SceneBy, 1}});
+    EXPECT_EQ(run.frameOnGrid(), handOn + 1) << "Page Down from it: scene 1's first frame";
 
     // Scenes: the first frame a scene draws is the one after the frame on which the scene
     // before hands on; Page Up from there is the scene before's start.
