@@ -119,6 +119,7 @@ RunOptions readRunOptions(const std::string& commandLine) {
     options.videoMode = parseVideoFlag(commandLine);
     options.soundOn = parseSoundFlag(commandLine);
     options.windowed = words.hasWord("windowed");
+    options.savedIndex = !words.hasWord("nocache");
     if (options.videoMode) {
         options.exportOptions = readExportOptions(words);
         options.end = options.exportOptions.end;

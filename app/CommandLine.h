@@ -2,9 +2,9 @@
 // Two kinds of word:
 // - phrases, found as plain text anywhere in the lower-cased line: "video" and the nine
 //   sound-off words ("noaudio", "sound off", ...);
-// - whole blank-separated words, names without regard to case: windowed, scale=, start=, end=,
-//   and the export's out=, codec=, crf=. A number is written in digits only; a NAME= word
-//   given twice is refused rather than one of the two being picked.
+// - whole blank-separated words, names without regard to case: windowed, nocache, scale=,
+//   start=, end=, and the export's out=, codec=, crf=. A number is written in digits only; a NAME=
+//   word given twice is refused rather than one of the two being picked.
 #pragma once
 
 #include "media/ExportOptions.h"
@@ -51,6 +51,7 @@ struct RunOptions {
     bool soundOn = true;    // no sound-off word
     bool windowed = false;  // the word windowed
     bool scaleFit = false;  // the word scale=fit (playback)
+    bool savedIndex = true; // no word nocache: the seek index kept on disk is read and written
     int start = -1;         // playback's start=N, 0 to 63,899; -1 from the show's start
     int end = -1;           // end=N: the run stops once the clock reaches N; -1 at the show's end
     ExportOptions exportOptions; // video mode's words; its problem refuses the export

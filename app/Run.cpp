@@ -118,12 +118,24 @@ void Run::start(const std::string& commandLine, const std::string& packName) {
     fileServer->open(packName);
     theShow = std::make_unique<Show>();
     theShow->loadPictures();
-    // Seeks of the viewer: the seeker starts from the prepared show, before it is stepped.
-    if (!runOptions.videoMode && platform.showSeeker) seeker = platform.showSeeker(*theShow);
+    // Seeks of the viewer, start= and a clip's start: the seeker starts from the prepared show,
+    // before it is stepped.
+    const bool video = runOptions.videoMode;
+    if (platform.showSeeker && (!video || runOptions.exportOptions.start > 0))
+        seeker = platform.showSeeker(*theShow, {packName, video, runOptions.savedIndex});
     setUp();
     startClock();
     phase = Phase::Playing;
-    if (!runOptions.videoMode && runOptions.start > 0) beginSkip();
+    if (!video && runOptions.start > 0) beginSkip();
+    if (video) restoreClipStart();
+}
+
+// Video mode: the frames before the export's clip are stepped without being drawn; the state
+// they lead to may be had at once from the seeker instead (the sink still gets every frame).
+void Run::restoreClipStart() {
+    if (seeker != nullptr && sink != nullptr && sink->framesLeftOut() > 0)
+        restoredFrames = seeker->restoreNearest(*theShow, 0, sink->framesLeftOut());
+    seeker.reset(); // nothing else is sought in video mode
 }
 
 void Run::setUp() {
@@ -182,6 +194,18 @@ void Run::beginSkip() {
     // Two steps as at the export's start: the first after a real-time step has no delta.
     clock.setTicks(0);
     clock.setTicks(0);
+    // The skip steps frames 0 up to the first one drawn at or after the start tick, exclusive;
+    // a state the seeker has at once saves stepping those before it.
+    if (seeker != nullptr) {
+        const int64_t from = seeker->restoreNearest(*theShow, 0, firstVideoFrameAt(ticks));
+        if (from > 0) {
+            skipFrames = from;
+            clock.setTicks(videoFrameDrawnAt(from - 1));
+            clock.setTicks(std::min(videoFrameDrawnAt(from), ticks));
+            std::fprintf(stderr, "start=%d: from the show's state at video frame %lld\n", ticks,
+                         static_cast<long long>(from));
+        }
+    }
     phase = Phase::Skipping;
 }
 
@@ -284,8 +308,9 @@ void Run::drawFrame() {
 Run::Step Run::stepVideo() {
     if (over()) return {Step::Ended};
     if (sink != nullptr && sink->skipsNextFrame()) {
-        // A frame before the export's clip: every effect runs, nothing is drawn.
-        theShow->step(frameTime(), {nullptr, 640 * 4});
+        // A frame before the export's clip: every effect runs, nothing is drawn (a frame the
+        // restored state already holds is not stepped again).
+        if (videoFrames >= restoredFrames) theShow->step(frameTime(), {nullptr, 640 * 4});
         if (skipScreen == nullptr)
             skipScreen = std::make_unique<SkipScreen>(*theDisplay, *theSurface);
         skipScreen->refresh();

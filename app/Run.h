@@ -83,16 +83,35 @@ using PictureWriter =
 // What the platform hands a run. Without a maker, video mode draws its frames and hands them
 // nowhere; without a picture writer the viewer's saved frames are refused.
 // Brings a show to any video frame sooner than stepping it from the first (from snapshots of
-// the show made beside the run); the run steps the show itself without one.
+// the show made beside the run, or kept from an earlier run); the run steps the show itself
+// without one.
 class ShowSeeker {
   public:
     virtual ~ShowSeeker() = default;
     // Brings `show` to the state a video-mode run's show has right before stepping video
     // frame `frame`; `next` is the frame the show steps next now, or -1 when that is unknown.
     virtual void bringBefore(Show& show, int64_t next, int64_t frame) = 0;
+    // At once, without stepping: puts into `show` the saved state nearest at or before video
+    // frame `frame` when one is had now that lies after `next` (the frame the show steps next,
+    // at or before `frame`), and returns the frame the show then steps next; returns `next`
+    // and leaves the show as it is when there is none. For start= and a clip's start, whose
+    // frames the run then steps itself.
+    virtual int64_t restoreNearest(Show& show, int64_t next, int64_t frame) {
+        (void)show;
+        (void)frame;
+        return next;
+    }
 };
-// Made once the show's pictures are prepared (playback only), from the show not yet stepped.
-using ShowSeekerMaker = std::function<std::unique_ptr<ShowSeeker>(const Show& prepared)>;
+// What a seeker is made for.
+struct ShowSeekerUse {
+    std::string packName;   // the pack the show's pictures came from
+    bool videoMode = false; // an export: only its clip's start is sought, with restoreNearest
+    bool savedIndex = true; // snapshots kept between runs may be read and written (no nocache)
+};
+// Made once the show's pictures are prepared, from the show not yet stepped: in playback, and in
+// video mode for a clip that does not start at the first frame.
+using ShowSeekerMaker =
+    std::function<std::unique_ptr<ShowSeeker>(const Show& prepared, const ShowSeekerUse& use)>;
 
 struct RunPlatform {
     MusicPlayer music = silentMusic();
@@ -165,6 +184,7 @@ class Run {
     void setUp();
     void startClock();
     void beginSkip();
+    void restoreClipStart();
     Step stepSkip();
     Step stepPlayback();
     Step stepVideo();
@@ -224,13 +244,14 @@ class Run {
     std::unique_ptr<FrameSink> sink;    // video mode
     std::unique_ptr<SkipScreen> skipScreen;
     bool musicSetUp = false;
-    int64_t videoFrames = 0;  // frames handed to the sink so far (video mode)
-    int64_t skipFrames = 0;   // frames stepped by start= so far (playback)
-    long drawnFrames = 0;     // frames drawn and shown
-    bool paced = false;       // playback: a frame has been shown, later ones wait for their slot
-    uint32_t lastSlotEnd = 0; // ms on the counter when the last frame slot ended
-    bool isPaused = false;    // playback: the viewer paused the show
-    bool muted = false;       // playback: the viewer muted the music
+    int64_t videoFrames = 0;    // frames handed to the sink so far (video mode)
+    int64_t skipFrames = 0;     // frames stepped by start= so far (playback)
+    int64_t restoredFrames = 0; // video mode: frames before the clip the seeker's restore holds
+    long drawnFrames = 0;       // frames drawn and shown
+    bool paced = false;         // playback: a frame has been shown, later ones wait for their slot
+    uint32_t lastSlotEnd = 0;   // ms on the counter when the last frame slot ended
+    bool isPaused = false;      // playback: the viewer paused the show
+    bool muted = false;         // playback: the viewer muted the music
     // Playback on video mode's frame grid: the frame the show stands right before (-1 once
     // real time has stepped it), and the frame on the surface (-1 when it is none of them).
     int64_t showFrame = 0;

@@ -119,6 +119,11 @@ std::vector<int64_t> SeekIndex::snapshotFrames() const {
     return frames;
 }
 
+std::vector<ShowSnapshot> SeekIndex::snapshotsMade() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return snapshots;
+}
+
 ShowSnapshot SeekIndex::nearest(int64_t frame) const {
     std::unique_lock<std::mutex> guard(lock);
     changed.wait(guard, [this] { return !snapshots.empty() || done; });

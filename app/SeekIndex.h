@@ -73,6 +73,8 @@ class SeekIndex {
     Figures figures() const;
     // The frames of the snapshots made so far, ascending.
     std::vector<int64_t> snapshotFrames() const;
+    // The snapshots made so far, by frame (they share their buffers with the index's).
+    std::vector<ShowSnapshot> snapshotsMade() const;
 
   private:
     void build();

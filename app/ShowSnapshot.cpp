@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -189,6 +190,12 @@ PackedBuffer::PackedBuffer(const uint8_t* buffer) {
     if (ZSTD_isError(packed)) throw std::runtime_error("a picture buffer could not be compressed");
     data.resize(packed);
     data.shrink_to_fit();
+}
+
+PackedBuffer::PackedBuffer(int storedRows, std::vector<uint8_t> compressed)
+    : rows(storedRows), data(std::move(compressed)) {
+    if (rows != usedRows && rows != bufferBytes / rowBytes)
+        throw std::invalid_argument("a stored picture buffer with a row count of none");
 }
 
 void PackedBuffer::unpack(uint8_t* buffer) const {

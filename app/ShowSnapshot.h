@@ -49,6 +49,10 @@ void restoreState(const ShowState& state, Show& show);
 class PackedBuffer {
   public:
     explicit PackedBuffer(const uint8_t* buffer);
+    // A buffer stored before: its storedRows and compressed bytes, as one made here had them
+    // (the seek index kept on disk). Throws std::invalid_argument for a row count that no
+    // buffer is stored with; whether the bytes give a buffer shows when it is unpacked.
+    PackedBuffer(int storedRows, std::vector<uint8_t> compressed);
     // Writes the bufferBytes back; throws std::runtime_error when the stored bytes do not
     // give exactly one buffer.
     void unpack(uint8_t* buffer) const;
@@ -56,6 +60,8 @@ class PackedBuffer {
     size_t bytes() const { return data.size(); }
     // Rows stored; the rows after them are all zero and are not.
     int storedRows() const { return rows; }
+    // The compressed bytes.
+    const std::vector<uint8_t>& compressed() const { return data; }
 
   private:
     int rows = 0; // rows stored; those after them are zero

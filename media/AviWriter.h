@@ -59,6 +59,7 @@ class AviWriter : public FrameSink {
     void nextFrame(int progress) override;
     // True for the frames before the clip of start=.
     bool skipsNextFrame() const override { return framesSkipped < clip.firstFrame; }
+    int64_t framesLeftOut() const override { return clip.firstFrame; }
     // Writes what is queued, the encoder's last frames and the index, and closes the file:
     // 0, or 1 after a failure, shown in exactly one "Error!" box however the run ends (also
     // after a Cancel, and when the failure was shown before). Runs once; later calls return

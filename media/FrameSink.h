@@ -12,6 +12,9 @@ class FrameSink {
     // caller may then step the show without drawing or converting it, and still calls
     // nextFrame.
     virtual bool skipsNextFrame() const { return false; }
+    // How many frames from the show's first the sink leaves out (an export's frames before
+    // its clip): a run may bring its show past them at once, calling nextFrame for each still.
+    virtual int64_t framesLeftOut() const { return 0; }
     // Completes what the sink writes, before it is deleted: 0, or the exit code of a failure
     // that the sink has already shown. A sink deleted without it completes quietly.
     virtual int finish() { return 0; }
