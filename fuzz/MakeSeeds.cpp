@@ -1,8 +1,12 @@
 // Writes the fuzz targets' seed inputs from a generated asset folder (make-assets output):
 // small packs cut from its pack, a few of its pictures and small JPEGs, pieces of its
-// soundtrack and short tones. Nothing large is kept in the repository; the seeds are rebuilt.
+// soundtrack and short tones, and small seek index files of a show without pictures. Nothing
+// large is kept in the repository; the seeds are rebuilt.
 //
-//   make-fuzz-seeds ASSET_DIR OUT_DIR   writes OUT_DIR/pack, OUT_DIR/picture, OUT_DIR/soundtrack
+//   make-fuzz-seeds ASSET_DIR OUT_DIR   writes OUT_DIR/pack, OUT_DIR/picture, OUT_DIR/soundtrack,
+//                                       OUT_DIR/seekindex
+#include "SeekFuzzKey.h"
+#include "app/ShowClock.h"
 #include "tools/make-assets/JpegEncoder.h"
 #include "tools/mp3encode/Mp3Encode.h"
 #include "tools/pack/PackFormat.h"
@@ -11,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,6 +49,24 @@ Bytes smallJpeg(int width, int height, int channels, bool fullChroma) {
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = static_cast<uint8_t>(i * 37 / 3);
     return encodeJpeg(pixels.data(), width, height, channels, 75, fullChroma);
+}
+
+// A seek index file of a show without pictures (its buffers nearly all zero, so the file stays
+// small), with snapshots at these frames; false when it cannot be written.
+bool seekIndexSeed(const fs::path& folder, const std::string& name,
+                   const std::vector<int64_t>& frames) {
+    fs::create_directories(folder);
+    auto show = std::make_unique<Show>();
+    SnapshotWriter writer;
+    std::vector<ShowSnapshot> snapshots;
+    int64_t frame = 0;
+    for (const int64_t wanted : frames) {
+        for (; frame < wanted; ++frame)
+            show->step(videoFrameTime(frame), {nullptr, 640 * 4});
+        snapshots.push_back(writer.take(*show, frame));
+    }
+    std::string why;
+    return writeSeekIndexFile((folder / name).string(), seekFuzzKey(), snapshots, why);
 }
 
 } // namespace
@@ -92,6 +115,9 @@ int main(int argc, char** argv) {
                     encodeMp3(makeTone(22050, 1, 0.2, 440.0), 22050, 1, 32, false));
     ok &= writeSeed(sounds, "tone-stereo-id3.mp3",
                     encodeMp3(makeTone(44100, 2, 0.1, 440.0), 44100, 2, 64, true));
+    const fs::path indexes = out / "seekindex";
+    ok &= seekIndexSeed(indexes, "one-snapshot.seek", {0});
+    ok &= seekIndexSeed(indexes, "two-snapshots.seek", {0, 3});
     if (!ok) {
         std::fprintf(stderr, "make-fuzz-seeds: cannot write into %s\n", argv[2]);
         return 1;

@@ -11,7 +11,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 jobs="${JOBS:-$(nproc)}"
 dir="${FUZZ_BUILD_DIR:-build-fuzz}"
 seconds="${FUZZ_SECONDS:-60}"
-targets=(pack picture soundtrack)
+targets=(pack picture soundtrack seekindex)
 
 echo "=== $dir: configure and build the fuzz targets (clang)"
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMO_SANITIZE=ON \
