@@ -15,6 +15,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -130,6 +131,7 @@ struct AviMuxer::State {
     LibavPointer<AVFrame> picture; // the encoder's input
     LibavPointer<AVPacket> packet;
     std::unique_ptr<SoundEncoder> soundEncoder; // null for PCM sound
+    std::vector<ExportChapter> chapters;        // added with the trailer (chaptersWithTrailer)
     std::vector<uint8_t> enlarged;              // the frame after scaling; empty at scale 1
     int width = 0, height = 0;                  // pixels of the frames handed in
     int scale = 1;                              // the file's frames are scale times larger
@@ -269,6 +271,37 @@ struct AviMuxer::State {
         while (avcodec_receive_packet(encoder.get(), packet.get()) >= 0)
             av_packet_unref(packet.get());
         framesSettled = true;
+    }
+
+    // Adds the chapters to the file's context, which owns them from then on.
+    int addChapters(const std::vector<ExportChapter>& list) {
+        AVFormatContext& context = *format;
+        for (const ExportChapter& chapter : list) {
+            auto* const added = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+            if (added == nullptr) return AVERROR(ENOMEM);
+            void* const grown =
+                av_realloc_array(context.chapters, context.nb_chapters + 1, sizeof(AVChapter*));
+            if (grown == nullptr) {
+                av_free(added);
+                return AVERROR(ENOMEM);
+            }
+            // The context owns the chapter (and its title) from here on.
+            context.chapters = static_cast<AVChapter**>(grown);
+            context.chapters[context.nb_chapters++] = added;
+            added->id = chapter.scene; // Matroska's chapter UIDs must not be 0
+            added->time_base = AVRational{1, frameRate};
+            added->start = chapter.start;
+            added->end = chapter.end;
+            const int result = av_dict_set(&added->metadata, "title", chapter.title().c_str(), 0);
+            if (result < 0) return result;
+        }
+        return 0;
+    }
+
+    // MP4 and MOV write chapters given after the header with the trailer (Matroska writes them
+    // with the header): theirs are added last, as far as the frames go.
+    bool chaptersWithTrailer() const {
+        return container->muxer == "mp4" || container->muxer == "mov";
     }
 
     int setupRaw(AVCodecParameters* params) {
@@ -456,27 +489,11 @@ int AviMuxer::createSoundStream(int sampleRate, int channels, int bitsPerSample)
 int AviMuxer::setChapters(const std::vector<ExportChapter>& chapters) {
     State& s = *state;
     if (!s.container->holdsChapters || s.frameRate <= 0) return 0;
-    AVFormatContext& format = *s.format;
-    for (const ExportChapter& chapter : chapters) {
-        auto* const added = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-        if (added == nullptr) return AVERROR(ENOMEM);
-        void* const grown =
-            av_realloc_array(format.chapters, format.nb_chapters + 1, sizeof(AVChapter*));
-        if (grown == nullptr) {
-            av_free(added);
-            return AVERROR(ENOMEM);
-        }
-        // The context owns the chapter (and its title) from here on.
-        format.chapters = static_cast<AVChapter**>(grown);
-        format.chapters[format.nb_chapters++] = added;
-        added->id = chapter.scene; // Matroska's chapter UIDs must not be 0
-        added->time_base = AVRational{1, s.frameRate};
-        added->start = chapter.start;
-        added->end = chapter.end;
-        const int result = av_dict_set(&added->metadata, "title", chapter.title().c_str(), 0);
-        if (result < 0) return result;
+    if (s.chaptersWithTrailer()) {
+        s.chapters = chapters;
+        return 0;
     }
-    return 0;
+    return s.addChapters(chapters);
 }
 
 int AviMuxer::start() {
@@ -580,6 +597,19 @@ int AviMuxer::finish(AviMuxerError& error, bool keepFile) {
         if (s.soundEncoder != nullptr && !s.hasFailed()) {
             result = s.soundEncoder->finish([&s](AVPacket* out) { return s.muxSound(out); });
             if (result < 0) s.recordFailure("Couldn't write audio to avi stream", result);
+        }
+        // The chapters end with the frames in the file: of an export ended early (a Cancel)
+        // the scenes not reached are left out and the last one ends with the last frame, so
+        // that players take the file's length from its frames, not from the range asked for.
+        if (!s.hasFailed() && !s.chapters.empty()) {
+            std::vector<ExportChapter> reached;
+            for (ExportChapter chapter : s.chapters) {
+                if (!reached.empty() && chapter.start >= s.framesSubmitted) break;
+                chapter.end = std::min(chapter.end, s.framesSubmitted);
+                reached.push_back(chapter);
+            }
+            result = s.addChapters(reached);
+            if (result < 0) s.recordFailure("Couldn't write to avi stream", result);
         }
         result = av_write_trailer(s.format.get());
         if (result < 0) s.recordFailure("Couldn't write to avi stream", result);

@@ -3,6 +3,8 @@
 // cannot be written, a Cancel before the first frame and a Cancel whose last write fails.
 #include "ExportTestSupport.h"
 #include "media/AviWriter.h"
+#include "media/ExportChapters.h"
+#include "media/ExportClip.h"
 #include "media/ExportFormats.h"
 #include "media/ExportProgress.h"
 
@@ -14,12 +16,43 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
+
+struct ProbedChapter {
+    double start = 0, end = 0; // seconds
+    std::string title;
+};
+
+// The chapters of a file as ffprobe reads them.
+std::vector<ProbedChapter> probedChapters(const std::string& path) {
+    std::istringstream lines(commandOutput(
+        "ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title "
+        "-of csv=p=0 '" +
+        path + "'"));
+    std::vector<ProbedChapter> chapters;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string start, end;
+        ProbedChapter chapter;
+        if (std::getline(fields, start, ',') && std::getline(fields, end, ',') &&
+            std::getline(fields, chapter.title)) {
+            chapter.start = std::atof(start.c_str());
+            chapter.end = std::atof(end.c_str());
+            chapters.push_back(chapter);
+        }
+    }
+    return chapters;
+}
+
+double seconds(int64_t frames) {
+    return static_cast<double>(frames) / 31;
+}
 
 // Confirms a Cancel as Ctrl-C does when nobody is there to ask, and waits until it is.
 void confirmCancel() {
@@ -215,4 +248,51 @@ TEST(ExportFailureDeathTest, ACancelWhoseLastWriteFailsFinishesWithStatus1AndOne
                 }))
         << "after the Cancel, finish reports the failed write in one box and returns 1, "
            "also when asked again";
+}
+
+TEST(ExportFailureDeathTest, ACancelledExportsChaptersEndWithItsLastFrame) {
+    // The clip's first scene hands on to scene 2 a little over a second in.
+    const ExportClip clip = exportClip(12400, 12700);
+    const std::vector<ExportChapter> wholeRange = exportChapters(clip);
+    ASSERT_EQ(wholeRange.size(), 2u) << "scene 1 and scene 2 in the range";
+    const int64_t sceneTwo = wholeRange[1].start;
+    struct Case {
+        std::string name;
+        int64_t frames; // written before the Cancel
+    };
+    for (const std::string kind : {".mp4", ".mov"})
+        for (const Case& c :
+             std::vector<Case>{{"past-scene-2", sceneTwo + 8}, {"in-scene-1", 10}}) {
+            const std::string path = scratchPath("cancel-" + c.name + kind);
+            auto cancelInTheClip = [&] {
+                std::vector<uint8_t>& frameBuffer =
+                    startExitingWriter(path, "start=12400 end=12700 scale=1 codec=h264");
+                while (exitingWriter()->skipsNextFrame()) // the frames before the clip
+                    exitingWriter()->nextFrame(0);
+                exportFrames(frameBuffer, static_cast<int>(c.frames));
+                confirmCancel();
+                exitingWriter()->nextFrame(0);
+                std::_Exit(97);
+            };
+            EXPECT_EXIT(endAsTheProgramDoes(cancelInTheClip), testing::ExitedWithCode(0), "")
+                << path << ": a confirmed Cancel ends with code 0";
+            const std::vector<ProbedChapter> chapters = probedChapters(path);
+            const size_t reached = c.frames > sceneTwo ? 2 : 1;
+            ASSERT_EQ(chapters.size(), reached) << path << ": the scenes the frames reached";
+            EXPECT_EQ(chapters[0].title, "Scene 1") << path;
+            EXPECT_NEAR(chapters[0].start, 0, 1e-3) << path << ": scene 1 from the start";
+            if (reached == 2) {
+                EXPECT_EQ(chapters[1].title, "Scene 2") << path;
+                EXPECT_NEAR(chapters[0].end, seconds(sceneTwo), 1e-3) << path;
+                EXPECT_NEAR(chapters[1].start, seconds(sceneTwo), 1e-3) << path;
+            }
+            EXPECT_NEAR(chapters.back().end, seconds(c.frames), 1e-3)
+                << path << ": the last chapter ends with the last frame written";
+            const double length = std::atof(
+                commandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
+                              path + "'")
+                    .c_str());
+            EXPECT_NEAR(length, seconds(c.frames), 1e-3)
+                << path << ": the file is as long as its frames, not as the range asked for";
+        }
 }
