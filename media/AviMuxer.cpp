@@ -145,6 +145,7 @@ struct AviMuxer::State {
     bool removed = false;        // finish() removed the file
     bool removable = false;      // the output is a regular file the export makes or replaces
     int64_t framesSubmitted = 0; // main thread
+    int64_t framesEncoded = 0;   // handed to the encoder (the worker, then finish)
     bool framesSettled = false;  // the encoder is flushed and nothing of it goes to the file
     bool pipeSignalIgnored = false;
     struct sigaction previousPipeAction {};
@@ -185,6 +186,13 @@ struct AviMuxer::State {
             int result = avcodec_receive_packet(encoder.get(), packet.get());
             if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return 0;
             if (result < 0) return result;
+            // libx265 gives its first packets the decoding time of their frame less the time
+            // between its first and third frames: of an encode of one or two frames it has
+            // none, and the time is whatever its memory held (which the MP4 and MOV muxers
+            // refuse: "pts/dts pair unsupported"). One or two frames are never reordered, so
+            // each is decoded at its own time.
+            if (encoder->codec_id == AV_CODEC_ID_HEVC && framesEncoded < 3)
+                packet->dts = packet->pts;
             result = mux(packet.get(), video, encoder->time_base);
             if (result < 0) return result;
         }
@@ -215,6 +223,7 @@ struct AviMuxer::State {
         sws_scale(scaler.get(), rows, pitch, 0, outHeight, picture->data, picture->linesize);
         picture->pts = job.position;
         picture->quality = encoder->global_quality;
+        ++framesEncoded;
         result = avcodec_send_frame(encoder.get(), picture.get());
         return result < 0 ? result : drainEncoder();
     }

@@ -5,13 +5,16 @@
 #include "media/AviWriter.h"
 #include "media/ExportFormats.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <malloc.h>
 #include <memory>
 #include <sched.h>
+#include <sstream>
 #include <sys/stat.h>
 
 // libx265 keeps one block of its own (1,168 bytes) after every encoder is closed; the leak
@@ -206,6 +209,59 @@ TEST(ExportFile, H265AndAv1WhereInstalled) {
         if (c.codec == "h265") {
             EXPECT_EQ(streams["stream.0.codec_tag_string"], "hvc1")
                 << c.name << ": tagged hvc1, which every player takes";
+        }
+    }
+}
+
+// The video packets of a file as ffprobe reads them, in file order.
+struct ProbedPacket {
+    long long pts = 0, dts = 0;
+};
+std::vector<ProbedPacket> probedPackets(const std::string& path) {
+    std::istringstream lines(commandOutput(
+        "ffprobe -v error -select_streams v -show_entries packet=pts,dts -of csv=p=0 '" + path +
+        "'"));
+    std::vector<ProbedPacket> packets;
+    for (std::string line; std::getline(lines, line);) {
+        ProbedPacket packet;
+        if (std::sscanf(line.c_str(), "%lld,%lld", &packet.pts, &packet.dts) == 2)
+            packets.push_back(packet);
+    }
+    return packets;
+}
+
+TEST(ExportFileDeathTest, H265ClipsOfOneTwoAndFourFramesHaveTheirOwnDecodingTimes) {
+    if (!offered("short.mov", "h265")) GTEST_SKIP() << "no h265 encoder in this build";
+    for (const int count : {1, 2, 4}) {
+        const std::string path = scratchPath("short-" + std::to_string(count) + ".mov");
+        // Memory handed out is filled with 0xde first: a value read before it is written
+        // shows as such, rather than as the zero a fresh process mostly has.
+        auto exportWithFilledMemory = [&] {
+            mallopt(M_PERTURB, 0x21);
+            FileExport run(path, "scale=1 codec=h265");
+            run.frames(count);
+            run.finish();
+            std::_Exit(0);
+        };
+        EXPECT_EXIT(exportWithFilledMemory(), testing::ExitedWithCode(0),
+                    testing::Truly([](const std::string& err) {
+                        return err.find("pts") == std::string::npos;
+                    }))
+            << count << " frames: written without a word from the muxer about their times";
+        EXPECT_EQ(probeStreams(path)["stream.0.nb_read_frames"], std::to_string(count))
+            << count << " frames: every frame decodes";
+        const std::vector<ProbedPacket> packets = probedPackets(path);
+        ASSERT_EQ(packets.size(), static_cast<size_t>(count))
+            << count << " frames: one packet each";
+        for (size_t i = 0; i < packets.size(); ++i) {
+            EXPECT_LE(packets[i].dts, packets[i].pts) << count << " frames, packet " << i;
+            if (i > 0) {
+                EXPECT_GT(packets[i].dts, packets[i - 1].dts) << count << " frames, packet " << i;
+            }
+            if (count <= 2) {
+                EXPECT_EQ(packets[i].dts, packets[i].pts)
+                    << count << " frames, packet " << i << ": decoded when it is shown";
+            }
         }
     }
 }
