@@ -48,6 +48,9 @@ class IndexSeeker : public ShowSeeker {
     IndexSeeker& operator=(const IndexSeeker&) = delete;
 
     void bringBefore(Show& show, int64_t next, int64_t frame) override {
+        // Once the index beside the run is complete it is as near everywhere as the file, whose
+        // buffers read so far are then let go.
+        if (saved != nullptr && index->built()) saved.reset();
         // The nearest of what the show is at and the snapshots made so far, unless the file
         // has a nearer one.
         int64_t nearest = next >= 0 && next <= frame ? next : -1;

@@ -11,6 +11,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -299,8 +300,15 @@ bool writeSeekIndexFile(const std::string& path, const SeekFileKey& key,
 void pruneSeekIndexFiles(const std::string& folder, size_t keep, const std::string& spared) {
     std::error_code error;
     std::vector<std::pair<fs::file_time_type, fs::path>> files;
+    const auto dayAgo = fs::file_time_type::clock::now() - std::chrono::hours(24);
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const fs::path& path = it->path();
+        // What a writer that never finished left behind.
+        if (path.filename().string().find(".seek.part-") != std::string::npos &&
+            it->last_write_time(error) < dayAgo) {
+            fs::remove(path, error);
+            continue;
+        }
         if (path.extension() != ".seek" || !it->is_regular_file(error)) continue;
         if (fs::path(spared) == path) continue;
         files.emplace_back(it->last_write_time(error), path);

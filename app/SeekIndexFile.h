@@ -57,7 +57,8 @@ bool writeSeekIndexFile(const std::string& path, const SeekFileKey& key,
                         const std::atomic<bool>* stop = nullptr);
 
 // Removes all but the `keep` most recently written seek index files of folder (other builds'
-// and packs' files grow old there); the file `spared` is never removed.
+// and packs' files grow old there), and the temporary files of writes that never ended, a day
+// on; the file `spared` is never removed.
 void pruneSeekIndexFiles(const std::string& folder, size_t keep, const std::string& spared);
 
 class SeekIndexFile {

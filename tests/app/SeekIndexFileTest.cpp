@@ -316,13 +316,18 @@ TEST(SeekIndexFile, KeepsTheNewestFilesOfAFolder) {
         fs::last_write_time(name, now - std::chrono::hours(10 - i)); // 5 the newest
     }
     writeBytes(cache + "/other.txt", {1});
+    writeBytes(cache + "/a.seek.part-12", {1}); // a write that never ended, two days ago
+    fs::last_write_time(cache + "/a.seek.part-12", now - std::chrono::hours(48));
+    writeBytes(cache + "/b.seek.part-13", {1}); // one that may still be going on
     pruneSeekIndexFiles(cache, 3, cache + "/0.seek");
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(cache))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"0.seek", "4.seek", "5.seek", "other.txt"}))
-        << "the spared file and the two newest of the others; other files untouched";
+    EXPECT_EQ(left, (std::vector<std::string>{"0.seek", "4.seek", "5.seek", "b.seek.part-13",
+                                              "other.txt"}))
+        << "the spared file and the two newest of the others, a recent temporary file; other "
+           "files untouched";
 }
 
 TEST(SeekIndexFile, NocacheTurnsItOffInBothModes) {
