@@ -1,7 +1,7 @@
 // The seek index kept on disk: its key, the file written and read back, files refused (missing,
-// cut short, damaged, foreign), and on the generated pack a clip's start and playback's start=
-// through the file with exactly the frames of a show stepped from its start; playback writing
-// its complete index for later runs; the word that turns it off.
+// cut short, damaged, foreign), and on the generated pack a clip's start, playback's start= and
+// the viewer's seeks through the file with exactly the frames of a show stepped from its
+// start; playback writing its complete index for later runs; the word that turns it off.
 #include "app/SeekIndexFile.h"
 #include "app/CommandLine.h"
 #include "app/MainLoop.h"
@@ -411,6 +411,34 @@ TEST(SavedIndexOnGeneratedPack, PlaybackStartsFromTheFileAtTheStepsFrame) {
     EXPECT_EQ(md5Of(frame.data()), recordedDigestOfFrame3000())
         << "demo-render's frame 3000, as when every frame before it is stepped";
     run.close();
+}
+
+// Frame `frame` as the native seeker of playback brings the show to it and the run draws it.
+std::string soughtFrameDigest(int64_t frame) {
+    const RunPlatform platform = nativeRunPlatform();
+    std::unique_ptr<ShowSeeker> seeker = platform.showSeeker(preparedShow(), {pack, false, true});
+    auto show = std::make_unique<Show>();
+    seeker->bringBefore(*show, -1, frame);
+    std::vector<uint8_t> surface(640 * 480 * 4), frame24(640 * 480 * 3);
+    show->step(videoFrameTime(frame), {surface.data(), 640 * 4});
+    drawBorder(surface.data());
+    convertRowTo24(reinterpret_cast<const uint32_t*>(surface.data()), frame24.data(), 640 * 480);
+    return md5Of(frame24.data());
+}
+
+TEST(SavedIndexOnGeneratedPack, ViewerSeeksBeyondTheIndexMadeSoFarGoThroughTheFile) {
+    freshCache("viewer");
+    std::string why;
+    ASSERT_TRUE(writeSeekIndexFile(packFile(), packKey(), snapshotsAt({0, 2900}), why)) << why;
+    EXPECT_EQ(soughtFrameDigest(3000), recordedDigestOfFrame3000())
+        << "a seek to frame 3000 gives demo-render's frame";
+    // The file is what the seek started from: the index beside the run, just begun, has not
+    // reached frame 2000, and a snapshot of frame 2000 filed as 2900 gives another frame.
+    std::vector<ShowSnapshot> misfiled = snapshotsAt({0, 2000});
+    misfiled[1].frame = 2900;
+    ASSERT_TRUE(writeSeekIndexFile(packFile(), packKey(), misfiled, why)) << why;
+    EXPECT_NE(soughtFrameDigest(3000), recordedDigestOfFrame3000())
+        << "the seek starts from the file's snapshot";
 }
 
 TEST(SavedIndexOnGeneratedPack, PlaybackKeepsItsCompleteIndexForLaterRuns) {
