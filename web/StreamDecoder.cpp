@@ -1,0 +1,252 @@
+// The soundtrack decoded as its bytes arrive: libmpg123's feed interface under C functions the
+// page calls (web/stream-music.js), with the program's output format (signed 16-bit stereo at
+// 44,100 Hz, mono doubled, other rates resampled by libmpg123) and its flags, so the samples
+// equal the program's own decode. No show logic here: the page says what to feed and where to
+// go, the decoder says what it made and what it needs.
+//
+//   mp3Open(totalBytes)          a decoder for a file of that many bytes (0: unknown); null
+//                                when libmpg123 cannot start
+//   mp3Feed(d, bytes, count)     hands over the next bytes of the file; 0, or -1 (mp3Error)
+//   mp3Read(d, out, capacity)    decodes into out (capacity bytes, a multiple of 4); the bytes
+//                                made; mp3Status then says why it stopped short
+//   mp3Status(d)                 0 more may come, 1 needs more bytes, 2 at the end, 3 failed,
+//                                4 the next bytes must come from elsewhere (mp3InputOffset)
+//   mp3EndOfInput(d)             the file has no more bytes: what is fed decodes to its end
+//   mp3Seek(d, sample)           goes to sample frame `sample` (of the output); the byte offset
+//                                of the file the next fed bytes must come from, or -1
+//   mp3InputOffset(d)            that offset: where the next fed bytes come from in the file
+//   mp3Error(d)                  why it failed, in libmpg123's words where it has any
+//   mp3Close(d)                  frees the decoder
+//
+// The decoder names libmpg123's plain C decoder: the one every build of the library has, and
+// the program's choice too, so both give the same samples on any machine.
+#include <mpg123.h>
+
+#include <emscripten.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr long outputRate = 44100;
+// Bytes of the file that may pass before its first frame is found (as libmpg123 looks for
+// one in at most the first 64 KiB after an ID3v2 tag): after that the probe gives up.
+constexpr size_t probeLimit = 1 << 20;
+
+uint32_t bigEndian32(const unsigned char* bytes) {
+    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
+           uint32_t{bytes[3]};
+}
+
+// The frame count an Info (Xing) first frame claims, -1 for none; as the program reads it.
+int64_t claimedFrames(mpg123_handle* probe) {
+    unsigned long header = 0;
+    unsigned char* body = nullptr;
+    size_t bytes = 0;
+    if (mpg123_framedata(probe, &header, &body, &bytes) != MPG123_OK || body == nullptr) return -1;
+    const bool mpeg1 = ((header >> 19) & 3) == 3;
+    const bool mono = ((header >> 6) & 3) == 3;
+    size_t at = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    if (((header >> 16) & 1) == 0) at += 2;
+    if (bytes < at + 12 ||
+        (std::memcmp(body + at, "Xing", 4) != 0 && std::memcmp(body + at, "Info", 4) != 0))
+        return -1;
+    if ((bigEndian32(body + at + 4) & 1) == 0) return -1;
+    return bigEndian32(body + at + 8);
+}
+
+struct Handle {
+    void operator()(mpg123_handle* handle) const {
+        if (handle == nullptr) return;
+        mpg123_close(handle);
+        mpg123_delete(handle);
+    }
+};
+
+} // namespace
+
+struct StreamDecoder {
+    enum Status { More = 0, NeedsInput = 1, Ended = 2, Failed = 3, Reposition = 4 };
+
+    double totalBytes = 0;
+    int64_t inputOffset = 0;  // the file's byte the next fed byte is
+    int64_t pendingSeek = -1; // a sample to go to once libmpg123 has seen the first frame
+    mpg123_handle* decoder = nullptr;
+    // Until the first frame is seen the bytes go to a probe as well and are kept: whether the
+    // Info frame's claim can be believed decides the decoder's flags before it reads.
+    mpg123_handle* probe = nullptr;
+    std::vector<unsigned char> early;
+    bool inputEnded = false;
+    Status status = More;
+    std::string error;
+
+    ~StreamDecoder() {
+        Handle()(decoder);
+        Handle()(probe);
+    }
+
+    bool fail(const std::string& why) {
+        status = Failed;
+        error = why;
+        return false;
+    }
+    std::string libraryError(mpg123_handle* handle) {
+        return std::string("libmpg123: ") + mpg123_strerror(handle);
+    }
+
+    bool openDecoder(bool ignoreClaim) {
+        int code = MPG123_OK;
+        decoder = mpg123_new("generic", &code);
+        if (decoder == nullptr)
+            return fail(std::string("libmpg123: ") + mpg123_plain_strerror(code));
+        long flags = MPG123_QUIET | MPG123_NO_FRANKENSTEIN;
+        if (ignoreClaim) flags |= MPG123_IGNORE_STREAMLENGTH;
+        mpg123_param(decoder, MPG123_ADD_FLAGS, flags, 0.0);
+        if (mpg123_format_none(decoder) != MPG123_OK ||
+            mpg123_format(decoder, outputRate, MPG123_STEREO, MPG123_ENC_SIGNED_16) != MPG123_OK ||
+            mpg123_open_feed(decoder) != MPG123_OK)
+            return fail(libraryError(decoder));
+        if (totalBytes > 0) mpg123_set_filesize(decoder, static_cast<off_t>(totalBytes));
+        return true;
+    }
+
+    // Feeds the probe; opens the decoder once the first frame (or its absence) is known.
+    bool feedProbe(const unsigned char* bytes, size_t count) {
+        early.insert(early.end(), bytes, bytes + count);
+        if (mpg123_feed(probe, bytes, count) != MPG123_OK) return fail(libraryError(probe));
+        const int next = mpg123_framebyframe_next(probe);
+        const bool found = next == MPG123_OK || next == MPG123_NEW_FORMAT;
+        if (!found && next == MPG123_NEED_MORE && early.size() < probeLimit && !inputEnded)
+            return true;
+        // A claim beyond a quarter of the file's bytes is false (every frame has a 4-byte
+        // header); unknown sizes believe it.
+        const int64_t claim = found ? claimedFrames(probe) : -1;
+        const bool ignoreClaim = totalBytes > 0 && claim > static_cast<int64_t>(totalBytes / 4);
+        Handle()(probe);
+        probe = nullptr;
+        if (!openDecoder(ignoreClaim)) return false;
+        std::vector<unsigned char> kept;
+        kept.swap(early);
+        if (!kept.empty() && mpg123_feed(decoder, kept.data(), kept.size()) != MPG123_OK)
+            return fail(libraryError(decoder));
+        return true;
+    }
+
+    // Goes to pendingSeek when the decoder can; false while it needs the first frame's bytes.
+    bool applySeek() {
+        if (pendingSeek < 0) return true;
+        if (decoder == nullptr) return false;
+        off_t input = 0;
+        const off_t reached =
+            mpg123_feedseek(decoder, static_cast<off_t>(pendingSeek), SEEK_SET, &input);
+        if (reached == MPG123_NEED_MORE) return false;
+        pendingSeek = -1;
+        if (reached < 0 || input < 0) return fail(libraryError(decoder));
+        inputEnded = false;
+        if (input != inputOffset) {
+            inputOffset = input;
+            status = Reposition;
+        } else {
+            status = More;
+        }
+        return true;
+    }
+};
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE StreamDecoder* mp3Open(double totalBytes) {
+    auto* stream = new StreamDecoder();
+    stream->totalBytes = totalBytes > 0 ? totalBytes : 0;
+    int code = MPG123_OK;
+    stream->probe = mpg123_new("generic", &code);
+    if (stream->probe == nullptr) {
+        delete stream;
+        return nullptr;
+    }
+    mpg123_param(stream->probe, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0.0);
+    if (mpg123_open_feed(stream->probe) != MPG123_OK) {
+        delete stream;
+        return nullptr;
+    }
+    return stream;
+}
+
+EMSCRIPTEN_KEEPALIVE int mp3Feed(StreamDecoder* stream, const unsigned char* bytes, size_t count) {
+    if (stream == nullptr || stream->status == StreamDecoder::Failed) return -1;
+    if (count == 0) return 0;
+    stream->inputOffset += static_cast<int64_t>(count);
+    if (stream->status == StreamDecoder::Reposition) stream->status = StreamDecoder::More;
+    if (stream->probe != nullptr) return stream->feedProbe(bytes, count) ? 0 : -1;
+    if (mpg123_feed(stream->decoder, bytes, count) != MPG123_OK) {
+        stream->fail(stream->libraryError(stream->decoder));
+        return -1;
+    }
+    if (stream->status == StreamDecoder::NeedsInput) stream->status = StreamDecoder::More;
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void mp3EndOfInput(StreamDecoder* stream) {
+    if (stream == nullptr) return;
+    stream->inputEnded = true;
+    if (stream->probe != nullptr) stream->feedProbe(nullptr, 0);
+}
+
+EMSCRIPTEN_KEEPALIVE size_t mp3Read(StreamDecoder* stream, unsigned char* out, size_t capacity) {
+    if (stream == nullptr) return 0;
+    if (stream->status == StreamDecoder::Failed || stream->status == StreamDecoder::Ended) return 0;
+    if (stream->status == StreamDecoder::Reposition) return 0;
+    if (stream->decoder == nullptr || !stream->applySeek()) { // the first frame is not known
+        if (stream->status != StreamDecoder::Failed) stream->status = StreamDecoder::NeedsInput;
+        return 0;
+    }
+    if (stream->status == StreamDecoder::Reposition) return 0;
+    capacity -= capacity % 4;
+    size_t filled = 0;
+    while (filled < capacity) {
+        size_t done = 0;
+        const int result = mpg123_read(stream->decoder, out + filled, capacity - filled, &done);
+        filled += done;
+        if (result == MPG123_OK || result == MPG123_NEW_FORMAT) continue;
+        if (result == MPG123_NEED_MORE) {
+            // Everything fed is decoded: at the end of the file that is the end of the sound.
+            stream->status = stream->inputEnded ? StreamDecoder::Ended : StreamDecoder::NeedsInput;
+        } else if (result == MPG123_DONE) {
+            stream->status = StreamDecoder::Ended;
+        } else {
+            stream->fail(stream->libraryError(stream->decoder));
+        }
+        return filled;
+    }
+    stream->status = StreamDecoder::More;
+    return filled;
+}
+
+EMSCRIPTEN_KEEPALIVE int mp3Status(StreamDecoder* stream) {
+    return stream == nullptr ? StreamDecoder::Failed : stream->status;
+}
+
+EMSCRIPTEN_KEEPALIVE double mp3Seek(StreamDecoder* stream, double sample) {
+    if (stream == nullptr || stream->status == StreamDecoder::Failed) return -1;
+    stream->pendingSeek = sample < 0 ? 0 : static_cast<int64_t>(sample);
+    if (stream->status == StreamDecoder::Ended) stream->status = StreamDecoder::More;
+    if (!stream->applySeek() && stream->status == StreamDecoder::Failed) return -1;
+    if (stream->status == StreamDecoder::Reposition) stream->status = StreamDecoder::More;
+    return static_cast<double>(stream->inputOffset);
+}
+
+EMSCRIPTEN_KEEPALIVE double mp3InputOffset(StreamDecoder* stream) {
+    return stream == nullptr ? -1 : static_cast<double>(stream->inputOffset);
+}
+
+EMSCRIPTEN_KEEPALIVE const char* mp3Error(StreamDecoder* stream) {
+    return stream == nullptr ? "no decoder" : stream->error.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE void mp3Close(StreamDecoder* stream) {
+    delete stream;
+}
+}
