@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the show for the browser into build-web/: libjpeg-turbo and libmpg123 from Debian's
 # source packages (compiled with emcc, without SIMD or assembly), the show's core as
-# WebAssembly, and the page in build-web/site/ (index.html, its script and style, demo.js and
-# demo.wasm; _.dat and velmorin.mp3 beside them when BUILD_WEB_ASSETS, by
+# WebAssembly, and the page in build-web/site/ (index.html, its scripts and style, the audio
+# worklet, demo.js and demo.wasm; _.dat and velmorin.mp3 beside them when BUILD_WEB_ASSETS, by
 # default build/show/, holds them).
 #
 # Installs what it needs first: emscripten and dpkg-dev with apt-get (sudo when not root), and a
@@ -120,7 +120,8 @@ build_module() {
 assemble_site() {
     local site="$out/site"
     mkdir -p "$site"
-    cp web/index.html web/page.js web/page.css "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
+    cp web/index.html web/page.js web/page.css web/stream-music.js web/music-worklet.js \
+        "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
     local assets="${BUILD_WEB_ASSETS:-$root/build/show}"
     for file in _.dat velmorin.mp3; do
         if [ -f "$assets/$file" ]; then
@@ -130,7 +131,7 @@ assemble_site() {
         fi
     done
     echo "build-web: the page is in $site ($(du -sh --apparent-size "$site" | cut -f1) with the assets;" \
-        "page and module $(cat "$site"/index.html "$site"/page.* "$site"/demo.* | wc -c) bytes)"
+        "page and module $(cat "$site"/index.html "$site"/*.js "$site"/*.css "$site"/demo.wasm | wc -c) bytes)"
 }
 
 start=$(date +%s)
