@@ -35,6 +35,8 @@ constexpr long outputRate = 44100;
 // Bytes of the file that may pass before its first frame is found (as libmpg123 looks for
 // one in at most the first 64 KiB after an ID3v2 tag): after that the probe gives up.
 constexpr size_t probeLimit = 1 << 20;
+// Seeks to a sample before this one start the decoder afresh (a quarter of a second).
+constexpr int64_t restartBelow = outputRate / 4;
 
 uint32_t bigEndian32(const unsigned char* bytes) {
     return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
@@ -95,6 +97,23 @@ struct StreamDecoder {
     }
     std::string libraryError(mpg123_handle* handle) {
         return std::string("libmpg123: ") + mpg123_strerror(handle);
+    }
+
+    // A fresh start: the probe again, from the file's first byte.
+    bool openProbe() {
+        Handle()(decoder);
+        decoder = nullptr;
+        Handle()(probe);
+        early.clear();
+        inputOffset = 0;
+        inputEnded = false;
+        status = More;
+        int code = MPG123_OK;
+        probe = mpg123_new("generic", &code);
+        if (probe == nullptr) return fail(std::string("libmpg123: ") + mpg123_plain_strerror(code));
+        mpg123_param(probe, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0.0);
+        if (mpg123_open_feed(probe) != MPG123_OK) return fail(libraryError(probe));
+        return true;
     }
 
     bool openDecoder(bool ignoreClaim) {
@@ -161,14 +180,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE StreamDecoder* mp3Open(double totalBytes) {
     auto* stream = new StreamDecoder();
     stream->totalBytes = totalBytes > 0 ? totalBytes : 0;
-    int code = MPG123_OK;
-    stream->probe = mpg123_new("generic", &code);
-    if (stream->probe == nullptr) {
-        delete stream;
-        return nullptr;
-    }
-    mpg123_param(stream->probe, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0.0);
-    if (mpg123_open_feed(stream->probe) != MPG123_OK) {
+    if (!stream->openProbe()) {
         delete stream;
         return nullptr;
     }
@@ -232,6 +244,11 @@ EMSCRIPTEN_KEEPALIVE int mp3Status(StreamDecoder* stream) {
 EMSCRIPTEN_KEEPALIVE double mp3Seek(StreamDecoder* stream, double sample) {
     if (stream == nullptr || stream->status == StreamDecoder::Failed) return -1;
     stream->pendingSeek = sample < 0 ? 0 : static_cast<int64_t>(sample);
+    // Going back near the start, libmpg123's feed reader has no frames before the one sought
+    // to settle its filters with, and the first frames sound of what was decoded before: a
+    // fresh decoder reads from the file's first byte instead.
+    if (stream->decoder != nullptr && stream->pendingSeek < restartBelow && !stream->openProbe())
+        return -1;
     if (stream->status == StreamDecoder::Ended) stream->status = StreamDecoder::More;
     if (!stream->applySeek() && stream->status == StreamDecoder::Failed) return -1;
     if (stream->status == StreamDecoder::Reposition) stream->status = StreamDecoder::More;
