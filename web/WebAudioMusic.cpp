@@ -35,7 +35,8 @@ EM_JS(void, pageMutesMusic, (int muted), {
 EM_JS(double, pageMusicPositionMs, (), {
     return Module.musicPositionMs ? Module.musicPositionMs() : -1;
 });
-// The page's reason for having no sound, or null (the caller frees the copy).
+// The page's reason for having no sound (the file's name and why), or null (the caller frees
+// the copy).
 EM_JS(char*, pageMusicError, (), {
     const text = Module.musicError ? Module.musicError() : "";
     if (!text) return 0;
@@ -53,7 +54,7 @@ void start(const char*) {
     char* why = pageMusicError();
     const std::string reason = why != nullptr ? why : "the page has no velmorin.mp3";
     std::free(why);
-    throw Error("Couldn't play the soundtrack", "velmorin.mp3: " + reason);
+    throw Error("Couldn't play the soundtrack", reason);
 }
 
 void seek(int64_t ms) {

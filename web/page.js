@@ -102,7 +102,11 @@ async function load(file, name) {
 // [SECTION] music and clock
 // The soundtrack is asked for at once, the pack and the module too: after the click only the
 // sound's first bytes stand between the viewer and the first frame.
-const music = soundOff ? null : StreamMusic.create({url: 'velmorin.mp3', loading});
+const music = soundOff ? null : StreamMusic.create({
+    url: 'velmorin.mp3',
+    loading,
+    onError: (why) => showMessage(why, "Couldn't play the soundtrack"),
+});
 // For tests and the curious: demoPage.music (not copied with demoPage's state).
 Object.defineProperty(page, 'music', {value: music, enumerable: false});
 if (music) music.preload();

@@ -9,7 +9,7 @@
 // smoothed by the audio context's time since the last one, and never goes back. Once the sound
 // has ended or failed, the clock goes on in real time.
 //
-//   const music = StreamMusic.create({url, onLoading});
+//   const music = StreamMusic.create({url, loading, onError});
 //   music.preload();                     // before the click: the first bytes of the file
 //   await music.prepare(module, file);   // after the click: context, worklet, first 0.3 s
 //   music.hooks                          // Module.startMusic ... for the show's run
@@ -72,6 +72,7 @@ async function openUrl(url, offset, prefetched) {
     let skip = response.status === 206 ? 0 : offset; // ranges ignored: skip up to the offset
     return {
         total,
+        ranged: response.status === 206,
         async read() {
             for (;;) {
                 const {value, done} = await reader.read();
@@ -161,6 +162,7 @@ class StreamMusic {
     constructor(options) {
         this.url = options.url;
         this.loading = options.loading || null;
+        this.onError = options.onError || null; // (why): the soundtrack gave no sound at all
         this.state = {
             decoded: 0,      // samples decoded in this segment
             bytesRead: 0,    // bytes of the file read so far (all segments)
@@ -319,9 +321,10 @@ class StreamMusic {
 
     fail(generation, error) {
         if (generation !== this.generation) return;
-        const text = error && error.message ? error.message : String(error);
+        const reason = error && error.message ? error.message : String(error);
+        const text = `${this.file ? this.file.name : this.url}: ${reason}`;
         this.state.error = text;
-        console.error(`${this.file ? this.file.name : this.url}: ${text}`);
+        console.error(text);
         this.post({type: 'end', segment: this.segment});
         this.loading && this.loading.end('music');
         if (this.readyResolve) this.readyResolve();
@@ -337,7 +340,7 @@ class StreamMusic {
             const prefetched = offset === 0 && this.prefetched ? await this.prefetched : null;
             this.prefetched = null;
             source = await openUrl(this.url, offset, prefetched);
-            if (offset > 0 && source.total === 0) this.state.rangeIgnored = true;
+            if (offset > 0 && !source.ranged) this.state.rangeIgnored = true;
         }
         this.sourceOffset = offset;
         return source;
@@ -403,9 +406,12 @@ class StreamMusic {
     }
 
     // [SECTION] the run's music player
-    // False when the file gave no sound at all (musicError says why).
+    // False when the file gave no sound at all (musicError says why, and onError is told).
     start() {
-        if (this.state.error !== null && !this.everDecoded) return false;
+        if (this.state.error !== null && !this.everDecoded) {
+            if (this.onError) this.onError(this.state.error);
+            return false;
+        }
         this.started = true;
         this.playing = true;
         this.post({type: 'play'});
