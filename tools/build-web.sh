@@ -81,7 +81,8 @@ unpack_source() {
     source=$(find "$out/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
     if [ -z "$source" ]; then
         if ! (cd "$out/src" && apt-get source -qq "$name" >&2); then
-            (cd "$out/src" && dpkg-source -x --no-check "$(ls "$name"_*.dsc | head -n 1)" >&2)
+            (cd "$out/src" &&
+                dpkg-source -x --no-check "$(find . -maxdepth 1 -name "${name}_*.dsc" | head -n 1)" >&2)
         fi
         source=$(find "$out/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
     fi
