@@ -18,6 +18,16 @@
 //   mp3Error(d)                  why it failed, in libmpg123's words where it has any
 //   mp3Close(d)                  frees the decoder
 //
+// Seeking back finds the frame in libmpg123's index of the frames read so far; seeking beyond
+// them reads on from the last one. A frame indexer fed the whole file (by the page, while the
+// show plays) lets seeks go straight to any frame:
+//
+//   mp3IndexOpen()               an indexer: it parses the file's frames without decoding
+//   mp3IndexFeed(x, bytes, n)    the next bytes of the file; 0, or -1 when it cannot go on
+//   mp3IndexFrames(x)            frames found so far
+//   mp3UseIndex(d, x)            the decoder takes the indexer's frame positions at its seeks
+//   mp3IndexClose(x)             frees the indexer (mp3UseIndex(d, 0) first)
+//
 // The decoder names libmpg123's plain C decoder: the one every build of the library has, and
 // the program's choice too, so both give the same samples on any machine.
 #include <mpg123.h>
@@ -70,12 +80,21 @@ struct Handle {
 
 } // namespace
 
+struct FrameIndexer {
+    mpg123_handle* parser = nullptr;
+    double frames = 0;
+    bool failed = false;
+    ~FrameIndexer() { Handle()(parser); }
+};
+
 struct StreamDecoder {
     enum Status { More = 0, NeedsInput = 1, Ended = 2, Failed = 3, Reposition = 4 };
 
     double totalBytes = 0;
-    int64_t inputOffset = 0;  // the file's byte the next fed byte is
-    int64_t pendingSeek = -1; // a sample to go to once libmpg123 has seen the first frame
+    int64_t inputOffset = 0;         // the file's byte the next fed byte is
+    int64_t pendingSeek = -1;        // a sample to go to once libmpg123 has seen the first frame
+    FrameIndexer* indexer = nullptr; // not owned
+    bool trackKnown = false;         // the decoder has read its first frame
     mpg123_handle* decoder = nullptr;
     // Until the first frame is seen the bytes go to a probe as well and are kept: whether the
     // Info frame's claim can be believed decides the decoder's flags before it reads.
@@ -105,6 +124,7 @@ struct StreamDecoder {
         decoder = nullptr;
         Handle()(probe);
         early.clear();
+        trackKnown = false;
         inputOffset = 0;
         inputEnded = false;
         status = More;
@@ -154,10 +174,29 @@ struct StreamDecoder {
         return true;
     }
 
+    // The indexer's frame positions, when it knows more frames than the decoder does.
+    void adoptIndex() {
+        if (indexer == nullptr || decoder == nullptr) return;
+        off_t* known = nullptr;
+        off_t knownStep = 0;
+        size_t knownFill = 0;
+        off_t* own = nullptr;
+        off_t ownStep = 0;
+        size_t ownFill = 0;
+        if (mpg123_index(indexer->parser, &known, &knownStep, &knownFill) != MPG123_OK ||
+            mpg123_index(decoder, &own, &ownStep, &ownFill) != MPG123_OK)
+            return;
+        if (knownFill > 0 &&
+            static_cast<int64_t>(knownFill) * knownStep > static_cast<int64_t>(ownFill) * ownStep)
+            mpg123_set_index(decoder, known, knownStep, knownFill);
+    }
+
     // Goes to pendingSeek when the decoder can; false while it needs the first frame's bytes.
     bool applySeek() {
         if (pendingSeek < 0) return true;
         if (decoder == nullptr) return false;
+        // Only once the decoder knows the stream: its first frame sets its index up afresh.
+        if (trackKnown) adoptIndex();
         off_t input = 0;
         const off_t reached =
             mpg123_feedseek(decoder, static_cast<off_t>(pendingSeek), SEEK_SET, &input);
@@ -222,6 +261,7 @@ EMSCRIPTEN_KEEPALIVE size_t mp3Read(StreamDecoder* stream, unsigned char* out, s
         size_t done = 0;
         const int result = mpg123_read(stream->decoder, out + filled, capacity - filled, &done);
         filled += done;
+        if (result == MPG123_NEW_FORMAT || done > 0) stream->trackKnown = true;
         if (result == MPG123_OK || result == MPG123_NEW_FORMAT) continue;
         if (result == MPG123_NEED_MORE) {
             // Everything fed is decoded: at the end of the file that is the end of the sound.
@@ -265,5 +305,51 @@ EMSCRIPTEN_KEEPALIVE const char* mp3Error(StreamDecoder* stream) {
 
 EMSCRIPTEN_KEEPALIVE void mp3Close(StreamDecoder* stream) {
     delete stream;
+}
+
+EMSCRIPTEN_KEEPALIVE FrameIndexer* mp3IndexOpen() {
+    auto* indexer = new FrameIndexer();
+    int code = MPG123_OK;
+    indexer->parser = mpg123_new("generic", &code);
+    // The decoder's flags: the same frames, numbered alike.
+    if (indexer->parser == nullptr ||
+        mpg123_param(indexer->parser, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_FRANKENSTEIN,
+                     0.0) != MPG123_OK ||
+        mpg123_open_feed(indexer->parser) != MPG123_OK) {
+        delete indexer;
+        return nullptr;
+    }
+    return indexer;
+}
+
+EMSCRIPTEN_KEEPALIVE int mp3IndexFeed(FrameIndexer* indexer, const unsigned char* bytes,
+                                      size_t count) {
+    if (indexer == nullptr || indexer->failed) return -1;
+    if (mpg123_feed(indexer->parser, bytes, count) != MPG123_OK) {
+        indexer->failed = true;
+        return -1;
+    }
+    for (;;) {
+        const int result = mpg123_framebyframe_next(indexer->parser);
+        if (result == MPG123_OK || result == MPG123_NEW_FORMAT) {
+            ++indexer->frames;
+            continue;
+        }
+        if (result == MPG123_NEED_MORE) return 0;
+        indexer->failed = result != MPG123_DONE;
+        return indexer->failed ? -1 : 0;
+    }
+}
+
+EMSCRIPTEN_KEEPALIVE double mp3IndexFrames(FrameIndexer* indexer) {
+    return indexer == nullptr ? 0 : indexer->frames;
+}
+
+EMSCRIPTEN_KEEPALIVE void mp3UseIndex(StreamDecoder* stream, FrameIndexer* indexer) {
+    if (stream != nullptr) stream->indexer = indexer;
+}
+
+EMSCRIPTEN_KEEPALIVE void mp3IndexClose(FrameIndexer* indexer) {
+    delete indexer;
 }
 }

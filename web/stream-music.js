@@ -23,6 +23,8 @@ const startSeconds = 0.3;         // queued before the sound starts, and again a
 const sliceBytes = 64 * 1024;     // a chosen file is read this much at a time
 const feedBytes = 64 * 1024;      // bytes handed to the decoder per call
 const decodeBytes = 4096 * 4;     // decoded samples per call (4,096 stereo frames)
+const indexDelayMs = 2000;        // the whole file's frames are indexed this long after the start,
+const indexPauseMs = 20;          // a pause after each piece read for it (at most 3 MB/s)
 const status = {more: 0, needsInput: 1, ended: 2, failed: 3, reposition: 4};
 
 // [SECTION] the loading line
@@ -85,6 +87,32 @@ async function openUrl(url, offset, prefetched) {
                 skip = 0;
                 return chunk;
             }
+        },
+        cancel() {
+            reader.cancel().catch(() => {});
+        },
+    };
+}
+
+// Reads `url` whole into one buffer of `size` bytes, over and over (a byte stream's own
+// reader, where the browser has one): the page's memory does not grow with the file.
+async function openReused(url, size) {
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(`the server answered ${response.status}`);
+    let reader;
+    let buffer = null;
+    try {
+        reader = response.body.getReader({mode: 'byob'});
+        buffer = new ArrayBuffer(size);
+    } catch (error) {
+        reader = response.body.getReader();
+    }
+    return {
+        async read() {
+            const {value, done} = buffer ? await reader.read(new Uint8Array(buffer)) : await reader.read();
+            if (done) return null;
+            if (buffer) buffer = value.buffer;
+            return value;
         },
         cancel() {
             reader.cancel().catch(() => {});
@@ -170,6 +198,7 @@ class StreamMusic {
             rangeIgnored: false,
             error: null,     // why there is no sound, when there is none
             ended: false,    // the decoder reached the end of the file
+            indexedFrames: 0, // frames of the file whose positions are known to seeks
         };
         this.audio = null;
         this.node = null;
@@ -179,6 +208,9 @@ class StreamMusic {
         this.source = null;
         this.reading = null;    // the source's read under way
         this.leftover = null;   // bytes read and not yet fed
+        this.indexer = null;    // the frame indexer (mp3Index*), once the show has started
+        this.indexSource = null;
+        this.indexTimer = null;
         this.everDecoded = false;
         this.sourceOffset = -1; // the file's byte the source gives next
         this.prefetched = null;
@@ -354,6 +386,7 @@ class StreamMusic {
             this.source = source;
             this.reading = null;
             this.decoder = new Decoder(this.module, source.total);
+            if (this.indexer) this.module._mp3UseIndex(this.decoder.handle, this.indexer);
             if (sample > 0) this.decoder.seek(sample);
         }
         const decoder = this.decoder;
@@ -415,7 +448,38 @@ class StreamMusic {
         this.started = true;
         this.playing = true;
         this.post({type: 'play'});
+        if (!this.indexTimer) this.indexTimer = setTimeout(() => this.buildIndex(), indexDelayMs);
         return true;
+    }
+
+    // Reads the whole file once more, beside the sound, for the positions of all its frames:
+    // a seek then asks for the file from right before its frame, wherever that is.
+    async buildIndex() {
+        const m = this.module;
+        if (this.indexer || !m) return;
+        const indexer = m._mp3IndexOpen();
+        const buffer = m._malloc(feedBytes);
+        if (!indexer || !buffer) return;
+        this.indexer = indexer;
+        if (this.decoder) m._mp3UseIndex(this.decoder.handle, indexer);
+        try {
+            const source = this.file ? openFile(this.file, 0) : await openReused(this.url, feedBytes);
+            this.indexSource = source;
+            for (let bytes; this.indexer === indexer && (bytes = await source.read()) !== null;) {
+                for (let at = 0; at < bytes.length && this.indexer === indexer; at += feedBytes) {
+                    const part = bytes.subarray(at, Math.min(bytes.length, at + feedBytes));
+                    m.HEAPU8.set(part, buffer);
+                    if (m._mp3IndexFeed(indexer, buffer, part.length) !== 0) return;
+                }
+                this.state.indexedFrames = m._mp3IndexFrames(indexer);
+                await new Promise((resolve) => setTimeout(resolve, indexPauseMs));
+            }
+        } catch (error) {
+            console.error(`frame index of ${this.file ? this.file.name : this.url}: ${error}`);
+        } finally {
+            m._free(buffer);
+            this.indexSource = null;
+        }
     }
 
     seek(ms) {
@@ -472,6 +536,11 @@ class StreamMusic {
         this.playing = false;
         this.started = false;
         this.dropSource();
+        clearTimeout(this.indexTimer);
+        if (this.indexSource) this.indexSource.cancel();
+        if (this.decoder) this.module._mp3UseIndex(this.decoder.handle, 0);
+        if (this.indexer) this.module._mp3IndexClose(this.indexer);
+        this.indexer = null;
         if (this.decoder) this.decoder.close();
         this.decoder = null;
         this.loading && this.loading.end('music');

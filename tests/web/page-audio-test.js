@@ -47,22 +47,24 @@ const server = http.createServer((request, response) => {
         response.end();
         return;
     }
-    const range = /^bytes=([0-9]+)-$/.exec(request.headers.range || '');
+    const range = /^bytes=([0-9]+)-([0-9]*)$/.exec(request.headers.range || '');
     requests.push({name, range: request.headers.range || null});
     const headers = {'Content-Type': types[path.extname(file)] || 'application/octet-stream',
                      'Cache-Control': 'no-store'};
     let start = 0;
+    let end = size - 1;
     if (range && honourRanges && Number(range[1]) < size) {
         start = Number(range[1]);
-        headers['Content-Range'] = `bytes ${start}-${size - 1}/${size}`;
-        headers['Content-Length'] = size - start;
+        if (range[2] !== '') end = Math.min(end, Number(range[2]));
+        headers['Content-Range'] = `bytes ${start}-${end}/${size}`;
+        headers['Content-Length'] = end - start + 1;
         response.writeHead(206, headers);
     } else {
         headers['Content-Length'] = size;
         if (honourRanges) headers['Accept-Ranges'] = 'bytes';
         response.writeHead(200, headers);
     }
-    const stream = fs.createReadStream(file, {start});
+    const stream = fs.createReadStream(file, {start, end});
     stream.pipe(response);
     response.on('close', () => stream.destroy());
 });
@@ -115,7 +117,9 @@ async function openPage(browser, query, network, beforeClick, hasty) {
     page.on('pageerror', (e) => console.log(`  [page error] ${e.message}`));
     if (network) {
         const cdp = await page.createCDPSession();
-        await cdp.send('Network.enable');
+        // DevTools would keep every response body for inspection in the renderer, which a
+        // visitor's browser does not: none is kept.
+        await cdp.send('Network.enable', {maxTotalBufferSize: 0, maxResourceBufferSize: 0});
         await cdp.send('Network.emulateNetworkConditions', {
             offline: false,
             latency: network.latency,
@@ -189,18 +193,38 @@ async function playback(browser) {
     const s = await state(page);
     const m = await musicState(page);
     const elapsed = Date.now() - wall;
-    console.log(`renderer resident memory at most ${largest.toFixed(0)} MB over 8 s of playback`);
-    check(largest > 0 && largest <= 250,
-          `the renderer holds at most 250 MB while the show plays (${largest.toFixed(0)} MB)`);
+    // On through the second reading of the file that indexes its frames.
+    for (let i = 0; i < 60 && (await musicState(page)).state.indexedFrames < 34000; ++i) {
+        await sleep(250);
+        largest = Math.max(largest, rendererRssMb(browser));
+    }
+    const indexed = (await musicState(page)).state.indexedFrames;
+    console.log(`renderer resident memory at most ${largest.toFixed(0)} MB over 8 s of playback ` +
+                `and the frame index (${indexed} frames)`);
+    check(largest > 0 && largest <= 250 && indexed > 34000,
+          `the renderer holds at most 250 MB while the show plays and its frames are indexed ` +
+              `(${largest.toFixed(0)} MB)`);
     check(s.audioState === 'running', `the audio context runs (${s.audioState})`);
     const heard = m.position - began.position;
     check(Math.abs(heard - elapsed) < 400,
           `the music played on in real time (${heard} ms heard in ${elapsed} ms)`);
-    // The show's ticks (71 a second) against where the music is.
-    const musicTicks = m.position * 71 / 1000;
-    check(Math.abs(s.ticks - musicTicks) <= 8,
-          `the show's ticks follow the samples played (${s.ticks} ticks, music at ` +
-          `${musicTicks.toFixed(0)} ticks)`);
+    // The show's ticks (71 a second) against where the music is, read together (the closest
+    // of three readings: a frame drawn late on a busy machine is not the clock's fault).
+    let apart = Infinity;
+    let reading = null;
+    for (let i = 0; i < 3; ++i) {
+        const r = await page.evaluate(() => ({
+            ticks: window.demoPage.ticks,
+            music: window.demoPage.music.positionMs() * 71 / 1000,
+        }));
+        if (Math.abs(r.ticks - r.music) < apart) {
+            apart = Math.abs(r.ticks - r.music);
+            reading = r;
+        }
+        await sleep(100);
+    }
+    check(apart <= 8, `the show's ticks follow the samples played (${reading.ticks} ticks, ` +
+                          `music at ${reading.music.toFixed(0)} ticks)`);
     check(m.state.bytesRead < 4000000,
           `the soundtrack is read only a little ahead (${m.state.bytesRead} bytes in 8 s)`);
     const clock = await page.evaluate(() => window.clockReadings);
@@ -224,19 +248,31 @@ async function playback(browser) {
     const moved = resumed.position - still.position;
     check(moved > 700 && moved < 1300, `resumed, the music goes on (${moved} ms in 1 s)`);
     check((await state(page)).frames > framesPaused + 15, 'and the show with it');
+
+    // Muted, the samples still count: the music and the clock go on.
+    await page.evaluate(() => window.demoPage.music.setMuted(true));
+    await sleep(1000);
+    const muted = await musicState(page);
+    await page.evaluate(() => window.demoPage.music.setMuted(false));
+    const mutedMoved = muted.position - resumed.position;
+    check(mutedMoved > 700 && mutedMoved < 1300 && muted.clock > resumed.clock + 700,
+          `muted, the music and the clock go on (${mutedMoved} ms in 1 s)`);
     await page.close();
 }
 
-// Seeks: forwards the file is read on; back, a range request from where the decoder says, or
-// the whole file read up to there when the server ignores ranges. The music goes on from the
-// point sought.
+// Seeks, once the file's frames are indexed: a range request from right before the frame
+// sought, or the whole file read up to there when the server ignores ranges. The music goes on
+// from the point sought.
 async function seeking(browser, ranges) {
     honourRanges = ranges;
     const how = ranges ? 'with ranges' : 'without ranges';
     const page = await openPage(browser, '', link);
     await clickToFirstFrame(page);
     await sleep(1000);
-    for (const target of [30000, 10000]) {
+    // The whole file's frames are indexed in the background a little after the start.
+    await page.waitForFunction(() => window.demoPage.music.state.indexedFrames > 34000,
+                               {timeout: 30000, polling: 100});
+    for (const target of [30000, 10000, 840000]) {
         const before = requests.length;
         await page.evaluate((ms) => window.demoPage.music.seek(ms), target);
         const began = Date.now();
@@ -247,17 +283,23 @@ async function seeking(browser, ranges) {
         const waited = Date.now() - began;
         await sleep(1000);
         const m = await musicState(page);
-        const asked = requests.slice(before).filter((r) => r.name === 'velmorin.mp3');
+        // The sound's requests (the index's pieces have ends).
+        const asked = requests.slice(before).filter(
+            (r) => r.name === 'velmorin.mp3' && !/-[0-9]+$/.test(r.range || ''));
         console.log(`seek to ${target} ms ${how}: sound after ${waited} ms; requests: ` +
                     JSON.stringify(asked));
-        if (target === 30000)
-            check(asked.length === 0, `${how}, a seek forwards reads on (${asked.length} requests)`);
-        else if (ranges)
-            check(asked.length === 1 && /^bytes=[1-9][0-9]*-$/.test(asked[0].range),
-                  'a seek back asks for the file from the byte the decoder names');
+        // 128 kbit/s: 16 bytes a millisecond; the index holds every few frames.
+        const from = asked.length === 1 ? Number((/^bytes=([0-9]+)-$/.exec(asked[0].range) ||
+                                                  [0, -1])[1]) : -1;
+        if (ranges)
+            check(asked.length === 1 && from <= target * 16 && from > target * 16 - 200000 &&
+                      waited < 1000,
+                  `a seek to ${target} ms asks for the file from right before there ` +
+                      `(byte ${from}) and sounds within a second (${waited} ms)`);
         else
             check(asked.length === 1 && m.state.rangeIgnored,
-                  'a seek back on a server that ignores ranges reads the file up to that byte');
+                  `a seek to ${target} ms on a server that ignores ranges reads the file up to ` +
+                      `there (${waited} ms)`);
         check(m.position >= target + 700 && m.position <= target + 1600,
               `${how}, the music goes on from the point sought (${m.position} ms, 1 s after ` +
                   `${target} ms began)`);

@@ -160,6 +160,39 @@ async function main() {
                   `${expected.length / 4} frames; ${d.differing} samples off, by at most ${d.largest})`);
         stream.close();
     }
+    // With the whole file's frames indexed, a seek far ahead reads from near its frame.
+    {
+        const indexer = m._mp3IndexOpen();
+        const bytes = m._malloc(65536);
+        let fed = true;
+        for (let at = 0; at < file.length && fed; at += 65536) {
+            const piece = file.subarray(at, Math.min(file.length, at + 65536));
+            m.HEAPU8.set(piece, bytes);
+            fed = m._mp3IndexFeed(indexer, bytes, piece.length) === 0;
+        }
+        const indexed = m._mp3IndexFrames(indexer);
+        check(fed && Math.abs(indexed - frames / 1152) < 3,
+              `the indexer finds the file's frames (${indexed} for ${frames} samples)`);
+        const target = frames - 3 * 44100;
+        const stream = new Stream(m, file, [4096]);
+        m._mp3UseIndex(stream.handle, indexer);
+        stream.run(44100 * 4);
+        const was = stream.at;
+        const offset = stream.seek(target);
+        const end = stream.run();
+        const out = stream.result();
+        const expected = reference.subarray(target * 4);
+        const d = compare(out, expected);
+        check(offset > file.length * 0.9 && end === status.ended &&
+                  out.length === expected.length && d.largest <= 1 && d.differing < d.n / 1000,
+              `a seek to 3 s before the end goes from byte ${was} to byte ${offset} of ` +
+                  `${file.length} and on with the native decode's samples (${out.length / 4} of ` +
+                  `${expected.length / 4} frames; ${d.differing} samples off, by at most ${d.largest})`);
+        m._mp3UseIndex(stream.handle, 0);
+        stream.close();
+        m._mp3IndexClose(indexer);
+        m._free(bytes);
+    }
     {
         const stream = new Stream(m, file, [4096]);
         stream.run(44100 * 4);
