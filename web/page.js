@@ -209,6 +209,7 @@ async function begin() {
     page.clickedAt = performance.now();
     loading.begin('start');
     startPanel.classList.add('hidden');
+    if (music) music.unlock();
     module = await moduleLoad;
     if (music) {
         await music.prepare(module, chosen.music);

@@ -11,7 +11,8 @@
 //
 //   const music = StreamMusic.create({url, loading, onError});
 //   music.preload();                     // before the click: the first bytes of the file
-//   await music.prepare(module, file);   // after the click: context, worklet, first 0.3 s
+//   music.unlock();                      // in the click's handler: the audio context
+//   await music.prepare(module, file);   // then: the worklet, the first 0.3 s decoded
 //   music.hooks                          // Module.startMusic ... for the show's run
 //
 // window.StreamMusic.LoadingLine shows a line whenever one of its waits passes 300 ms.
@@ -201,7 +202,9 @@ class StreamMusic {
             indexedFrames: 0, // frames of the file whose positions are known to seeks
         };
         this.audio = null;
+        this.resumed = null;    // the audio context's resume()
         this.node = null;
+        this.pending = null;    // messages for the worklet before it is there
         this.module = null;
         this.file = null;
         this.decoder = null;
@@ -249,17 +252,24 @@ class StreamMusic {
         });
     }
 
-    // After the click (the gesture that allows sound): the audio context and its worklet, the
-    // file from its start, resolved once startSeconds are decoded (or there is no sound).
+    // In the click's own handler (some browsers start sound only there): the audio context.
+    unlock() {
+        if (this.audio) return;
+        this.audio = new AudioContext({sampleRate: rate, latencyHint: 'interactive'});
+        this.resumed = this.audio.resume();
+    }
+
+    // After the click: the worklet, the file from its start; resolved once startSeconds are
+    // decoded (or there is no sound).
     async prepare(module, file) {
+        this.unlock();
         this.module = module;
         this.file = file || null;
         if (this.file && this.prefetched) {
             this.prefetched.then((r) => r && r.body && r.body.cancel().catch(() => {}));
             this.prefetched = null;
         }
-        this.audio = new AudioContext({sampleRate: rate, latencyHint: 'interactive'});
-        const resumed = this.audio.resume();
+        const resumed = this.resumed;
         const streaming = this.restart(0);
         await this.audio.audioWorklet.addModule('music-worklet.js');
         this.node = new AudioWorkletNode(this.audio, 'music-player', {
