@@ -66,7 +66,7 @@ class LoadingLine {
 async function openUrl(url, offset, prefetched) {
     const response = prefetched ||
         await fetch(url, offset > 0 ? {headers: {Range: `bytes=${offset}-`}} : {});
-    if (!response.ok) throw new Error(`${url}: the server answered ${response.status}`);
+    if (!response.ok) throw new Error(`the server answered ${response.status}`);
     let total = 0;
     const range = /\/([0-9]+)$/.exec(response.headers.get('Content-Range') || '');
     if (range) total = Number(range[1]);

@@ -36,11 +36,13 @@ const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css
                '.wasm': 'application/wasm', '.mp3': 'audio/mpeg'};
 const requests = [];
 let honourRanges = true;
+let hideSoundtrack = false; // velmorin.mp3 is then not found
 const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '');
     const file = path.join(site, name || 'index.html');
     let size;
     try {
+        if (hideSoundtrack && name === 'velmorin.mp3') throw new Error('hidden');
         size = fs.statSync(file).size;
     } catch (error) {
         response.writeHead(404);
@@ -355,8 +357,8 @@ async function loadingLine(browser) {
     await page.close();
 }
 
-// A chosen file that is no MP3: the reason on the page, no frame lost to a crash; one cut
-// short: the show goes on after its last sound.
+// A chosen file that is no MP3, or none on the server: the reason on the page, "Sorry." and
+// the credits, as the program; one cut short: the show goes on after its last sound.
 async function badSoundtracks(browser) {
     const junk = path.join(os.tmpdir(), `junk-${process.pid}.mp3`);
     fs.writeFileSync(junk, crypto.randomBytes(200000));
@@ -374,6 +376,17 @@ async function badSoundtracks(browser) {
     check(s.frames === 0, `and no frame (${s.frames})`);
     await page.close();
     fs.unlinkSync(junk);
+
+    hideSoundtrack = true;
+    page = await openPage(browser, '');
+    await page.click('#start');
+    await page.waitForFunction(() => window.demoPage.phase === 'ended', {timeout: 30000});
+    hideSoundtrack = false;
+    s = await state(page);
+    check(s.messages.length === 3 && s.messages[0].includes('velmorin.mp3: the server answered 404') &&
+              s.messages[1] === 'Sorry.',
+          `no soundtrack on the server: the reason, "Sorry." and the credits (${JSON.stringify(s.messages[0])})`);
+    await page.close();
 
     const cut = path.join(os.tmpdir(), `cut-${process.pid}.mp3`);
     fs.writeFileSync(cut, fs.readFileSync(path.join(site, 'velmorin.mp3')).subarray(0, 40000));
