@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the show for the browser into build-web/: libjpeg-turbo from Debian's source package
-# (compiled with emcc, without SIMD), the show's core as WebAssembly, and the page in
-# build-web/site/ (index.html, its script and style, demo.js and demo.wasm; _.dat and
-# velmorin.mp3 beside them when BUILD_WEB_ASSETS, by default build/show/, holds them).
+# Builds the show for the browser into build-web/: libjpeg-turbo and libmpg123 from Debian's
+# source packages (compiled with emcc, without SIMD or assembly), the show's core as
+# WebAssembly, and the page in build-web/site/ (index.html, its scripts and style, the audio
+# worklet, demo.js and demo.wasm; _.dat and velmorin.mp3 beside them when BUILD_WEB_ASSETS, by
+# default build/show/, holds them).
 #
 # Installs what it needs first: emscripten and dpkg-dev with apt-get (sudo when not root), and a
 # deb-src entry for the configured Debian mirror when none is there.
@@ -71,10 +72,48 @@ build_jpeg() {
         "$out/jpeg/include/"
 }
 
+# Unpacks Debian's source package NAME into build-web/src/ (once) and prints its folder. A
+# mirror that lacks the upstream tarball's signature file makes apt-get source stop after the
+# download; the package is then unpacked from the checksummed files it fetched.
+unpack_source() {
+    local name="$1" source
+    mkdir -p "$out/src"
+    source=$(find "$out/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
+    if [ -z "$source" ]; then
+        if ! (cd "$out/src" && apt-get source -qq "$name" >&2); then
+            (cd "$out/src" &&
+                dpkg-source -x --no-check "$(find . -maxdepth 1 -name "${name}_*.dsc" | head -n 1)" >&2)
+        fi
+        source=$(find "$out/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
+    fi
+    [ -n "$source" ] || { echo "$name source not unpacked" >&2; return 1; }
+    echo "$source"
+}
+
+# libmpg123's static library and headers in build-web/mpg123/: the generic C decoder (floating
+# point, no assembly), its own options only (-ffast-math would let the compiler reorder the
+# sums, and the samples must equal the program's), no output modules.
+build_mpg123() {
+    [ -f "$out/mpg123/lib/libmpg123.a" ] && return 0
+    local source
+    source=$(unpack_source mpg123)
+    rm -rf "$out/mpg123-build" && mkdir -p "$out/mpg123-build"
+    (cd "$out/mpg123-build" &&
+        emconfigure "$source/configure" --with-cpu=generic_fpu --with-optimization=0 \
+            CFLAGS="-O2 -ffp-contract=off" --disable-shared --enable-static --disable-modules \
+            --with-audio=dummy --with-default-audio=dummy >configure.log 2>&1 &&
+        emmake make -j"$jobs" src/libmpg123/libmpg123.la >make.log 2>&1) ||
+        { echo "libmpg123 build failed: see $out/mpg123-build/*.log" >&2; return 1; }
+    mkdir -p "$out/mpg123/lib" "$out/mpg123/include"
+    cp "$out/mpg123-build/src/libmpg123/.libs/libmpg123.a" "$out/mpg123/lib/"
+    cp "$out/mpg123-build/src/libmpg123/mpg123.h" "$source/src/libmpg123/fmt123.h" \
+        "$out/mpg123/include/"
+}
+
 # The WebAssembly module (demo.js, demo.wasm) and the decode check in build-web/wasm/.
 build_module() {
     emcmake cmake -S web -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DDEMO_JPEG_DIR="$out/jpeg" \
-        -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node >/dev/null
+        -DDEMO_MPG123_DIR="$out/mpg123" -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node >/dev/null
     cmake --build "$out/wasm" -j"$jobs"
 }
 
@@ -82,7 +121,8 @@ build_module() {
 assemble_site() {
     local site="$out/site"
     mkdir -p "$site"
-    cp web/index.html web/page.js web/page.css "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
+    cp web/index.html web/page.js web/page.css web/stream-music.js web/music-worklet.js \
+        "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
     local assets="${BUILD_WEB_ASSETS:-$root/build/show}"
     for file in _.dat velmorin.mp3; do
         if [ -f "$assets/$file" ]; then
@@ -92,13 +132,14 @@ assemble_site() {
         fi
     done
     echo "build-web: the page is in $site ($(du -sh --apparent-size "$site" | cut -f1) with the assets;" \
-        "page and module $(cat "$site"/index.html "$site"/page.* "$site"/demo.* | wc -c) bytes)"
+        "page and module $(cat "$site"/index.html "$site"/*.js "$site"/*.css "$site"/demo.wasm | wc -c) bytes)"
 }
 
 start=$(date +%s)
 install_tools
 enable_sources
 build_jpeg
+build_mpg123
 build_module
 assemble_site
 echo "build-web: done in $(($(date +%s) - start)) s"

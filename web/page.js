@@ -1,5 +1,5 @@
-// The page around the show: the start screen, the canvas, the music through Web Audio, message
-// boxes and credits on the page, and the address words:
+// The page around the show: the start screen, the canvas, the music streamed through Web Audio
+// (stream-music.js), message boxes and credits on the page, and the address words:
 //   ?end=N      ends the show at tick N (as the program's end=N)
 //   ?start=N    skips to tick N before the music starts (as the player's start=N)
 //   ?check=1    video mode's fixed 31-frames-per-second schedule, silent, as fast as the
@@ -44,7 +44,14 @@ const page = window.demoPage = {
     credits: null,
     canvasDigests: {},
     pendingDigests: 0,
+    clickedAt: null,    // performance.now() at the click that started the show
+    firstFrameAt: null, // and at its first frame
+    loading: [],        // the loading line's changes: {shown, reason, at}
+    preloaded: false,   // the pack and the module are here (fetched before the click)
 };
+// A line that says the page is waiting (the start, a seek, sound running dry), once a wait
+// has lasted 300 ms.
+const loading = new StreamMusic.LoadingLine(document.getElementById('loading'), page.loading);
 
 // The largest whole multiple of 640 x 480 device pixels the window holds (smaller windows get
 // the fitted size).
@@ -93,26 +100,19 @@ async function load(file, name) {
 }
 
 // [SECTION] music and clock
-let audio = null, music = null, source = null;
+// The soundtrack is asked for at once, the pack and the module too: after the click only the
+// sound's first bytes stand between the viewer and the first frame.
+const music = soundOff ? null : StreamMusic.create({
+    url: 'velmorin.mp3',
+    loading,
+    onError: (why) => showMessage(why, "Couldn't play the soundtrack"),
+});
+// For tests and the curious: demoPage.music (not copied with demoPage's state).
+Object.defineProperty(page, 'music', {value: music, enumerable: false});
+if (music) music.preload();
+// The show's clock: the samples played, or the page's own without sound.
 function clockMs() {
-    return audio && !soundOff ? audio.currentTime * 1000 : performance.now();
-}
-// Where the music starts: the show seeks before it starts (start= skips there first).
-let musicStart = 0;
-function seekMusic(seconds) {
-    musicStart = seconds;
-}
-function startMusic() {
-    if (!music) return false;
-    source = audio.createBufferSource();
-    source.buffer = music;
-    source.connect(audio.destination);
-    source.start(0, musicStart);
-    return true;
-}
-function stopMusic() {
-    if (source) source.stop();
-    source = null;
+    return music ? music.clockMs() : performance.now();
 }
 
 // [SECTION] display and messages
@@ -163,7 +163,11 @@ function finish() {
     page.credits = page.messages.length ? page.messages[page.messages.length - 1] : null;
     page.seconds = started ? (performance.now() - started) / 1000 : 0;
     page.framesPerSecond = page.seconds > 0 ? page.frames / page.seconds : 0;
-    if (audio && audio.state !== 'closed') audio.close();
+    loading.end('start');
+    if (music) {
+        music.stop();
+        page.audioState = music.audio ? music.audio.state : null;
+    }
 }
 function step() {
     const result = module._webFrame(run);
@@ -174,6 +178,10 @@ function step() {
     page.phase = module._webSkipping(run) ? 'skipping' : 'running';
     page.ticks = module._webTicks(run);
     if (result === 1) {
+        if (page.frames === 0) {
+            page.firstFrameAt = performance.now();
+            loading.end('start');
+        }
         page.frames += 1;
         if (captures.has(page.frames - 1)) digestCanvas(page.frames - 1);
     }
@@ -188,26 +196,27 @@ function schedule() {
     else requestAnimationFrame(step);
 }
 
+// The pack and the module, fetched while the start screen is up.
+const packLoad = load(null, '_.dat');
+const moduleLoad = createDemo(Object.assign({
+    showFrame, showMessage, clockMs,
+    quitRequested: () => quit,
+}, music ? music.hooks : {}));
+Promise.all([packLoad, moduleLoad]).then(() => { page.preloaded = true; }, () => {});
+
 async function begin() {
     page.phase = 'loading';
+    page.clickedAt = performance.now();
+    loading.begin('start');
     startPanel.classList.add('hidden');
-    if (!soundOff) {
-        audio = new AudioContext();
-        const bytes = await load(chosen.music, 'velmorin.mp3');
-        try {
-            if (bytes) music = await audio.decodeAudioData(bytes.buffer);
-        } catch (error) {
-            console.error(`velmorin.mp3: ${error}`);
-        }
-        if (audio.state !== 'running') await audio.resume();
-        page.audioState = audio.state;
-        audio.onstatechange = () => { page.audioState = audio.state; };
+    if (music) music.unlock();
+    module = await moduleLoad;
+    if (music) {
+        await music.prepare(module, chosen.music);
+        page.audioState = music.audio.state;
+        music.audio.onstatechange = () => { page.audioState = music.audio.state; };
     }
-    const pack = await load(chosen.pack, '_.dat');
-    module = await createDemo({
-        showFrame, showMessage, seekMusic, startMusic, stopMusic, clockMs,
-        quitRequested: () => quit,
-    });
+    const pack = chosen.pack ? await load(chosen.pack, '_.dat') : await packLoad;
     if (pack) module.FS.writeFile('_.dat', pack);
     const words = [check ? 'video' : '', soundOff ? 'noaudio' : '', ...tickWords('end'),
                    ...(check ? [] : tickWords('start'))].filter(Boolean).join(' ');

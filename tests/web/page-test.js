@@ -26,7 +26,11 @@ function check(condition, what) {
 async function openPage(browser, query, beforeClick) {
     const page = await browser.newPage();
     await page.setViewport({width: 1400, height: 1000});
-    page.on('console', (m) => console.log(`  [page] ${m.text()}`));
+    page.notes = []; // the console's lines from the start (the show may open at the click)
+    page.on('console', (m) => {
+        page.notes.push(m.text());
+        console.log(`  [page] ${m.text()}`);
+    });
     page.on('pageerror', (e) => console.log(`  [page error] ${e.message}`));
     await page.goto(`${baseUrl}/index.html${query}`, {waitUntil: 'load'});
     if (beforeClick) await beforeClick(page);
@@ -131,9 +135,8 @@ async function start(browser) {
 // does, and the show plays from its beginning; the page does not wait for a skip that never
 // comes.
 async function startPastTheEnd(browser) {
-    const notes = [];
     const page = await openPage(browser, '?start=64000&end=142&noaudio');
-    page.on('console', (m) => notes.push(m.text()));
+    const notes = page.notes;
     await page.waitForFunction(() => demoPage.phase === 'ended', {timeout: 30000});
     const s = await state(page);
     check(s.frames >= 20, `the show played from its beginning (${s.frames} frames)`);
