@@ -228,7 +228,7 @@ class Run {
     int64_t skipFrames = 0;   // frames stepped by start= so far (playback)
     long drawnFrames = 0;     // frames drawn and shown
     bool paced = false;       // playback: a frame has been shown, later ones wait for their slot
-    uint32_t lastSlotEnd = 0; // ms on the counter when the last frame slot ended
+    uint32_t lastSlotEnd = 0; // ms on the counter at which the last frame slot ended
     bool isPaused = false;    // playback: the viewer paused the show
     bool muted = false;       // playback: the viewer muted the music
     // Playback on video mode's frame grid: the frame the show stands right before (-1 once
