@@ -13,8 +13,9 @@ namespace {
 class IndexSeeker : public ShowSeeker {
   public:
     explicit IndexSeeker(const Show& prepared) : index(prepared) {}
-    void bringBefore(Show& show, int64_t next, int64_t frame) override {
+    bool bringBefore(Show& show, int64_t next, int64_t frame) override {
         index.bringBefore(show, next, frame);
+        return true;
     }
 
   private:

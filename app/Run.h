@@ -89,7 +89,9 @@ class ShowSeeker {
     virtual ~ShowSeeker() = default;
     // Brings `show` to the state a video-mode run's show has right before stepping video
     // frame `frame`; `next` is the frame the show steps next now, or -1 when that is unknown.
-    virtual void bringBefore(Show& show, int64_t next, int64_t frame) = 0;
+    // False, the show untouched, when it has nothing to bring the show there from yet (the
+    // run then steps the show itself).
+    virtual bool bringBefore(Show& show, int64_t next, int64_t frame) = 0;
 };
 // Made once the show's pictures are prepared (playback only), from the show not yet stepped.
 using ShowSeekerMaker = std::function<std::unique_ptr<ShowSeeker>(const Show& prepared)>;
@@ -191,9 +193,9 @@ class Run {
     // Brings the run's show to the state a video-mode run's show has right before drawing
     // video frame `frame` (0 up to the last frame a seek reaches), and records that frame in
     // showFrame. The clock is left to the caller (setClockForFrame gives frame's readings);
-    // the surface is not touched. Through the platform's seeker when there is one; else it
-    // steps the show on from showFrame, or from a new show with its pictures loaded afresh
-    // when the frame lies behind.
+    // the surface is not touched. Through the platform's seeker when there is one and it can;
+    // else it steps the show on from showFrame, or from a new show with its pictures loaded
+    // afresh when the frame lies behind.
     void moveShowToFrame(int64_t frame);
     // The clock's readings for video frame `frame`, exactly as video mode has them.
     void setClockForFrame(int64_t frame);

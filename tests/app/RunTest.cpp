@@ -395,12 +395,14 @@ MusicPlayer notedMusic() {
 
 // A playback run on the test display and the fake counter, with frames saved to a note.
 struct ViewedRun {
-    explicit ViewedRun(const std::string& words, MusicPlayer music = silentMusic()) {
+    explicit ViewedRun(const std::string& words, MusicPlayer music = silentMusic(),
+                       ShowSeekerMaker seeker = {}) {
         fakeNow = 1000;
         setTickSource(fakeCounter);
         RunPlatform pieces;
         pieces.credits = false;
         pieces.music = music;
+        pieces.showSeeker = std::move(seeker);
         pieces.savePicture = [this](const std::string& path, const uint8_t* frame24, std::string&) {
             savedName = path;
             savedHash = frameHash(frame24);
@@ -426,7 +428,46 @@ struct ViewedRun {
     uint64_t savedHash = 0;
 };
 
+// A seeker with nothing to seek from yet (a page whose index has not sent its first
+// snapshot): it declines every seek, noting what it was asked (the frame the show steps next,
+// the frame sought).
+class DecliningSeeker : public ShowSeeker {
+  public:
+    explicit DecliningSeeker(std::vector<std::pair<int64_t, int64_t>>& asked) : asked(asked) {}
+    bool bringBefore(Show&, int64_t next, int64_t frame) override {
+        asked.emplace_back(next, frame);
+        return false;
+    }
+
+  private:
+    std::vector<std::pair<int64_t, int64_t>>& asked;
+};
+
 } // namespace
+
+TEST(Viewer, SeeksASeekerDeclinesAreSteppedByTheRunItself) {
+    const std::vector<uint64_t> video = framesAlone(600);
+    std::vector<std::pair<int64_t, int64_t>> asked;
+    ViewedRun viewed("noaudio", silentMusic(),
+                     [&asked](const Show&) { return std::make_unique<DecliningSeeker>(asked); });
+    ASSERT_TRUE(viewed.opened);
+    ::Run& run = *viewed.run;
+    ASSERT_EQ(viewed.step().kind, ::Run::Step::Drawn) << "the first frame, in real time";
+    ASSERT_EQ(viewed.step({{ViewerCommand::SeekTo, 1200}}).kind, ::Run::Step::Drawn);
+    const int64_t ahead = run.frameOnGrid();
+    EXPECT_TRUE(firstFrameAtOrAfter(ahead, 1200));
+    ASSERT_EQ(asked.size(), 1u) << "the seeker was asked first";
+    EXPECT_EQ(asked[0], std::make_pair(int64_t{-1}, ahead)) << "off the grid, for that frame";
+    ASSERT_LT(ahead, 600);
+    EXPECT_EQ(surfaceHash(run), video[ahead]) << "then the run stepped there itself";
+
+    ASSERT_EQ(viewed.step({{ViewerCommand::SeekTo, 300}}).kind, ::Run::Step::Drawn);
+    const int64_t back = run.frameOnGrid();
+    EXPECT_TRUE(firstFrameAtOrAfter(back, 300));
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1], std::make_pair(ahead + 1, back)) << "from the frame after the last";
+    EXPECT_EQ(surfaceHash(run), video[back]) << "back, from a new show of its own";
+}
 
 TEST(Viewer, SeeksAndFrameStepsShowExactlyVideoModesFramesOnItsGrid) {
     const std::vector<uint64_t> video = framesAlone(5462); // into scene 1
