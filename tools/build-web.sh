@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the show for the browser into build-web/: libjpeg-turbo from Debian's source package
-# (compiled with emcc, without SIMD), the show's core as WebAssembly, and the page in
-# build-web/site/ (index.html, its script and style, demo.js and demo.wasm; _.dat and
+# Builds the show for the browser into build-web/: libjpeg-turbo and libzstd from Debian's source
+# packages (compiled with emcc, without SIMD), the show's core as WebAssembly, and the page in
+# build-web/site/ (index.html, its scripts and style, demo.js and demo.wasm; _.dat and
 # velmorin.mp3 beside them when BUILD_WEB_ASSETS, by default build/show/, holds them).
 #
 # Installs what it needs first: emscripten and dpkg-dev with apt-get (sudo when not root), and a
@@ -71,10 +71,46 @@ build_jpeg() {
         "$out/jpeg/include/"
 }
 
+# libzstd's static library and headers in build-web/zstd/: the C files of its lib/ (no assembly,
+# no threads), compiled with emcc. When the newest source version cannot be fetched, the
+# others apt knows are tried.
+build_zstd() {
+    [ -f "$out/zstd/lib/libzstd.a" ] && return 0
+    mkdir -p "$out/src"
+    local source version
+    source=$(find "$out/src" -maxdepth 1 -type d -name 'libzstd-*' | head -n 1)
+    if [ -z "$source" ]; then
+        if ! (cd "$out/src" && apt-get source -qq libzstd); then
+            for version in $(apt-cache showsrc libzstd | sed -n 's/^Version: //p'); do
+                (cd "$out/src" && apt-get source -qq "libzstd=$version") && break
+            done
+        fi
+        source=$(find "$out/src" -maxdepth 1 -type d -name 'libzstd-*' | head -n 1)
+    fi
+    [ -n "$source" ] || { echo "libzstd source not unpacked" >&2; return 1; }
+    local objects="$out/zstd-build"
+    rm -rf "$objects" && mkdir -p "$objects" "$out/zstd/lib" "$out/zstd/include"
+    local file pids=() count=0
+    for file in "$source"/lib/common/*.c "$source"/lib/compress/*.c "$source"/lib/decompress/*.c; do
+        emcc -O2 -DZSTD_DISABLE_ASM -DZSTD_LEGACY_SUPPORT=0 -DXXH_NAMESPACE=ZSTD_ \
+            -I"$source/lib" -I"$source/lib/common" -c "$file" \
+            -o "$objects/$(basename "$(dirname "$file")")-$(basename "$file" .c).o" &
+        pids+=($!)
+        count=$((count + 1))
+        if [ $((count % jobs)) -eq 0 ]; then
+            for pid in "${pids[@]}"; do wait "$pid"; done
+            pids=()
+        fi
+    done
+    for pid in "${pids[@]}"; do wait "$pid"; done
+    emar rcs "$out/zstd/lib/libzstd.a" "$objects"/*.o
+    cp "$source/lib/zstd.h" "$source/lib/zstd_errors.h" "$out/zstd/include/"
+}
+
 # The WebAssembly module (demo.js, demo.wasm) and the decode check in build-web/wasm/.
 build_module() {
     emcmake cmake -S web -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DDEMO_JPEG_DIR="$out/jpeg" \
-        -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node >/dev/null
+        -DDEMO_ZSTD_DIR="$out/zstd" -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node >/dev/null
     cmake --build "$out/wasm" -j"$jobs"
 }
 
@@ -82,7 +118,8 @@ build_module() {
 assemble_site() {
     local site="$out/site"
     mkdir -p "$site"
-    cp web/index.html web/page.js web/page.css "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
+    cp web/index.html web/page.js web/page.css web/seek-worker.js "$out/wasm/demo.js" \
+        "$out/wasm/demo.wasm" "$site/"
     local assets="${BUILD_WEB_ASSETS:-$root/build/show}"
     for file in _.dat velmorin.mp3; do
         if [ -f "$assets/$file" ]; then
@@ -92,13 +129,14 @@ assemble_site() {
         fi
     done
     echo "build-web: the page is in $site ($(du -sh --apparent-size "$site" | cut -f1) with the assets;" \
-        "page and module $(cat "$site"/index.html "$site"/page.* "$site"/demo.* | wc -c) bytes)"
+        "page and module $(cat "$site"/index.html "$site"/page.* "$site"/seek-worker.js "$site"/demo.* | wc -c) bytes)"
 }
 
 start=$(date +%s)
 install_tools
 enable_sources
 build_jpeg
+build_zstd
 build_module
 assemble_site
 echo "build-web: done in $(($(date +%s) - start)) s"

@@ -33,6 +33,9 @@ const startPanel = document.getElementById('start');
 const messagePanel = document.getElementById('message');
 const messageText = document.getElementById('message-text');
 
+// The module and the run, for tests that drive the run as the page's controls do.
+window.demoRun = () => ({module, run});
+
 const page = window.demoPage = {
     phase: 'waiting', // waiting, loading, skipping (start=), running, ended
     frames: 0,
@@ -44,6 +47,7 @@ const page = window.demoPage = {
     credits: null,
     canvasDigests: {},
     pendingDigests: 0,
+    seekIndex: null, // snapshots and bytes kept, refused, built, failed, the worker's figures
 };
 
 // The largest whole multiple of 640 x 480 device pixels the window holds (smaller windows get
@@ -156,6 +160,40 @@ async function digestCanvas(index) {
     page.pendingDigests -= 1;
 }
 
+// [SECTION] seek index: built beside the show by a worker running the same module; each
+// snapshot it sends is kept by the module, which seeks from them. A seek restores the nearest
+// snapshot before its frame and steps on from there: the spacing (ms of stepping between
+// snapshots) bounds that stepping, and the index's size grows as it shrinks.
+const seekIndexSpacingMs = 150;
+function buildSeekIndex(pack) {
+    const index = page.seekIndex = {snapshots: 0, bytes: 0, refused: 0, built: false, failed: false,
+                                    worker: null};
+    const worker = new Worker('seek-worker.js');
+    const end = (failed, figures) => {
+        worker.terminate(); // its memory goes with it
+        Object.assign(index, {built: !failed, failed, worker: figures});
+    };
+    worker.onmessage = (event) => {
+        const message = event.data;
+        if (message.kind !== 'snapshot') {
+            end(message.kind !== 'built', message.figures);
+            return;
+        }
+        const bytes = new Uint8Array(message.bytes);
+        const at = module._malloc(bytes.length);
+        module.HEAPU8.set(bytes, at);
+        if (!module._webSeekIndexAdd(at, bytes.length)) index.refused += 1;
+        module._free(at);
+        index.snapshots = module._webSeekIndexSnapshots();
+        index.bytes = module._webSeekIndexBytes();
+    };
+    worker.onerror = (event) => {
+        console.error(`seek index: ${event.message}`);
+        end(true, {});
+    };
+    worker.postMessage({pack: pack.buffer, spacingMs: seekIndexSpacingMs}, [pack.buffer]);
+}
+
 // [SECTION] the show's loop: one frame per browser callback
 let started = 0;
 function finish() {
@@ -219,6 +257,7 @@ async function begin() {
     }
     page.phase = module._webSkipping(run) ? 'skipping' : 'running';
     schedule();
+    if (!check && pack && typeof Worker !== 'undefined') buildSeekIndex(pack);
 }
 
 // Browsers start sound only after a gesture: the first click anywhere but the file chooser.
