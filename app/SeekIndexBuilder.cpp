@@ -35,9 +35,23 @@ std::optional<ShowSnapshot> SeekIndexBuilder::next() {
     }
     const double before = costMs();
     show->step(videoFrameTime(stepped), noTarget);
-    cost += costMs() - before;
+    cost += counted(costMs() - before);
     ++stepped;
     return std::nullopt;
+}
+
+double SeekIndexBuilder::counted(double spent) {
+    if (!options.wallClock) return spent;
+    const int kept = std::min(recentCount, static_cast<int>(recent.size()));
+    double limit = spent;
+    if (kept >= 8) {
+        std::array<double, 31> sorted = recent;
+        std::nth_element(sorted.begin(), sorted.begin() + kept / 2, sorted.begin() + kept);
+        limit = 2 * sorted[kept / 2];
+    }
+    recent[recentCount % recent.size()] = spent;
+    ++recentCount;
+    return std::min(spent, limit);
 }
 
 void SnapshotStore::add(ShowSnapshot snapshot) {

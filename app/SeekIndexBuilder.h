@@ -13,6 +13,7 @@
 
 #include "app/ShowSnapshot.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,11 @@
 struct SeekIndexOptions {
     // Processor time of stepping between two snapshots, in ms.
     double spacingMs = 60.0;
+    // The builder's clock is a wall clock (a browser has no other): time the thread spent
+    // waiting for a processor counts there too, in bursts. A frame then counts for at most
+    // twice the median of the frames before it, so that such a burst does not end a spacing
+    // early.
+    bool wallClock = false;
 };
 
 // Makes the snapshots of a show stepped without drawing from its first video frame to its
@@ -54,9 +60,14 @@ class SeekIndexBuilder {
     CostClock costMs;
     std::unique_ptr<Show> show; // the builder's own show
     SnapshotWriter writer;
+    // A frame's cost as counted: with a wall clock, at most twice the median of the last ones.
+    double counted(double spent);
+
     int64_t stepped = 0;
-    double cost = 0;    // ms of stepping since the last snapshot
-    bool taken = false; // the first snapshot has been taken
+    double cost = 0;                 // ms of stepping since the last snapshot
+    bool taken = false;              // the first snapshot has been taken
+    std::array<double, 31> recent{}; // the last frames' costs, oldest overwritten first
+    int recentCount = 0;
 };
 
 // Snapshots of one show by frame, as they come.

@@ -60,9 +60,10 @@ class PageSeeker : public ShowSeeker {
 // The worker's builder and the bytes of the snapshot it made last.
 struct PageIndexBuilder {
     PageIndexBuilder(std::unique_ptr<Show> prepared, double spacingMs)
-        : builder(std::move(prepared), SeekIndexOptions{spacingMs},
+        : builder(std::move(prepared), SeekIndexOptions{spacingMs, true},
                   [] { return emscripten_get_now(); }) {}
-    // The worker's thread does nothing but build: its time is the stepping's.
+    // The worker's thread does nothing but build: its time is the stepping's, but for the time
+    // it waited for a processor, which the builder leaves out (SeekIndexOptions::wallClock).
     SeekIndexBuilder builder;
     std::optional<ShowSnapshot> previous; // the one sent last, whose buffers the next shares
     std::vector<uint8_t> record;

@@ -550,6 +550,34 @@ TEST(OnGeneratedPack, BuilderStepByStepSpacesSnapshotsByStepping) {
     }
 }
 
+// A wall clock on which every frame takes 1 ms and every tenth 40 ms more, the thread having
+// waited for a processor meanwhile; the builder reads it before and after each frame.
+int wallReadings = 0;
+double burstyWallClock() {
+    static double now = 0;
+    if (wallReadings % 2 == 1) now += (wallReadings / 2) % 10 == 9 ? 41 : 1;
+    ++wallReadings;
+    return now;
+}
+
+TEST(OnGeneratedPack, BuilderOnAWallClockLeavesOutTheTimeSpentWaiting) {
+    const auto secondSnapshot = [](bool wallClock) {
+        wallReadings = 0;
+        SeekIndexOptions options;
+        options.spacingMs = 30;
+        options.wallClock = wallClock;
+        SeekIndexBuilder builder(preparedShow(), options, burstyWallClock);
+        std::vector<int64_t> frames;
+        while (frames.size() < 2 && builder.framesStepped() < 200)
+            if (std::optional<ShowSnapshot> snapshot = builder.next())
+                frames.push_back(snapshot->frame);
+        return frames.size() == 2 ? frames[1] : int64_t{-1};
+    };
+    EXPECT_EQ(secondSnapshot(false), 10) << "a processor clock counts the waits: 9 + 41 ms";
+    EXPECT_EQ(secondSnapshot(true), 28)
+        << "a wall clock's bursts count as twice the median frame: 10 frames are 11 ms";
+}
+
 TEST(OnGeneratedPack, IndexDroppedWhileBuildingStopsItsBuilder) {
     auto index = std::make_unique<SeekIndex>(preparedShow());
     auto show = std::make_unique<Show>();
