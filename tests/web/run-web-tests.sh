@@ -5,8 +5,10 @@
 #     demo-render (and on the reference pack with its MD5 list, when ../shared/reference is there);
 #   - headless Chromium loads the page from a 127.0.0.1 server: 300 frames of check mode and a
 #     frame mid-show read back from the canvas equal demo-render's, 5 s of playback with the
-#     audio context running, the credits after ?end=355. A screenshot mid-show is left in
-#     build-web/screenshot.png.
+#     audio context running, 10 s at 60 callbacks a second on the frame slots' grid, the credits
+#     after ?end=355. A screenshot mid-show is left in build-web/screenshot.png;
+#   - seeking in the page: the seek index built by its worker, seeks landing on demo-render's
+#     frames, their time, the renderer's resident memory.
 # Builds with tools/build-web.sh and installs what is missing (npm, puppeteer-core, chromium);
 # any step that cannot run fails the script.
 set -euo pipefail
@@ -64,7 +66,7 @@ fi
 echo "=== web: the whole show under node against demo-render"
 site="$out/test-site"
 rm -rf "$site" && mkdir -p "$site"
-cp "$out"/site/index.html "$out"/site/page.* "$out"/site/demo.* "$site/"
+cp "$out"/site/index.html "$out"/site/page.* "$out"/site/seek-worker.js "$out"/site/demo.* "$site/"
 "$build/make-assets" --seconds 30 "$site" >/dev/null
 "$build/demo-render" --pack "$site/_.dat" --sha256 >"$out/native.sha256" 2>"$out/native.log" &
 native=$!
@@ -114,6 +116,8 @@ for _ in range(100):
 PY
 NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-test.js "http://127.0.0.1:$port" \
     "$out/native.sha256" "$out/screenshot.png" || fail "page tests"
+NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-seek-test.js "http://127.0.0.1:$port" \
+    "$out/native.sha256" || fail "page seek tests"
 
 [ "$status" -eq 0 ] && echo "=== web tests passed" || echo "=== web tests FAILED"
 exit "$status"
