@@ -16,7 +16,8 @@
 //   webIndexBuilderRelease(builder)
 // In the page:
 //   webSeekIndexAdd(bytes, size)   keeps the snapshot sent as these bytes, in the order the
-//                                  worker made them; 1, or 0 when they are refused
+//                                  worker made them; 1, or 0 when they are refused (and every
+//                                  snapshot after them: they may name its buffers)
 //   webSeekIndexSnapshots(), webSeekIndexBytes(), webSeekIndexLastFrame() (-1: none yet)
 #include "web/WebSeek.h"
 
@@ -32,6 +33,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -41,6 +43,8 @@ SnapshotStore& pageStore() {
     static SnapshotStore store;
     return store;
 }
+// Set once a snapshot has been refused: those after it name buffers of one the store lacks.
+bool pageStoreBroken = false;
 
 // The run's seeks from the page's store. Before the first snapshot (frame 0) has come, a seek
 // forwards steps on from where the show is, and one backwards is left to the run.
@@ -138,13 +142,15 @@ EMSCRIPTEN_KEEPALIVE void webIndexBuilderRelease(PageIndexBuilder* index) {
 }
 
 EMSCRIPTEN_KEEPALIVE int webSeekIndexAdd(const uint8_t* bytes, int size) {
-    if (bytes == nullptr || size <= 0) return 0;
+    if (pageStoreBroken) return 0;
     try {
+        if (bytes == nullptr || size <= 0) throw std::invalid_argument("no bytes");
         SnapshotStore& store = pageStore();
         store.add(decodeSnapshot(bytes, static_cast<size_t>(size), store.last()));
         return 1;
     } catch (...) {
         reportFailure("a snapshot of the seek index was refused");
+        pageStoreBroken = true;
         return 0;
     }
 }

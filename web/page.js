@@ -165,27 +165,38 @@ async function digestCanvas(index) {
 // snapshot before its frame and steps on from there: the spacing (ms of stepping between
 // snapshots) bounds that stepping, and the index's size grows as it shrinks.
 const seekIndexSpacingMs = 150;
+let stopSeekIndex = () => {};
 function buildSeekIndex(pack) {
     const index = page.seekIndex = {snapshots: 0, bytes: 0, refused: 0, built: false, failed: false,
                                     worker: null};
     const worker = new Worker('seek-worker.js');
     const end = (failed, figures) => {
         worker.terminate(); // its memory goes with it
+        stopSeekIndex = () => {};
         Object.assign(index, {built: !failed, failed, worker: figures});
     };
+    stopSeekIndex = () => end(true, {});
     worker.onmessage = (event) => {
         const message = event.data;
         if (message.kind !== 'snapshot') {
             end(message.kind !== 'built', message.figures);
             return;
         }
-        const bytes = new Uint8Array(message.bytes);
+        // Into the module's memory, where it is kept (the buffer goes back to the worker for
+        // the next one); each snapshot names buffers of the one before, so the first one
+        // refused ends the index.
+        const bytes = new Uint8Array(message.bytes, 0, message.size);
         const at = module._malloc(bytes.length);
-        module.HEAPU8.set(bytes, at);
-        if (!module._webSeekIndexAdd(at, bytes.length)) index.refused += 1;
+        if (at) module.HEAPU8.set(bytes, at);
+        const kept = at && module._webSeekIndexAdd(at, bytes.length);
         module._free(at);
+        worker.postMessage({spare: message.bytes}, [message.bytes]);
         index.snapshots = module._webSeekIndexSnapshots();
         index.bytes = module._webSeekIndexBytes();
+        if (!kept) {
+            index.refused += 1;
+            end(true, {});
+        }
     };
     worker.onerror = (event) => {
         console.error(`seek index: ${event.message}`);
@@ -201,6 +212,7 @@ function finish() {
     page.credits = page.messages.length ? page.messages[page.messages.length - 1] : null;
     page.seconds = started ? (performance.now() - started) / 1000 : 0;
     page.framesPerSecond = page.seconds > 0 ? page.frames / page.seconds : 0;
+    stopSeekIndex();
     if (audio && audio.state !== 'closed') audio.close();
 }
 function step() {

@@ -2,14 +2,17 @@
 // the pack the page sends ({pack: ArrayBuffer, transferred; spacingMs: the ms of stepping
 // between snapshots}), steps the show from its first frame to its last without drawing and
 // posts each snapshot as it is made:
-//   {kind: 'snapshot', bytes}   the snapshot's bytes (an ArrayBuffer, transferred) for the
-//                               page's webSeekIndexAdd, in the order made: a buffer shared with
-//                               the snapshot before is marked, not sent again
+//   {kind: 'snapshot', bytes, size}   the snapshot's first `size` bytes of `bytes` (an
+//                               ArrayBuffer, transferred) for the page's webSeekIndexAdd, in
+//                               the order made: a buffer shared with the snapshot before is
+//                               marked, not sent again
 //   {kind: 'built' | 'failed', figures}   the end: seconds (from the pack's coming),
 //                               openSeconds (of them, the module's start and the pictures'
 //                               loading), snapshots, storedBytes (compressed, each buffer once),
 //                               framesStepped, heapBytes (this module's memory)
-// The page ends the worker once it has the last message; nothing is kept here meanwhile.
+// The page hands each ArrayBuffer back once it has the bytes ({spare: ArrayBuffer}), and the
+// next snapshot travels in it: the page makes no garbage of the index's size. The page ends
+// the worker once it has the last message; nothing is kept here meanwhile.
 'use strict';
 importScripts('demo.js');
 
@@ -38,14 +41,18 @@ async function build(pack, spacingMs) {
         end('failed');
         return;
     }
-    // The worker does nothing else: it builds until the end, posting as it goes.
+    // Building, posting each snapshot as it comes, with a pause for the page's spare buffers.
     for (;;) {
         const size = module._webIndexBuild(builder, 1000);
         if (size > 0) {
             const at = module._webIndexRecord(builder);
-            const bytes = module.HEAPU8.slice(at, at + size);
-            postMessage({kind: 'snapshot', bytes: bytes.buffer}, [bytes.buffer]);
+            const spare = spares.findIndex((buffer) => buffer.byteLength >= size);
+            const bytes = spare >= 0 ? spares.splice(spare, 1)[0]
+                                     : new ArrayBuffer(Math.max(size, 1 << 20));
+            new Uint8Array(bytes, 0, size).set(module.HEAPU8.subarray(at, at + size));
+            postMessage({kind: 'snapshot', bytes, size}, [bytes]);
             snapshots += 1;
+            await new Promise((resolve) => setTimeout(resolve, 0));
         } else if (size < 0) {
             end(size === -1 ? 'built' : 'failed');
             return;
@@ -53,8 +60,15 @@ async function build(pack, spacingMs) {
     }
 }
 
+const spares = []; // ArrayBuffers the page has handed back
+let building = false;
 onmessage = (event) => {
-    onmessage = null; // one pack per worker
+    if (event.data.spare) {
+        spares.push(event.data.spare);
+        return;
+    }
+    if (building) return; // one pack per worker
+    building = true;
     build(event.data.pack, event.data.spacingMs).catch((error) => {
         console.log(`seek index: ${error}`);
         postMessage({kind: 'failed', figures: {}});

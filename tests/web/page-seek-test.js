@@ -185,6 +185,19 @@ async function seeking(browser, memory) {
     check(p95 <= seekGoalMs, `seeks take at most ${seekGoalMs} ms at the 95th percentile ` +
                              `(${p95.toFixed(0)} ms)`);
 
+    // Bytes that are no snapshot: refused, and the index kept as it was.
+    const junk = await page.evaluate(() => {
+        const {module} = window.demoRun();
+        const at = module._malloc(4096);
+        module.HEAPU8.fill(0x5a, at, at + 4096);
+        const kept = module._webSeekIndexAdd(at, 4096);
+        module._free(at);
+        return {kept, snapshots: module._webSeekIndexSnapshots()};
+    });
+    check(junk.kept === 0 && junk.snapshots === index.snapshots,
+          'bytes that are no snapshot are refused and the index stays as it was');
+    await checkSeek(page, 33333, 'a seek after that');
+
     const heap = await page.evaluate(() => window.demoRun().module.HEAPU8.length);
     console.log(`page module memory ${(heap / 1048576).toFixed(0)} MB`);
     await page.close();
