@@ -45,7 +45,9 @@ EM_JS(void, frameToPage, (const uint8_t* frame24, int index, int ticks), {
 });
 // clang-format on
 
-// The page's clock (the audio context's when music plays) as the millisecond counter.
+// The page's clock (the audio context's when music plays) as the millisecond counter. Cutting
+// it to whole milliseconds delays no frame: the frame slots lie on a grid of whole
+// milliseconds, and the count reaches a slot's end exactly when the clock does.
 uint32_t pageTickCount() {
     const double ms = pageClockMs();
     return static_cast<uint32_t>(static_cast<uint64_t>(ms < 0 ? 0 : ms));
