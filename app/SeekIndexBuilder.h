@@ -8,7 +8,7 @@
 //     SnapshotStore store;
 //     while (!builder.finished())
 //         if (std::optional<ShowSnapshot> snapshot = builder.next()) store.add(*snapshot);
-//     bringShowBefore(show, next, frame, store.nearest(frame), restoreStart);
+//     bringShowBefore(show, next, frame, *store.nearest(frame));  // show steps `frame` next
 #pragma once
 
 #include "app/ShowSnapshot.h"
