@@ -47,7 +47,7 @@ class IndexSeeker : public ShowSeeker {
     IndexSeeker(const IndexSeeker&) = delete;
     IndexSeeker& operator=(const IndexSeeker&) = delete;
 
-    void bringBefore(Show& show, int64_t next, int64_t frame) override {
+    bool bringBefore(Show& show, int64_t next, int64_t frame) override {
         // Once the index beside the run is complete it is as near everywhere as the file, whose
         // buffers read so far are then let go.
         if (saved != nullptr && index->built()) saved.reset();
@@ -59,6 +59,7 @@ class IndexSeeker : public ShowSeeker {
         if (after != made.begin()) nearest = std::max(nearest, *(after - 1));
         if (restoreSaved(show, nearest, frame)) next = savedFrameAtOrBefore(frame);
         index->bringBefore(show, next, frame);
+        return true;
     }
 
     int64_t restoreNearest(Show& show, int64_t next, int64_t frame) override {

@@ -283,9 +283,14 @@ Run::Step Run::stepPlayback() {
     }
     if (sought) return {Step::Drawn};
     if (paced) {
+        // The slots lie on a fixed grid: each ends one slot after the end of the one before,
+        // however late its frame came, so a frame that waited for the display's next refresh
+        // costs the next slot nothing. A run more than a slot behind (a stall, a page in the
+        // background) starts the grid afresh from now rather than catching up in a burst.
         const uint32_t slot = frameSlotMs(clock.getTicks());
-        if (getTickCount() - lastSlotEnd < slot) return {Step::Wait, lastSlotEnd, slot};
-        lastSlotEnd = getTickCount();
+        const uint32_t now = getTickCount();
+        if (now - lastSlotEnd < slot) return {Step::Wait, lastSlotEnd, slot};
+        lastSlotEnd = now - lastSlotEnd > 2 * slot ? now : lastSlotEnd + slot;
         clock.update();
     }
     if (over()) return {Step::Ended};

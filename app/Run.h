@@ -90,7 +90,9 @@ class ShowSeeker {
     virtual ~ShowSeeker() = default;
     // Brings `show` to the state a video-mode run's show has right before stepping video
     // frame `frame`; `next` is the frame the show steps next now, or -1 when that is unknown.
-    virtual void bringBefore(Show& show, int64_t next, int64_t frame) = 0;
+    // False, the show untouched, when it has nothing to bring the show there from yet (the
+    // run then steps the show itself).
+    virtual bool bringBefore(Show& show, int64_t next, int64_t frame) = 0;
     // At once, without stepping: puts into `show` the saved state nearest at or before video
     // frame `frame` when one is had now that lies after `next` (the frame the show steps next,
     // at or before `frame`), and returns the frame the show then steps next; returns `next`
@@ -211,9 +213,9 @@ class Run {
     // Brings the run's show to the state a video-mode run's show has right before drawing
     // video frame `frame` (0 up to the last frame a seek reaches), and records that frame in
     // showFrame. The clock is left to the caller (setClockForFrame gives frame's readings);
-    // the surface is not touched. Through the platform's seeker when there is one; else it
-    // steps the show on from showFrame, or from a new show with its pictures loaded afresh
-    // when the frame lies behind.
+    // the surface is not touched. Through the platform's seeker when there is one and it can;
+    // else it steps the show on from showFrame, or from a new show with its pictures loaded
+    // afresh when the frame lies behind.
     void moveShowToFrame(int64_t frame);
     // The clock's readings for video frame `frame`, exactly as video mode has them.
     void setClockForFrame(int64_t frame);
@@ -249,7 +251,7 @@ class Run {
     int64_t restoredFrames = 0; // video mode: frames before the clip the seeker's restore holds
     long drawnFrames = 0;       // frames drawn and shown
     bool paced = false;         // playback: a frame has been shown, later ones wait for their slot
-    uint32_t lastSlotEnd = 0;   // ms on the counter when the last frame slot ended
+    uint32_t lastSlotEnd = 0;   // ms on the counter at which the last frame slot ended
     bool isPaused = false;      // playback: the viewer paused the show
     bool muted = false;         // playback: the viewer muted the music
     // Playback on video mode's frame grid: the frame the show stands right before (-1 once

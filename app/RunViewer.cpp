@@ -117,8 +117,7 @@ void Run::seekToFrame(int64_t frame) {
 }
 
 void Run::moveShowToFrame(int64_t frame) {
-    if (seeker != nullptr) {
-        seeker->bringBefore(*theShow, showFrame, frame);
+    if (seeker != nullptr && seeker->bringBefore(*theShow, showFrame, frame)) {
         showFrame = frame;
         return;
     }

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <stdexcept>
 
@@ -29,11 +28,9 @@ constexpr FrameTarget noTarget{nullptr, 640 * 4};
 } // namespace
 
 SeekIndex::SeekIndex(const Show& prepared, SeekIndexOptions options)
-    : options(options), builderShow(std::make_unique<Show>()), startedAt(wallSeconds()) {
-    for (int number = 0; number < showBufferCount; ++number)
-        std::memcpy(showBuffer(builderShow->pictures, number),
-                    showBuffer(prepared.pictures, number), bufferBytes);
-    builder = std::thread(&SeekIndex::build, this);
+    : builder(std::make_unique<SeekIndexBuilder>(prepared, options, threadMs)),
+      startedAt(wallSeconds()) {
+    thread = std::thread(&SeekIndex::build, this);
 }
 
 SeekIndex::~SeekIndex() {
@@ -42,45 +39,27 @@ SeekIndex::~SeekIndex() {
 
 void SeekIndex::stop() {
     stopping = true;
-    if (builder.joinable()) builder.join();
-}
-
-void SeekIndex::publish(ShowSnapshot snapshot, size_t packedBytes) {
-    std::lock_guard<std::mutex> guard(lock);
-    snapshots.push_back(std::move(snapshot));
-    stored = packedBytes + snapshots.size() * sizeof(ShowSnapshot);
-    changed.notify_all();
+    if (thread.joinable()) thread.join();
 }
 
 void SeekIndex::build() {
-    Show& show = *builderShow;
     bool failed = false;
     try {
-        SnapshotWriter writer;
-        ShowSnapshot first = writer.take(show, 0);
-        publish(std::move(first), writer.storedBytes());
-        double cost = 0;
-        double last = threadMs();
-        for (int64_t frame = 0; !show.finished() && !stopping; ++frame) {
-            if (cost >= options.spacingMs) {
-                ShowSnapshot snapshot = writer.take(show, frame);
-                publish(std::move(snapshot), writer.storedBytes());
-                cost = 0;
-                last = threadMs();
-            }
-            show.step(videoFrameTime(frame), noTarget);
-            const double now = threadMs();
-            cost += now - last;
-            last = now;
+        while (!builder->finished() && !stopping) {
+            std::optional<ShowSnapshot> snapshot = builder->next();
             std::lock_guard<std::mutex> guard(lock);
-            stepped = frame + 1;
+            stepped = builder->framesStepped();
+            if (snapshot) {
+                store.add(std::move(*snapshot));
+                changed.notify_all();
+            }
         }
     } catch (...) {
         failed = true;
     }
-    failed = failed || !show.finished();
+    failed = failed || !builder->finished();
     const double cpuMs = threadMs();
-    builderShow.reset();
+    builder.reset();
     std::lock_guard<std::mutex> guard(lock);
     seconds = wallSeconds() - startedAt;
     cpuSeconds = cpuMs / 1e3;
@@ -102,8 +81,8 @@ void SeekIndex::waitUntilBuilt() const {
 SeekIndex::Figures SeekIndex::figures() const {
     std::lock_guard<std::mutex> guard(lock);
     Figures f;
-    f.snapshots = static_cast<int>(snapshots.size());
-    f.storedBytes = stored;
+    f.snapshots = store.count();
+    f.storedBytes = store.storedBytes();
     f.framesStepped = stepped;
     f.buildSeconds = done ? seconds : wallSeconds() - startedAt;
     f.buildCpuSeconds = cpuSeconds;
@@ -113,10 +92,7 @@ SeekIndex::Figures SeekIndex::figures() const {
 
 std::vector<int64_t> SeekIndex::snapshotFrames() const {
     std::lock_guard<std::mutex> guard(lock);
-    std::vector<int64_t> frames;
-    for (const ShowSnapshot& snapshot : snapshots)
-        frames.push_back(snapshot.frame);
-    return frames;
+    return store.frames();
 }
 
 std::vector<ShowSnapshot> SeekIndex::snapshotsMade() const {
@@ -126,23 +102,14 @@ std::vector<ShowSnapshot> SeekIndex::snapshotsMade() const {
 
 ShowSnapshot SeekIndex::nearest(int64_t frame) const {
     std::unique_lock<std::mutex> guard(lock);
-    changed.wait(guard, [this] { return !snapshots.empty() || done; });
-    if (snapshots.empty()) throw std::runtime_error("the seek index has no snapshot");
-    const auto after = std::upper_bound(
-        snapshots.begin(), snapshots.end(), frame,
-        [](int64_t f, const ShowSnapshot& snapshot) { return f < snapshot.frame; });
-    return after == snapshots.begin() ? snapshots.front() : *(after - 1);
+    changed.wait(guard, [this] { return !store.empty() || done; });
+    const ShowSnapshot* found = store.nearest(frame);
+    if (found == nullptr) throw std::runtime_error("the seek index has no snapshot");
+    return *found;
 }
 
 void SeekIndex::bringBefore(Show& show, int64_t next, int64_t frame) const {
-    const ShowSnapshot snapshot = nearest(frame);
-    int64_t from = next;
-    if (next < snapshot.frame || next > frame) {
-        restoreSnapshot(snapshot, show);
-        from = snapshot.frame;
-    }
-    for (int64_t k = from; k < frame; ++k)
-        show.step(videoFrameTime(k), noTarget);
+    bringShowBefore(show, next, frame, nearest(frame));
 }
 
 int64_t SeekIndex::seek(Show& show, int64_t next, int64_t frame, FrameTarget target) const {

@@ -7,10 +7,10 @@
 //     ...                                // shown steps frame `next` next, on the video clock
 //
 // The index is built by a show of its own, stepped without drawing from the first frame to the
-// last on a background thread; it keeps a snapshot each time stepping since the previous one
-// has cost `spacingMs` of the thread's processor time, so that stepping from any snapshot to
-// the next costs about the same whatever the scene. A seek made before the index is complete
-// steps from the nearest snapshot made so far.
+// last on a background thread (SeekIndexBuilder); it keeps a snapshot each time stepping since
+// the previous one has cost `spacingMs` of the thread's processor time, so that stepping from
+// any snapshot to the next costs about the same whatever the scene. A seek made before the
+// index is complete steps from the nearest snapshot made so far.
 //
 // Snapshots share the buffers they have in common (SnapshotWriter): the image buffers that
 // the show never draws into are stored once, with the first snapshot.
@@ -19,6 +19,7 @@
 // the index is built; each call to seek works on its own show.
 #pragma once
 
+#include "app/SeekIndexBuilder.h"
 #include "app/ShowSnapshot.h"
 
 #include <atomic>
@@ -28,11 +29,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-struct SeekIndexOptions {
-    // Processor time of stepping between two snapshots, in ms.
-    double spacingMs = 60.0;
-};
 
 class SeekIndex {
   public:
@@ -78,17 +74,14 @@ class SeekIndex {
 
   private:
     void build();
-    void publish(ShowSnapshot snapshot, size_t packedBytes);
     // The last snapshot at or before frame, waiting for the first one to exist.
     ShowSnapshot nearest(int64_t frame) const;
 
-    SeekIndexOptions options;
-    std::unique_ptr<Show> builderShow; // the builder's own show, stepped on its thread
+    std::unique_ptr<SeekIndexBuilder> builder; // stepped on its thread, dropped once done
 
     mutable std::mutex lock; // guards everything below up to the thread
     mutable std::condition_variable changed;
-    std::vector<ShowSnapshot> snapshots; // by frame, ascending
-    size_t stored = 0;
+    SnapshotStore store;
     int64_t stepped = 0;
     double seconds = 0;
     double cpuSeconds = 0;
@@ -97,5 +90,5 @@ class SeekIndex {
 
     std::atomic<bool> stopping{false};
     const double startedAt;
-    std::thread builder;
+    std::thread thread;
 };

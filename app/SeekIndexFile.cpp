@@ -235,7 +235,7 @@ bool writeSeekIndexFile(const std::string& path, const SeekFileKey& key,
             }
             if (!numbers.emplace(buffer.get(), static_cast<uint32_t>(numbers.size())).second)
                 continue;
-            const std::vector<uint8_t>& bytes = buffer->compressed();
+            const std::vector<uint8_t>& bytes = buffer->storedBytes();
             uint8_t entry[blobEntryBytes] = {};
             put<uint64_t>(entry, offset);
             put<uint64_t>(entry + 8, bytes.size());

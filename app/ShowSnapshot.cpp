@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #ifdef __SSE2__
@@ -192,10 +193,14 @@ PackedBuffer::PackedBuffer(const uint8_t* buffer) {
     data.shrink_to_fit();
 }
 
-PackedBuffer::PackedBuffer(int storedRows, std::vector<uint8_t> compressed)
-    : rows(storedRows), data(std::move(compressed)) {
+PackedBuffer::PackedBuffer(int rows, std::vector<uint8_t> bytes)
+    : rows(rows), data(std::move(bytes)) {
     if (rows != usedRows && rows != bufferBytes / rowBytes)
-        throw std::invalid_argument("a stored picture buffer with a row count of none");
+        throw std::invalid_argument("a stored buffer with an unknown number of rows");
+    const size_t size = static_cast<size_t>(rows) * rowBytes;
+    if (ZSTD_getFrameContentSize(data.data(), data.size()) != size ||
+        ZSTD_findFrameCompressedSize(data.data(), data.size()) != data.size())
+        throw std::invalid_argument("stored bytes that are not one compressed buffer");
 }
 
 void PackedBuffer::unpack(uint8_t* buffer) const {
@@ -234,15 +239,121 @@ ShowSnapshot SnapshotWriter::take(const Show& show, int64_t frame) {
     for (int number = 0; number < showBufferCount; ++number) {
         const uint8_t* buffer = showBuffer(show.pictures, number);
         std::vector<uint8_t>& kept = lastBytes[number];
-        if (last[number] != nullptr && std::memcmp(kept.data(), buffer, bufferBytes) == 0) {
+        // The rows the last buffer stored are kept; those after them were zero.
+        if (last[number] != nullptr && std::memcmp(kept.data(), buffer, kept.size()) == 0 &&
+            zeroFrom(buffer, last[number]->storedRows())) {
             ++sharedCount;
         } else {
             last[number] = std::make_shared<const PackedBuffer>(buffer);
-            kept.assign(buffer, buffer + bufferBytes);
+            kept.assign(buffer,
+                        buffer + static_cast<size_t>(last[number]->storedRows()) * rowBytes);
             stored += last[number]->bytes();
             ++storedCount;
         }
         snapshot.buffers[number] = last[number];
     }
+    return snapshot;
+}
+
+namespace {
+
+static_assert(std::is_trivially_copyable<ShowState>::value, "a show's state is sent as its bytes");
+
+// "SNP1": the kind of bytes encodeSnapshot makes, then the size of the state, which changes
+// with any change of the show's state.
+constexpr uint32_t snapshotMagic = 0x31504e53;
+constexpr int32_t sharedMark = 0; // a buffer's rows: the previous snapshot's buffer
+
+class Writer {
+  public:
+    template <class T> void put(const T& value) { putBytes(&value, sizeof value); }
+    void putBytes(const void* from, size_t size) {
+        const auto* bytes = static_cast<const uint8_t*>(from);
+        out.insert(out.end(), bytes, bytes + size);
+    }
+    std::vector<uint8_t> out;
+};
+
+class Reader {
+  public:
+    Reader(const uint8_t* bytes, size_t size) : at(bytes), left(size) {}
+    template <class T> T get() {
+        T value;
+        getBytes(&value, sizeof value);
+        return value;
+    }
+    void getBytes(void* to, size_t size) {
+        if (size > left) throw std::invalid_argument("a snapshot's bytes end too soon");
+        std::memcpy(to, at, size);
+        at += size;
+        left -= size;
+    }
+    size_t remaining() const { return left; }
+
+  private:
+    const uint8_t* at;
+    size_t left;
+};
+
+// Whether the byte that holds a bool is one of the two a bool may hold.
+bool isBool(const bool& value) {
+    uint8_t byte;
+    std::memcpy(&byte, &value, 1);
+    return byte <= 1;
+}
+
+} // namespace
+
+std::vector<uint8_t> encodeSnapshot(const ShowSnapshot& snapshot, const ShowSnapshot* previous) {
+    Writer writer;
+    writer.put(snapshotMagic);
+    writer.put(static_cast<uint32_t>(sizeof(ShowState)));
+    writer.put(snapshot.frame);
+    writer.put(snapshot.state);
+    for (int number = 0; number < showBufferCount; ++number) {
+        const std::shared_ptr<const PackedBuffer>& buffer = snapshot.buffers[number];
+        if (buffer == nullptr) throw std::invalid_argument("a snapshot without all its buffers");
+        if (previous != nullptr && previous->buffers[number] == buffer) {
+            writer.put(sharedMark);
+            continue;
+        }
+        writer.put(static_cast<int32_t>(buffer->storedRows()));
+        writer.put(static_cast<uint32_t>(buffer->storedBytes().size()));
+        writer.putBytes(buffer->storedBytes().data(), buffer->storedBytes().size());
+    }
+    return std::move(writer.out);
+}
+
+ShowSnapshot decodeSnapshot(const uint8_t* bytes, size_t size, const ShowSnapshot* previous) {
+    Reader reader(bytes, size);
+    if (reader.get<uint32_t>() != snapshotMagic || reader.get<uint32_t>() != sizeof(ShowState))
+        throw std::invalid_argument("bytes that are not a snapshot of this show");
+    ShowSnapshot snapshot;
+    snapshot.frame = reader.get<int64_t>();
+    reader.getBytes(&snapshot.state, sizeof(ShowState));
+    ShowState& state = snapshot.state;
+    if (snapshot.frame < 0 || !isBool(state.scene.canvasSaved) ||
+        !isBool(state.effects.pixelCrawl.crawlBlendOn) || state.sceneIndex < 0 ||
+        state.sceneIndex > sceneCount || state.canvas7 < -1 || state.canvas7 >= showBufferCount ||
+        state.canvas8 < -1 || state.canvas8 >= showBufferCount)
+        throw std::invalid_argument("a snapshot's state out of range");
+    state.scene.canvas7 = nullptr; // the canvases travel as buffer numbers
+    state.scene.canvas8 = nullptr;
+    for (int number = 0; number < showBufferCount; ++number) {
+        const int32_t rows = reader.get<int32_t>();
+        if (rows == sharedMark) {
+            if (previous == nullptr || previous->buffers[number] == nullptr)
+                throw std::invalid_argument("a shared buffer without a snapshot to share it with");
+            snapshot.buffers[number] = previous->buffers[number];
+            continue;
+        }
+        const uint32_t length = reader.get<uint32_t>();
+        if (length > reader.remaining())
+            throw std::invalid_argument("a snapshot's bytes end too soon");
+        std::vector<uint8_t> packed(length);
+        reader.getBytes(packed.data(), length);
+        snapshot.buffers[number] = std::make_shared<const PackedBuffer>(rows, std::move(packed));
+    }
+    if (reader.remaining() != 0) throw std::invalid_argument("bytes after a snapshot");
     return snapshot;
 }

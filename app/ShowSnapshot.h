@@ -49,10 +49,10 @@ void restoreState(const ShowState& state, Show& show);
 class PackedBuffer {
   public:
     explicit PackedBuffer(const uint8_t* buffer);
-    // A buffer stored before: its storedRows and compressed bytes, as one made here had them
-    // (the seek index kept on disk). Throws std::invalid_argument for a row count that no
-    // buffer is stored with; whether the bytes give a buffer shows when it is unpacked.
-    PackedBuffer(int storedRows, std::vector<uint8_t> compressed);
+    // A buffer as storedRows and storedBytes of another gave it (sent from elsewhere); throws
+    // std::invalid_argument when the rows are neither all nor the used ones, or the bytes do
+    // not hold one compressed buffer of that size. Damage inside the bytes shows in unpack.
+    PackedBuffer(int rows, std::vector<uint8_t> bytes);
     // Writes the bufferBytes back; throws std::runtime_error when the stored bytes do not
     // give exactly one buffer.
     void unpack(uint8_t* buffer) const;
@@ -61,7 +61,7 @@ class PackedBuffer {
     // Rows stored; the rows after them are all zero and are not.
     int storedRows() const { return rows; }
     // The compressed bytes.
-    const std::vector<uint8_t>& compressed() const { return data; }
+    const std::vector<uint8_t>& storedBytes() const { return data; }
 
   private:
     int rows = 0; // rows stored; those after them are zero
@@ -82,8 +82,8 @@ ShowSnapshot takeSnapshot(const Show& show, int64_t frame);
 void restoreSnapshot(const ShowSnapshot& snapshot, Show& show);
 
 // Takes the snapshots of one show as it is stepped: a buffer equal to the one this writer
-// stored last for the same number is shared, not stored again. Keeps a copy of each buffer
-// it stored last (showBufferCount x bufferBytes) to compare with.
+// stored last for the same number is shared, not stored again. Keeps a copy of the stored rows
+// of each buffer it stored last to compare with (at most showBufferCount x bufferBytes).
 class SnapshotWriter {
   public:
     ShowSnapshot take(const Show& show, int64_t frame);
@@ -100,3 +100,13 @@ class SnapshotWriter {
     int storedCount = 0;
     int sharedCount = 0;
 };
+
+// A snapshot as bytes, for another copy of this program (the same build) to keep: its frame,
+// its state and each buffer, or for a buffer that `previous` (the snapshot sent before it, or
+// null) holds too, a mark saying so, so that shared buffers are sent and kept once.
+std::vector<uint8_t> encodeSnapshot(const ShowSnapshot& snapshot, const ShowSnapshot* previous);
+// The snapshot back from encodeSnapshot's bytes; `previous` must be the snapshot decoded from
+// the bytes sent before them (null for the first), whose buffers it shares. Throws
+// std::invalid_argument for bytes that are not such a snapshot: the wrong size or kind, a
+// buffer marked shared without a previous snapshot, a state out of range.
+ShowSnapshot decodeSnapshot(const uint8_t* bytes, size_t size, const ShowSnapshot* previous);

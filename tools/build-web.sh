@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the show for the browser into build-web/: libjpeg-turbo and libmpg123 from Debian's
-# source packages (compiled with emcc, without SIMD or assembly), the show's core as
+# Builds the show for the browser into build-web/: libjpeg-turbo, libmpg123 and libzstd from
+# Debian's source packages (compiled with emcc, without SIMD or assembly), the show's core as
 # WebAssembly, and the page in build-web/site/ (index.html, its scripts and style, the audio
-# worklet, demo.js and demo.wasm; _.dat and velmorin.mp3 beside them when BUILD_WEB_ASSETS, by
-# default build/show/, holds them).
+# worklet, the seek index's worker, demo.js and demo.wasm; _.dat and velmorin.mp3 beside them
+# when BUILD_WEB_ASSETS, by default build/show/, holds them).
 #
 # Installs what it needs first: emscripten and dpkg-dev with apt-get (sudo when not root), and a
 # deb-src entry for the configured Debian mirror when none is there.
@@ -108,12 +108,47 @@ build_mpg123() {
     cp "$out/mpg123-build/src/libmpg123/.libs/libmpg123.a" "$out/mpg123/lib/"
     cp "$out/mpg123-build/src/libmpg123/mpg123.h" "$source/src/libmpg123/fmt123.h" \
         "$out/mpg123/include/"
+# libzstd's static library and headers in build-web/zstd/: the C files of its lib/ (no assembly,
+# no threads), compiled with emcc. When the newest source version cannot be fetched, the
+# others apt knows are tried.
+build_zstd() {
+    [ -f "$out/zstd/lib/libzstd.a" ] && return 0
+    mkdir -p "$out/src"
+    local source version
+    source=$(find "$out/src" -maxdepth 1 -type d -name 'libzstd-*' | head -n 1)
+    if [ -z "$source" ]; then
+        if ! (cd "$out/src" && apt-get source -qq libzstd); then
+            for version in $(apt-cache showsrc libzstd | sed -n 's/^Version: //p'); do
+                (cd "$out/src" && apt-get source -qq "libzstd=$version") && break
+            done
+        fi
+        source=$(find "$out/src" -maxdepth 1 -type d -name 'libzstd-*' | head -n 1)
+    fi
+    [ -n "$source" ] || { echo "libzstd source not unpacked" >&2; return 1; }
+    local objects="$out/zstd-build"
+    rm -rf "$objects" && mkdir -p "$objects" "$out/zstd/lib" "$out/zstd/include"
+    local file pids=() count=0
+    for file in "$source"/lib/common/*.c "$source"/lib/compress/*.c "$source"/lib/decompress/*.c; do
+        emcc -O2 -DZSTD_DISABLE_ASM -DZSTD_LEGACY_SUPPORT=0 -DXXH_NAMESPACE=ZSTD_ \
+            -I"$source/lib" -I"$source/lib/common" -c "$file" \
+            -o "$objects/$(basename "$(dirname "$file")")-$(basename "$file" .c).o" &
+        pids+=($!)
+        count=$((count + 1))
+        if [ $((count % jobs)) -eq 0 ]; then
+            for pid in "${pids[@]}"; do wait "$pid"; done
+            pids=()
+        fi
+    done
+    for pid in "${pids[@]}"; do wait "$pid"; done
+    emar rcs "$out/zstd/lib/libzstd.a" "$objects"/*.o
+    cp "$source/lib/zstd.h" "$source/lib/zstd_errors.h" "$out/zstd/include/"
 }
 
 # The WebAssembly module (demo.js, demo.wasm) and the decode check in build-web/wasm/.
 build_module() {
     emcmake cmake -S web -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DDEMO_JPEG_DIR="$out/jpeg" \
-        -DDEMO_MPG123_DIR="$out/mpg123" -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node >/dev/null
+        -DDEMO_MPG123_DIR="$out/mpg123" -DDEMO_ZSTD_DIR="$out/zstd" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node >/dev/null
     cmake --build "$out/wasm" -j"$jobs"
 }
 
@@ -122,7 +157,7 @@ assemble_site() {
     local site="$out/site"
     mkdir -p "$site"
     cp web/index.html web/page.js web/page.css web/stream-music.js web/music-worklet.js \
-        "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
+        web/seek-worker.js "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
     local assets="${BUILD_WEB_ASSETS:-$root/build/show}"
     for file in _.dat velmorin.mp3; do
         if [ -f "$assets/$file" ]; then
@@ -140,6 +175,7 @@ install_tools
 enable_sources
 build_jpeg
 build_mpg123
+build_zstd
 build_module
 assemble_site
 echo "build-web: done in $(($(date +%s) - start)) s"

@@ -1,12 +1,22 @@
 // The page's display: present hands the surface's 640 x 480 pixels (words 0x00RRGGBB) to the
 // page's Module.showFrame, which puts them into the canvas; without a page (node) nothing is
 // shown. The page enlarges the canvas itself, by whole multiples so the black rows stay crisp.
+// The viewer's commands the page queues (queueViewerCommand) go to the run at its next pass.
 #include "graphics/Handles.h"
 #include "graphics/PlatformDisplay.h"
+#include "web/PageCommands.h"
 
 #include <emscripten.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
+
+std::vector<ViewerCommand>& queuedCommands() {
+    static std::vector<ViewerCommand> queued;
+    return queued;
+}
 
 // clang-format off
 EM_JS(void, showFramePixels, (const uint8_t* pixels), {
@@ -23,6 +33,9 @@ class CanvasDisplay : public DisplayDevice {
     int open() override { return 1; }
     void close() override {}
     bool quitRequested() override { return pageAsksToQuit() != 0; }
+    std::vector<ViewerCommand> takeCommands() override {
+        return std::exchange(queuedCommands(), {});
+    }
     void attachSurface(Surface* s) override { surface = s; }
     int present() override {
         if (surface == nullptr) return 0;
@@ -35,6 +48,10 @@ class CanvasDisplay : public DisplayDevice {
 };
 
 } // namespace
+
+void queueViewerCommand(const ViewerCommand& command) {
+    queuedCommands().push_back(command);
+}
 
 DisplayDevice* createPlatformDisplay(const std::string& title) {
     return new CanvasDisplay(title);

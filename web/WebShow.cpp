@@ -10,6 +10,12 @@
 //                         has ended (the credits have then been shown).
 //   webFinish(run)        ends the run now (Escape): shut-down and credits; harmless twice.
 //   webRelease(run)       frees the run (after webFinish or the end).
+//   webSeekTo(run, tick)  the viewer's seek to a tick, carried out at the run's next pass as
+//                         a seek from the page's controls is: on video mode's frame grid.
+//   webFrameOnGrid(run)   the video frame the canvas shows when it lies on that grid (after a
+//                         seek), else -1.
+//
+// Seeks in playback restore the show from the seek index a worker builds beside it (WebSeek.cpp).
 //
 // In video mode every frame goes to the page's Module.onFrame24(frame24, index, ticks) with
 // the 640 x 480 x 3 bytes demo-render digests.
@@ -19,7 +25,9 @@
 #include "engine/TickCount.h"
 #include "graphics/Handles.h"
 #include "media/FrameSink.h"
+#include "web/PageCommands.h"
 #include "web/WebMusic.h"
+#include "web/WebSeek.h"
 
 #include <emscripten.h>
 
@@ -37,7 +45,9 @@ EM_JS(void, frameToPage, (const uint8_t* frame24, int index, int ticks), {
 });
 // clang-format on
 
-// The page's clock (the audio context's when music plays) as the millisecond counter.
+// The page's clock (the audio context's when music plays) as the millisecond counter. Cutting
+// it to whole milliseconds delays no frame: the frame slots lie on a grid of whole
+// milliseconds, and the count reaches a slot's end exactly when the clock does.
 uint32_t pageTickCount() {
     const double ms = pageClockMs();
     return static_cast<uint32_t>(static_cast<uint64_t>(ms < 0 ? 0 : ms));
@@ -72,6 +82,7 @@ EMSCRIPTEN_KEEPALIVE Run* webOpen(const char* commandLine) {
     platform.videoSink = [](const ExportOptions&, uint8_t* frame24, uint32_t*, const Show&) {
         return new PageFrameSink(frame24);
     };
+    platform.showSeeker = makePageSeeker;
     Run* run = new Run(platform);
     if (run->open(commandLine)) return run;
     run->close();
@@ -122,6 +133,12 @@ EMSCRIPTEN_KEEPALIVE long webFrameIndex(Run* run) {
 }
 EMSCRIPTEN_KEEPALIVE int webScene(Run* run) {
     return run != nullptr && run->show() != nullptr ? run->show()->sceneIndex : -1;
+}
+EMSCRIPTEN_KEEPALIVE void webSeekTo(Run* run, int ticks) {
+    if (run != nullptr && !run->ended()) queueViewerCommand({ViewerCommand::SeekTo, ticks});
+}
+EMSCRIPTEN_KEEPALIVE int webFrameOnGrid(Run* run) {
+    return run != nullptr ? static_cast<int>(run->frameOnGrid()) : -1;
 }
 // 1 while start= steps the frames before the start tick.
 EMSCRIPTEN_KEEPALIVE int webSkipping(Run* run) {

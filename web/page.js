@@ -33,6 +33,9 @@ const startPanel = document.getElementById('start');
 const messagePanel = document.getElementById('message');
 const messageText = document.getElementById('message-text');
 
+// The module and the run, for tests that drive the run as the page's controls do.
+window.demoRun = () => ({module, run});
+
 const page = window.demoPage = {
     phase: 'waiting', // waiting, loading, skipping (start=), running, ended
     frames: 0,
@@ -48,6 +51,7 @@ const page = window.demoPage = {
     firstFrameAt: null, // and at its first frame
     loading: [],        // the loading line's changes: {shown, reason, at}
     preloaded: false,   // the pack and the module are here (fetched before the click)
+    seekIndex: null, // snapshots and bytes kept, refused, built, failed, the worker's figures
 };
 // A line that says the page is waiting (the start, a seek, sound running dry), once a wait
 // has lasted 300 ms.
@@ -156,6 +160,51 @@ async function digestCanvas(index) {
     page.pendingDigests -= 1;
 }
 
+// [SECTION] seek index: built beside the show by a worker running the same module; each
+// snapshot it sends is kept by the module, which seeks from them. A seek restores the nearest
+// snapshot before its frame and steps on from there: the spacing (ms of stepping between
+// snapshots) bounds that stepping, and the index's size grows as it shrinks.
+const seekIndexSpacingMs = 150;
+let stopSeekIndex = () => {};
+function buildSeekIndex(pack) {
+    const index = page.seekIndex = {snapshots: 0, bytes: 0, refused: 0, built: false, failed: false,
+                                    worker: null};
+    const worker = new Worker('seek-worker.js');
+    const end = (failed, figures) => {
+        worker.terminate(); // its memory goes with it
+        stopSeekIndex = () => {};
+        Object.assign(index, {built: !failed, failed, worker: figures});
+    };
+    stopSeekIndex = () => end(true, {});
+    worker.onmessage = (event) => {
+        const message = event.data;
+        if (message.kind !== 'snapshot') {
+            end(message.kind !== 'built', message.figures);
+            return;
+        }
+        // Into the module's memory, where it is kept (the buffer goes back to the worker for
+        // the next one); each snapshot names buffers of the one before, so the first one
+        // refused ends the index.
+        const bytes = new Uint8Array(message.bytes, 0, message.size);
+        const at = module._malloc(bytes.length);
+        if (at) module.HEAPU8.set(bytes, at);
+        const kept = at && module._webSeekIndexAdd(at, bytes.length);
+        module._free(at);
+        worker.postMessage({spare: message.bytes}, [message.bytes]);
+        index.snapshots = module._webSeekIndexSnapshots();
+        index.bytes = module._webSeekIndexBytes();
+        if (!kept) {
+            index.refused += 1;
+            end(true, {});
+        }
+    };
+    worker.onerror = (event) => {
+        console.error(`seek index: ${event.message}`);
+        end(true, {});
+    };
+    worker.postMessage({pack: pack.buffer, spacingMs: seekIndexSpacingMs}, [pack.buffer]);
+}
+
 // [SECTION] the show's loop: one frame per browser callback
 let started = 0;
 function finish() {
@@ -168,6 +217,7 @@ function finish() {
         music.stop();
         page.audioState = music.audio ? music.audio.state : null;
     }
+    stopSeekIndex();
 }
 function step() {
     const result = module._webFrame(run);
@@ -228,6 +278,7 @@ async function begin() {
     }
     page.phase = module._webSkipping(run) ? 'skipping' : 'running';
     schedule();
+    if (!check && pack && typeof Worker !== 'undefined') buildSeekIndex(pack);
 }
 
 // Browsers start sound only after a gesture: the first click anywhere but the file chooser.

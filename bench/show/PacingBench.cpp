@@ -1,7 +1,9 @@
 // The player's frame pacing over the real show in a 640 x 480 window: the CPU share of the
 // process and how exactly each frame slot is kept (the time from the end of one slot to the
-// end of the next, against 32 ms, or 25 ms inside scene 4), for the sleeping wait the program
-// uses or for a busy-wait on the millisecond counter, as the baseline.
+// end of the next, against 32 ms, or 25 ms inside scene 4) and how far the frames fall behind
+// the slots' fixed grid (each frame against the first plus the slots before it), for the
+// sleeping wait the program uses or for a busy-wait on the millisecond counter, as the
+// baseline.
 //
 // usage: pacing_bench PACK SECONDS sleep|spin     (with DISPLAY set, e.g. under Xvfb)
 #include "app/Run.h"
@@ -69,7 +71,9 @@ int main(int argc, char** argv) {
 
     // The slot each frame took: from the moment one frame's drawing began to the next's.
     std::vector<double> slotErrors; // ms, |slot taken - slot length|
-    Clock::time_point lastDrawn;
+    double gridTime = 0;            // ms from the first frame to the end of the last slot
+    double gridLag = 0;             // ms, the most a frame came after its slot's end
+    Clock::time_point firstDrawn, lastDrawn;
     bool drawn = false;
     const double cpuBefore = cpuSeconds();
     const Clock::time_point wallBefore = Clock::now();
@@ -90,6 +94,12 @@ int main(int argc, char** argv) {
             const double taken =
                 std::chrono::duration<double, std::milli>(before - lastDrawn).count();
             slotErrors.push_back(std::fabs(taken - slot));
+            gridTime += slot;
+            const double sinceFirst =
+                std::chrono::duration<double, std::milli>(before - firstDrawn).count();
+            gridLag = std::max(gridLag, sinceFirst - gridTime);
+        } else {
+            firstDrawn = before;
         }
         drawn = true;
         lastDrawn = before;
@@ -98,9 +108,10 @@ int main(int argc, char** argv) {
     const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
     run.close();
     std::printf("%-5s %zu frames in %.1f s: CPU %.2f s = %.1f %% of one core; slot error "
-                "median %.3f ms, 99th percentile %.3f ms, largest %.3f ms\n",
+                "median %.3f ms, 99th percentile %.3f ms, largest %.3f ms; behind the grid at "
+                "most %.3f ms\n",
                 argv[3], slotErrors.size() + 1, wall, cpu, 100.0 * cpu / wall,
                 percentile(slotErrors, 0.5), percentile(slotErrors, 0.99),
-                percentile(slotErrors, 1.0));
+                percentile(slotErrors, 1.0), gridLag);
     return 0;
 }

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -273,6 +274,56 @@ TEST(Runs, PlaybackDrawsOneFramePerSlotAndWaitsForTheRest) {
     EXPECT_EQ(run.step().kind, ::Run::Step::Drawn) << "drawn once the slot is over";
     EXPECT_EQ(run.ticks(), 2) << "the clock advanced by the slot's 32 ms (2.27 ticks)";
     EXPECT_EQ(displayLog.presented, 2) << "two frames shown";
+
+    // Slots on a fixed grid: a frame drawn late does not move the slots after it.
+    fakeNow += 32 + 9; // the slot ended at 1064; the frame comes at 1073
+    EXPECT_EQ(run.step().kind, ::Run::Step::Drawn) << "the late frame";
+    const ::Run::Step next = run.step();
+    ASSERT_EQ(next.kind, ::Run::Step::Wait);
+    EXPECT_EQ(next.since, 1064u) << "the next slot began where the late frame's slot ended";
+    EXPECT_EQ(next.length, 32u);
+    fakeNow = 1096;
+    EXPECT_EQ(run.step().kind, ::Run::Step::Drawn) << "due 32 ms after 1064, not after 1073";
+
+    // A stall of more than a slot: the grid starts afresh from the frame after it, with no
+    // burst of frames to catch up.
+    fakeNow = 1096 + 500;
+    EXPECT_EQ(run.step().kind, ::Run::Step::Drawn) << "the frame after the stall";
+    const ::Run::Step afterStall = run.step();
+    ASSERT_EQ(afterStall.kind, ::Run::Step::Wait) << "then the next waits a whole slot";
+    EXPECT_EQ(afterStall.since, 1596u) << "the grid is anchored where the stall ended";
+    EXPECT_EQ(displayLog.presented, 5) << "five frames shown";
+    setTickSource(nullptr);
+    EXPECT_EQ(run.close(), 0);
+}
+
+// A browser calls back 60 times a second and reads a whole-millisecond clock: each callback
+// draws the frame whose slot has ended. On the slots' grid every slot gets its frame, the
+// program's 31.25 a second, each at most one callback after its slot's end; slots counted
+// from the moment a frame was drawn would give every second callback at best, 30 a second.
+TEST(Runs, PlaybackAtSixtyCallbacksASecondKeepsEverySlot) {
+    TestDisplayPlatform platform;
+    fakeNow = 5000;
+    setTickSource(fakeCounter);
+    RunPlatform pieces;
+    pieces.credits = false;
+    ::Run run(pieces);
+    ASSERT_TRUE(run.open("noaudio end=1500", pack)); // slots of 32 ms throughout
+    std::vector<double> drawnAt;                     // ms since the first frame
+    for (int callback = 0; callback < 600; ++callback) {
+        const double at = callback * 1000.0 / 60.0;
+        fakeNow = 5000 + static_cast<uint32_t>(at);
+        if (run.step().kind == ::Run::Step::Drawn) drawnAt.push_back(at);
+    }
+    EXPECT_GE(drawnAt.size(), 312u) << "31.25 frames a second over 10 s";
+    EXPECT_LE(drawnAt.size(), 313u) << "and no more than a frame per slot";
+    double latest = 0;
+    for (size_t i = 0; i < drawnAt.size(); ++i) {
+        const double late = drawnAt[i] - 32.0 * static_cast<double>(i);
+        ASSERT_GE(late, 0.0) << "frame " << i << " before its slot ended";
+        latest = std::max(latest, late);
+    }
+    EXPECT_LT(latest, 1000.0 / 60.0 + 1.0) << "every frame within a callback of its slot's end";
     setTickSource(nullptr);
     EXPECT_EQ(run.close(), 0);
 }
@@ -344,12 +395,14 @@ MusicPlayer notedMusic() {
 
 // A playback run on the test display and the fake counter, with frames saved to a note.
 struct ViewedRun {
-    explicit ViewedRun(const std::string& words, MusicPlayer music = silentMusic()) {
+    explicit ViewedRun(const std::string& words, MusicPlayer music = silentMusic(),
+                       ShowSeekerMaker seeker = {}) {
         fakeNow = 1000;
         setTickSource(fakeCounter);
         RunPlatform pieces;
         pieces.credits = false;
         pieces.music = music;
+        pieces.showSeeker = std::move(seeker);
         pieces.savePicture = [this](const std::string& path, const uint8_t* frame24, std::string&) {
             savedName = path;
             savedHash = frameHash(frame24);
@@ -375,7 +428,47 @@ struct ViewedRun {
     uint64_t savedHash = 0;
 };
 
+// A seeker with nothing to seek from yet (a page whose index has not sent its first
+// snapshot): it declines every seek, noting what it was asked (the frame the show steps next,
+// the frame sought).
+class DecliningSeeker : public ShowSeeker {
+  public:
+    explicit DecliningSeeker(std::vector<std::pair<int64_t, int64_t>>& asked) : asked(asked) {}
+    bool bringBefore(Show&, int64_t next, int64_t frame) override {
+        asked.emplace_back(next, frame);
+        return false;
+    }
+
+  private:
+    std::vector<std::pair<int64_t, int64_t>>& asked;
+};
+
 } // namespace
+
+TEST(Viewer, SeeksASeekerDeclinesAreSteppedByTheRunItself) {
+    const std::vector<uint64_t> video = framesAlone(600);
+    std::vector<std::pair<int64_t, int64_t>> asked;
+    ViewedRun viewed("noaudio", silentMusic(), [&asked](const Show&, const ShowSeekerUse&) {
+        return std::make_unique<DecliningSeeker>(asked);
+    });
+    ASSERT_TRUE(viewed.opened);
+    ::Run& run = *viewed.run;
+    ASSERT_EQ(viewed.step().kind, ::Run::Step::Drawn) << "the first frame, in real time";
+    ASSERT_EQ(viewed.step({{ViewerCommand::SeekTo, 1200}}).kind, ::Run::Step::Drawn);
+    const int64_t ahead = run.frameOnGrid();
+    EXPECT_TRUE(firstFrameAtOrAfter(ahead, 1200));
+    ASSERT_EQ(asked.size(), 1u) << "the seeker was asked first";
+    EXPECT_EQ(asked[0], std::make_pair(int64_t{-1}, ahead)) << "off the grid, for that frame";
+    ASSERT_LT(ahead, 600);
+    EXPECT_EQ(surfaceHash(run), video[ahead]) << "then the run stepped there itself";
+
+    ASSERT_EQ(viewed.step({{ViewerCommand::SeekTo, 300}}).kind, ::Run::Step::Drawn);
+    const int64_t back = run.frameOnGrid();
+    EXPECT_TRUE(firstFrameAtOrAfter(back, 300));
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1], std::make_pair(ahead + 1, back)) << "from the frame after the last";
+    EXPECT_EQ(surfaceHash(run), video[back]) << "back, from a new show of its own";
+}
 
 TEST(Viewer, SeeksAndFrameStepsShowExactlyVideoModesFramesOnItsGrid) {
     const std::vector<uint64_t> video = framesAlone(5462); // into scene 1

@@ -1,10 +1,12 @@
 // Snapshots and seeking: the video frame clock's readings and grid, saving and restoring a
-// show (its canvases, its compressed buffers, the buffers shared between snapshots), and on the
-// generated pack, shows restored from snapshots and seeks through the index against one show
-// stepped from its start without stopping.
+// show (its canvases, its compressed buffers, the buffers shared between snapshots), snapshots
+// as bytes and the store they are kept in, and on the generated pack, the index's builder step
+// by step, shows restored from snapshots and seeks through the index against one show stepped
+// from its start without stopping.
 #include "app/MainLoop.h"
 #include "app/Run.h"
 #include "app/SeekIndex.h"
+#include "app/SeekIndexBuilder.h"
 #include "app/ShowClock.h"
 #include "app/ShowSnapshot.h"
 #include "storage/FileServer.h"
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <random>
 #include <set>
 #include <stdexcept>
@@ -198,6 +201,130 @@ TEST(SnapshotWriter, StoresOnlyTheBuffersChangedSinceItsLastSnapshot) {
                              show->pictures.imageBuffers[dovari1], bufferBytes));
 }
 
+TEST(SnapshotStore, KeepsSnapshotsInFrameOrderAndFindsTheNearestBefore) {
+    auto show = std::make_unique<Show>();
+    SnapshotWriter writer;
+    SnapshotStore store;
+    EXPECT_EQ(store.nearest(5), nullptr) << "nothing to seek from yet";
+    for (const int64_t frame : {0, 10, 20}) {
+        show->pictures.effectBuffer[frame] = 1; // one buffer changes between snapshots
+        store.add(writer.take(*show, frame));
+    }
+    EXPECT_EQ(store.storedBytes(), writer.storedBytes() + 3 * sizeof(ShowSnapshot))
+        << "each shared buffer counted once, as the writer stored it";
+    const std::pair<int64_t, int64_t> nearest[] = {{-3, 0},  {0, 0},   {9, 0},    {10, 10},
+                                                   {19, 10}, {20, 20}, {5000, 20}};
+    for (const auto& [frame, found] : nearest)
+        EXPECT_EQ(store.nearest(frame)->frame, found) << "the snapshot nearest before " << frame;
+
+    ShowSnapshot again = writer.take(*show, 20);
+    EXPECT_THROW(store.add(again), std::invalid_argument) << "a frame already kept";
+    again.frame = 30;
+    again.buffers[4] = nullptr;
+    EXPECT_THROW(store.add(again), std::invalid_argument) << "a snapshot missing a buffer";
+    EXPECT_EQ(store.frames(), (std::vector<int64_t>{0, 10, 20})) << "neither was kept";
+}
+
+TEST(SnapshotBytes, CarryASnapshotWithItsSharedBuffersOnce) {
+    auto show = std::make_unique<Show>();
+    for (int number = 0; number < showBufferCount; ++number)
+        fillNoise(showBuffer(show->pictures, number), 242 * 2560, 30 + number);
+    show->sceneIndex = 6;
+    show->sceneState.canvas7 = show->pictures.imageBuffers[3];
+    show->effects.noiseBloom.bloomCount = 777;
+    for (int i = 0; i < 5; ++i)
+        show->random.nextRandom();
+    SnapshotWriter writer;
+    const ShowSnapshot first = writer.take(*show, 100);
+    show->pictures.effectBuffer[1234] ^= 0x55;
+    show->effects.pixelCrawl.crawlBlendOn = true;
+    const ShowSnapshot second = writer.take(*show, 140);
+
+    const std::vector<uint8_t> firstBytes = encodeSnapshot(first, nullptr);
+    const std::vector<uint8_t> secondBytes = encodeSnapshot(second, &first);
+    EXPECT_LT(secondBytes.size() * 4, firstBytes.size())
+        << "one changed buffer of 18 travels with the second";
+
+    const ShowSnapshot firstBack = decodeSnapshot(firstBytes.data(), firstBytes.size(), nullptr);
+    const ShowSnapshot secondBack =
+        decodeSnapshot(secondBytes.data(), secondBytes.size(), &firstBack);
+    EXPECT_EQ(firstBack.frame, 100);
+    EXPECT_EQ(secondBack.frame, 140);
+    for (int number = 0; number < showBufferCount; ++number)
+        EXPECT_EQ(secondBack.buffers[number] == firstBack.buffers[number], number != 0)
+            << "buffer " << number << (number != 0 ? " kept once, shared" : " sent anew");
+
+    auto restored = std::make_unique<Show>();
+    auto expected = std::make_unique<Show>();
+    for (const auto& [sent, back] :
+         {std::pair(&first, &firstBack), std::pair(&second, &secondBack)}) {
+        restoreSnapshot(*sent, *expected);
+        restoreSnapshot(*back, *restored);
+        for (int number = 0; number < showBufferCount; ++number)
+            ASSERT_EQ(0, std::memcmp(showBuffer(restored->pictures, number),
+                                     showBuffer(expected->pictures, number), bufferBytes))
+                << "buffer " << number << " of the snapshot of frame " << sent->frame;
+        EXPECT_EQ(restored->sceneIndex, 6);
+        EXPECT_EQ(restored->sceneState.canvas7, restored->pictures.imageBuffers[3])
+            << "the canvas points into the restored show";
+        EXPECT_EQ(restored->effects.noiseBloom.bloomCount, 777);
+        EXPECT_EQ(restored->effects.pixelCrawl.crawlBlendOn, sent == &second);
+        EXPECT_EQ(restored->random.nextRandom(), expected->random.nextRandom())
+            << "the random sequence goes on where it was";
+    }
+}
+
+TEST(SnapshotBytes, DamagedOrMisplacedBytesAreRefused) {
+    auto show = std::make_unique<Show>();
+    fillNoise(show->pictures.effectBuffer, 242 * 2560, 7);
+    SnapshotWriter writer;
+    const ShowSnapshot first = writer.take(*show, 0);
+    show->pictures.effectBuffer[0] ^= 1;
+    const ShowSnapshot second = writer.take(*show, 31);
+    const std::vector<uint8_t> good = encodeSnapshot(first, nullptr);
+    const std::vector<uint8_t> shared = encodeSnapshot(second, &first);
+    const auto refused = [](const std::vector<uint8_t>& bytes, const ShowSnapshot* previous) {
+        try {
+            decodeSnapshot(bytes.data(), bytes.size(), previous);
+        } catch (const std::invalid_argument&) {
+            return true;
+        }
+        return false;
+    };
+
+    for (const size_t cut :
+         {size_t{0}, size_t{3}, size_t{16}, sizeof(ShowState), good.size() / 2, good.size() - 1})
+        EXPECT_TRUE(refused(std::vector<uint8_t>(good.begin(), good.begin() + cut), nullptr))
+            << "cut after " << cut << " bytes";
+    std::vector<uint8_t> longer(good);
+    longer.push_back(0);
+    EXPECT_TRUE(refused(longer, nullptr)) << "a byte too many";
+    std::vector<uint8_t> otherKind(good);
+    otherKind[0] ^= 0xFF;
+    EXPECT_TRUE(refused(otherKind, nullptr)) << "not a snapshot's first bytes";
+    EXPECT_TRUE(refused(shared, nullptr)) << "shared buffers with nothing to share them with";
+
+    // A state out of range, a bool that is neither, a buffer of the wrong size.
+    ShowSnapshot outOfRange = first;
+    outOfRange.state.sceneIndex = sceneCount + 1;
+    EXPECT_TRUE(refused(encodeSnapshot(outOfRange, nullptr), nullptr)) << "scene index 10";
+    outOfRange = first;
+    outOfRange.state.canvas8 = showBufferCount;
+    EXPECT_TRUE(refused(encodeSnapshot(outOfRange, nullptr), nullptr)) << "a canvas past the last";
+    std::vector<uint8_t> notBool(good);
+    const ShowState& state = first.state;
+    const size_t boolAt =
+        16 + static_cast<size_t>(reinterpret_cast<const uint8_t*>(&state.scene.canvasSaved) -
+                                 reinterpret_cast<const uint8_t*>(&state));
+    notBool[boolAt] = 7;
+    EXPECT_TRUE(refused(notBool, nullptr)) << "a bool holding 7";
+    const std::vector<uint8_t> anyBytes(100, 0x5A);
+    EXPECT_THROW(PackedBuffer(242, anyBytes), std::invalid_argument)
+        << "bytes that are not a compressed buffer";
+    EXPECT_THROW(PackedBuffer(100, first.buffers[0]->storedBytes()), std::invalid_argument)
+        << "rows that no buffer is stored with";
+}
+
 TEST(ShowSnapshot, IsAValueTheShowCanGoBackTo) {
     auto show = std::make_unique<Show>();
     fillNoise(show->pictures.effectBuffer, 242 * 2560, 3);
@@ -374,6 +501,81 @@ TEST(OnGeneratedPack, SeeksLandOnTheFramesOfTheShowThatNeverStopped) {
     const std::vector<int64_t> handOns = handOnFrames();
     EXPECT_GT(perThousandFrames(handOns[6], handOns[8]), 2 * perThousandFrames(0, handOns[0]))
         << "snapshots per 1,000 frames in scenes 7-8 against scene 0";
+}
+
+// A clock on which every stepped frame costs 5 ms: it moves 5 ms on at each reading, and the
+// builder reads it before and after each frame.
+double fiveMsPerFrame() {
+    static double now = 0;
+    now += 5;
+    return now;
+}
+
+TEST(OnGeneratedPack, BuilderStepByStepSpacesSnapshotsByStepping) {
+    SeekIndexOptions options;
+    options.spacingMs = 60;
+    SeekIndexBuilder builder(preparedShow(), options, fiveMsPerFrame);
+    std::vector<int64_t> frames;
+    std::vector<std::vector<uint8_t>> sent; // as the page's worker sends them
+    std::optional<ShowSnapshot> previous;
+    int calls = 0;
+    while (builder.framesStepped() < 100) {
+        std::optional<ShowSnapshot> snapshot = builder.next();
+        ++calls;
+        if (!snapshot) continue;
+        frames.push_back(snapshot->frame);
+        sent.push_back(encodeSnapshot(*snapshot, previous ? &*previous : nullptr));
+        previous = std::move(snapshot);
+    }
+    EXPECT_EQ(frames, (std::vector<int64_t>{0, 12, 24, 36, 48, 60, 72, 84, 96}))
+        << "the first snapshot at once, then one per 60 ms of stepping: 12 frames of 5 ms";
+    EXPECT_EQ(calls, 100 + 9) << "each call steps a frame or takes a snapshot";
+    EXPECT_FALSE(builder.finished());
+
+    // Kept elsewhere from their bytes, the snapshots bring a show to any frame exactly.
+    SnapshotStore store;
+    for (const std::vector<uint8_t>& bytes : sent)
+        store.add(decodeSnapshot(bytes.data(), bytes.size(), store.last()));
+    EXPECT_EQ(store.storedBytes(), builder.storedBytes() + frames.size() * sizeof(ShowSnapshot))
+        << "the buffers shared by the builder are kept once";
+    const ContinuousShow& continuous = continuousShow();
+    auto show = std::make_unique<Show>();
+    int64_t next = -1;
+    for (const int64_t frame : {50, 95, 13, 14, 0, 60}) {
+        bringShowBefore(*show, next, frame, *store.nearest(frame));
+        show->step(videoFrameTime(frame), noTarget);
+        next = frame + 1;
+        EXPECT_EQ(pictureHash(show->pictures.effectBuffer), continuous.hashes[frame])
+            << "frame " << frame << " from the kept snapshots";
+    }
+}
+
+// A wall clock on which every frame takes 1 ms and every tenth 40 ms more, the thread having
+// waited for a processor meanwhile; the builder reads it before and after each frame.
+int wallReadings = 0;
+double burstyWallClock() {
+    static double now = 0;
+    if (wallReadings % 2 == 1) now += (wallReadings / 2) % 10 == 9 ? 41 : 1;
+    ++wallReadings;
+    return now;
+}
+
+TEST(OnGeneratedPack, BuilderOnAWallClockLeavesOutTheTimeSpentWaiting) {
+    const auto secondSnapshot = [](bool wallClock) {
+        wallReadings = 0;
+        SeekIndexOptions options;
+        options.spacingMs = 30;
+        options.wallClock = wallClock;
+        SeekIndexBuilder builder(preparedShow(), options, burstyWallClock);
+        std::vector<int64_t> frames;
+        while (frames.size() < 2 && builder.framesStepped() < 200)
+            if (std::optional<ShowSnapshot> snapshot = builder.next())
+                frames.push_back(snapshot->frame);
+        return frames.size() == 2 ? frames[1] : int64_t{-1};
+    };
+    EXPECT_EQ(secondSnapshot(false), 10) << "a processor clock counts the waits: 9 + 41 ms";
+    EXPECT_EQ(secondSnapshot(true), 28)
+        << "a wall clock's bursts count as twice the median frame: 10 frames are 11 ms";
 }
 
 TEST(OnGeneratedPack, IndexDroppedWhileBuildingStopsItsBuilder) {

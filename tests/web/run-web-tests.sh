@@ -8,8 +8,10 @@
 #     seeks, and within a step of the program's own decode;
 #   - headless Chromium loads the page from a 127.0.0.1 server: 300 frames of check mode and a
 #     frame mid-show read back from the canvas equal demo-render's, 5 s of playback with the
-#     audio context running, the credits after ?end=355. A screenshot mid-show is left in
-#     build-web/screenshot.png.
+#     audio context running, 10 s at 60 callbacks a second on the frame slots' grid, the credits
+#     after ?end=355. A screenshot mid-show is left in build-web/screenshot.png;
+#   - seeking in the page: the seek index built by its worker, seeks landing on demo-render's
+#     frames, their time, the renderer's resident memory;
 #   - the page with the whole soundtrack on an emulated 25 Mbit/s link (tests/web/
 #     page-audio-test.js): the first frame within a second of the click, the renderer's memory,
 #     the clock following the samples, pause, seeks, the loading line, damaged soundtracks.
@@ -152,6 +154,8 @@ for _ in range(100):
 PY
 NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-test.js "http://127.0.0.1:$port" \
     "$out/native.sha256" "$out/screenshot.png" || fail "page tests"
+NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-seek-test.js "http://127.0.0.1:$port" \
+    "$out/native.sha256" || fail "page seek tests"
 
 echo "=== web: the streamed soundtrack in headless Chromium"
 audio_site="$out/audio-site"
