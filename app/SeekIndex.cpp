@@ -97,7 +97,7 @@ std::vector<int64_t> SeekIndex::snapshotFrames() const {
 
 std::vector<ShowSnapshot> SeekIndex::snapshotsMade() const {
     std::lock_guard<std::mutex> guard(lock);
-    return snapshots;
+    return store.all();
 }
 
 ShowSnapshot SeekIndex::nearest(int64_t frame) const {

@@ -87,6 +87,8 @@ class SnapshotStore {
     size_t storedBytes() const { return packed + snapshots.size() * sizeof(ShowSnapshot); }
     // The frames of the snapshots, ascending.
     std::vector<int64_t> frames() const;
+    // The snapshots, by frame, ascending.
+    const std::vector<ShowSnapshot>& all() const { return snapshots; }
 
   private:
     std::vector<ShowSnapshot> snapshots; // by frame, ascending
