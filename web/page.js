@@ -2,6 +2,8 @@
 // boxes and credits on the page, and the address words:
 //   ?end=N      ends the show at tick N (as the program's end=N)
 //   ?start=N    skips to tick N before the music starts (as the player's start=N)
+//   ?t=SECONDS  (or #t=SECONDS) the same from that second, as video sites' links (90, 90.5,
+//               1m30s); start= wins when both are given
 //   ?check=1    video mode's fixed 31-frames-per-second schedule, silent, as fast as the
 //               browser allows (one frame per callback); ?capture=I,J,... digests the canvas
 //               after those frames (SHA-256 of the 640 x 480 blue-green-red bytes)
@@ -22,6 +24,21 @@ function tickWords(name) {
         console.error(`${name}=${value} is not a tick count; ignored`);
         return false;
     }).map((value) => `${name}=${value}`);
+}
+// ?t= or #t= as start= at that second's tick (71 a second): 90, 90.5, 1m30s, 1h2m3s.
+function momentWords() {
+    const value = params.get('t') ?? new URLSearchParams(location.hash.slice(1)).get('t');
+    if (value === null || params.has('start')) return [];
+    let seconds = NaN;
+    const parts = /^(?:(\d+)h)?(?:(\d+)m)?(?:(\d+(?:\.\d+)?)s?)?$/.exec(value);
+    if (value !== '' && parts)
+        seconds = Number(parts[1] || 0) * 3600 + Number(parts[2] || 0) * 60 + Number(parts[3] || 0);
+    if (!Number.isFinite(seconds)) {
+        console.error(`t=${value} is not a time in seconds; ignored`);
+        return [];
+    }
+    const ticks = Math.round(seconds * 71);
+    return ticks > 0 ? [`start=${ticks}`] : [];
 }
 const captures = new Set((params.get('capture') || '').split(',').filter((s) => /^[0-9]+$/.test(s))
                              .map(Number));
@@ -46,14 +63,16 @@ const page = window.demoPage = {
     pendingDigests: 0,
 };
 
-// The largest whole multiple of 640 x 480 device pixels the window holds (smaller windows get
-// the fitted size).
+// The largest whole multiple of 640 x 480 device pixels the window holds; a window smaller than
+// 640 x 480 of its own pixels (a phone) gets the fitted size.
 function fitCanvas() {
     const ratio = window.devicePixelRatio || 1;
+    const small = innerWidth < width || innerHeight < height;
     const fit = Math.min(innerWidth * ratio / width, innerHeight * ratio / height);
-    const k = fit >= 1 ? Math.floor(fit) : fit;
+    const k = fit >= 1 && !small ? Math.floor(fit) : fit;
     canvas.style.width = `${width * k / ratio}px`;
     canvas.style.height = `${height * k / ratio}px`;
+    canvas.classList.toggle('fitted', k !== Math.floor(k));
 }
 addEventListener('resize', fitCanvas);
 fitCanvas();
@@ -207,10 +226,11 @@ async function begin() {
     module = await createDemo({
         showFrame, showMessage, seekMusic, startMusic, stopMusic, clockMs,
         quitRequested: () => quit,
+        ...(window.demoControls ? window.demoControls.hooks : {}), // takeCommands, showTimeline
     });
     if (pack) module.FS.writeFile('_.dat', pack);
     const words = [check ? 'video' : '', soundOff ? 'noaudio' : '', ...tickWords('end'),
-                   ...(check ? [] : tickWords('start'))].filter(Boolean).join(' ');
+                   ...(check ? [] : [...tickWords('start'), ...momentWords()])].filter(Boolean).join(' ');
     started = performance.now();
     run = module.ccall('webOpen', 'number', ['string'], [words]);
     if (!run) {
