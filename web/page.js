@@ -64,11 +64,13 @@ const page = window.demoPage = {
 };
 
 // The largest whole multiple of 640 x 480 device pixels the window holds; a window smaller than
-// 640 x 480 of its own pixels (a phone) gets the fitted size.
+// 640 x 480 of its own pixels (a phone) gets the fitted size. (The root's client size: a phone
+// widens innerWidth to whatever overflows.)
 function fitCanvas() {
     const ratio = window.devicePixelRatio || 1;
-    const small = innerWidth < width || innerHeight < height;
-    const fit = Math.min(innerWidth * ratio / width, innerHeight * ratio / height);
+    const w = document.documentElement.clientWidth, h = document.documentElement.clientHeight;
+    const small = w < width || h < height;
+    const fit = Math.min(w * ratio / width, h * ratio / height);
     const k = fit >= 1 && !small ? Math.floor(fit) : fit;
     canvas.style.width = `${width * k / ratio}px`;
     canvas.style.height = `${height * k / ratio}px`;
