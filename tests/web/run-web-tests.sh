@@ -6,7 +6,10 @@
 #   - headless Chromium loads the page from a 127.0.0.1 server: 300 frames of check mode and a
 #     frame mid-show read back from the canvas equal demo-render's, 5 s of playback with the
 #     audio context running, the credits after ?end=355. A screenshot mid-show is left in
-#     build-web/screenshot.png.
+#     build-web/screenshot.png;
+#   - the page's controls: keys, frame steps, timeline clicks and ?t= land on demo-render's
+#     frames, a phone's layout, the poster and favicon (page-controls-test.js);
+#   - the site's .br and .gz copies decompress to the files beside them.
 # Builds with tools/build-web.sh and installs what is missing (npm, puppeteer-core, chromium);
 # any step that cannot run fails the script.
 set -euo pipefail
@@ -64,12 +67,19 @@ fi
 echo "=== web: the whole show under node against demo-render"
 site="$out/test-site"
 rm -rf "$site" && mkdir -p "$site"
-cp "$out"/site/index.html "$out"/site/page.* "$out"/site/demo.* "$site/"
+find "$out/site" -maxdepth 1 -type f ! -name _.dat ! -name velmorin.mp3 ! -name poster.jpg \
+    -exec cp {} "$site/" \;
 "$build/make-assets" --seconds 30 "$site" >/dev/null
-"$build/demo-render" --pack "$site/_.dat" --sha256 >"$out/native.sha256" 2>"$out/native.log" &
+# The poster from this pack, as the site's build makes it: a frame of the whole-show render.
+poster_frame=6500
+rm -rf "$out/poster-frame" && mkdir -p "$out/poster-frame"
+"$build/demo-render" --pack "$site/_.dat" --sha256 --dump "$out/poster-frame" --at "$poster_frame" \
+    >"$out/native.sha256" 2>"$out/native.log" &
 native=$!
 node web/render-node.js "$out/wasm" "$site/_.dat" >"$out/node.sha256" 2>"$out/node.log" || true
 wait "$native" || fail "demo-render failed"
+ffmpeg -loglevel error -y -i "$out/poster-frame/frame$poster_frame.ppm" -q:v 5 -pix_fmt yuvj422p \
+    "$site/poster.jpg" || fail "no poster from demo-render's frame $poster_frame"
 frames=$(wc -l <"$out/native.sha256")
 if [ "$frames" -gt 27000 ] && cmp -s "$out/native.sha256" "$out/node.sha256"; then
     echo "ok: all $frames frame digests equal ($(tail -n 1 "$out/node.log"))"
@@ -98,6 +108,28 @@ else
     echo "no reference pack beside the checkout: the reference show is not rendered"
 fi
 
+echo "=== web: the site's compressed copies"
+copies=0 wrong=0
+for file in index.html page.js controls.js page.css demo.js demo.wasm; do
+    for kind in br gz; do
+        [ -f "$out/site/$file.$kind" ] || { fail "no $file.$kind in the site"; wrong=1; }
+    done
+done
+for copy in "$out"/site/*.br "$out"/site/*.gz; do
+    [ -f "$copy" ] || continue
+    case "$copy" in
+    *.br) decompress=(brotli -d -c) ;;
+    *) decompress=(gzip -d -c) ;;
+    esac
+    if "${decompress[@]}" "$copy" | cmp -s - "${copy%.*}"; then
+        copies=$((copies + 1))
+    else
+        fail "$copy does not decompress to $(basename "${copy%.*}")"
+        wrong=1
+    fi
+done
+[ "$wrong" -eq 0 ] && echo "ok: $copies .br and .gz copies decompress to the files beside them"
+
 echo "=== web: the page in headless Chromium"
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port" >"$out/http.log" 2>&1 &
@@ -114,6 +146,8 @@ for _ in range(100):
 PY
 NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-test.js "http://127.0.0.1:$port" \
     "$out/native.sha256" "$out/screenshot.png" || fail "page tests"
+NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-controls-test.js \
+    "http://127.0.0.1:$port" "$out/native.sha256" || fail "page controls tests"
 
 [ "$status" -eq 0 ] && echo "=== web tests passed" || echo "=== web tests FAILED"
 exit "$status"
