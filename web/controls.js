@@ -9,8 +9,8 @@
 // frame demo-render draws there. page.js passes `hooks` to the module.
 //
 // Keys: Space and k pause and play; Left and Right 5 s; j and l 10 s; 0 to 9 tenths of the
-// show; . and , a frame forward and back while paused; f full screen; m mute; Escape ends the
-// show (page.js). window.demoControls.state holds what tests look at.
+// show; Home the start; Page Up and Page Down the scene before and after; . and , a frame
+// forward and back while paused; f full screen; m mute; Escape ends the show (page.js). window.demoControls.state holds what tests look at.
 'use strict';
 (function () {
 const params = new URLSearchParams(location.search);
@@ -264,6 +264,10 @@ addEventListener('keydown', (event) => {
         send('seekBy', seekKeys[key]);
     } else if (/^[0-9]$/.test(key) && state.timeline) {
         send('seekTo', Math.round(state.timeline.lengthTicks * Number(key) / 10));
+    } else if (key === 'Home') {
+        send('seekTo', 0);
+    } else if (key === 'PageUp' || key === 'PageDown') {
+        send('sceneBy', key === 'PageUp' ? -1 : 1);
     } else if (key === '.' || key === ',') {
         send('step', key === '.' ? 1 : -1);
     } else if (key === 'm') {

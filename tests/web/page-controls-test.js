@@ -82,7 +82,8 @@ async function startPlaying(page) {
                                {timeout: 60000});
 }
 
-// Space (which also starts the show from the poster), Right, j, . and , and a number key.
+// Space (which also starts the show from the poster), Right, . and , a number key, j, Page Down,
+// Home, k and Escape.
 async function keys(browser) {
     const page = await openPage(browser, '?noaudio');
     await page.keyboard.press('Space');
@@ -134,12 +135,21 @@ async function keys(browser) {
     await onGrid(page, 'j');
     check(j.timeline.paused, 'the show stays paused through the seeks');
 
+    await page.keyboard.press('PageDown');
+    const scene = await movedFrom(page, j.timeline.ticks);
+    check(scene.timeline.scene === 2 && scene.timeline.ticks >= 12500 && scene.timeline.ticks <= 12505,
+          `Page Down goes to the second scene's first frame (scene ${scene.timeline.scene}, tick ${scene.timeline.ticks})`);
+    await onGrid(page, 'Page Down');
+    await page.keyboard.press('Home');
+    const home = await movedFrom(page, scene.timeline.ticks);
+    check(home.timeline.ticks === 0, `Home goes to the start (tick ${home.timeline.ticks})`);
+
     await page.keyboard.press('k');
     await page.waitForFunction(() => !demoControls.state.timeline.paused, {timeout: 10000});
     await sleep(1000);
     const playing = await pageState(page);
-    check(playing.ticks >= j.ticks + 40 && playing.ticks <= j.ticks + 110,
-          `k plays on from there (${playing.ticks - j.ticks} ticks in 1 s)`);
+    check(playing.ticks >= home.ticks + 40 && playing.ticks <= home.ticks + 110,
+          `k plays on from there (${playing.ticks - home.ticks} ticks in 1 s)`);
     await page.keyboard.press('Escape');
     await page.waitForFunction(() => demoPage.phase === 'ended', {timeout: 10000});
     const credits = await page.evaluate(() => demoPage.credits);
