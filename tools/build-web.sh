@@ -123,7 +123,7 @@ assemble_site() {
         "$out/wasm/demo.wasm" "$site/"
     if [ -n "${SITE_URL:-}" ]; then
         local url="${SITE_URL%/}"
-        if ! [[ "$url" =~ ^https?://[A-Za-z0-9._~:/?#@!$\'()*+,\;=%-]+$ ]] || [[ "$url" == *"|"* ]]; then
+        if ! [[ "$url" =~ ^https?://[A-Za-z0-9._~:/?#@!$\'()*+,\;=%-]+$ ]]; then
             echo "build-web: SITE_URL=$SITE_URL is not an http(s) address" >&2
             return 1
         fi

@@ -257,6 +257,54 @@ async function moments(browser) {
     await again.close();
 }
 
+// With the music: m reaches the run's music and back; f takes the whole screen with the
+// whole-number enlargement kept, and gives it back; the system's media controls know the show.
+async function muteAndFullScreen(browser) {
+    const page = await openPage(browser, '');
+    const notes = [];
+    page.on('console', (m) => notes.push(m.text()));
+    await startPlaying(page);
+    check(await page.$eval('#mute', (b) => !b.classList.contains('hidden')),
+          'the mute button is there with the music');
+    await page.keyboard.press('m');
+    await page.waitForFunction(() => document.getElementById('mute').getAttribute('aria-label')
+                                         .startsWith('Sound on'), {timeout: 5000});
+    await sleep(300);
+    check(notes.includes('sound muted'), 'm mutes the run\'s music');
+    await page.click('#mute');
+    await sleep(300);
+    check(notes.includes('sound on'), 'the mute button lets it be heard again');
+
+    await page.keyboard.press('f');
+    await page.waitForFunction(() => document.fullscreenElement !== null, {timeout: 5000})
+        .catch(() => {});
+    const full = await page.evaluate(() => ({
+        on: document.fullscreenElement !== null,
+        width: parseFloat(document.getElementById('screen').style.width),
+        label: document.getElementById('fullscreen').getAttribute('aria-label'),
+    }));
+    check(full.on && full.label.startsWith('Leave'), 'f takes the whole screen');
+    check(full.width > 0 && full.width % 640 === 0,
+          `full screen keeps the whole-number enlargement (${full.width} px wide)`);
+    await page.keyboard.press('f');
+    await page.waitForFunction(() => document.fullscreenElement === null, {timeout: 5000})
+        .catch(() => {});
+    check(await page.evaluate(() => document.fullscreenElement === null), 'f again gives it back');
+
+    const session = await page.evaluate(() => ({
+        title: navigator.mediaSession.metadata && navigator.mediaSession.metadata.title,
+        state: navigator.mediaSession.playbackState,
+    }));
+    check(session.title === 'demo' && session.state === 'playing',
+          `the Media Session names the show and says it plays (${JSON.stringify(session)})`);
+    await page.keyboard.press('k');
+    await page.waitForFunction(() => navigator.mediaSession.playbackState === 'paused',
+                               {timeout: 5000}).catch(() => {});
+    check(await page.evaluate(() => navigator.mediaSession.playbackState) === 'paused',
+          'and that it is paused');
+    await page.close();
+}
+
 // A phone: the picture fits the width, a tap starts the show, a tap shows the bar.
 async function phone(browser) {
     const page = await openPage(browser, '?noaudio',
@@ -325,6 +373,7 @@ async function siteFiles(browser) {
         await keys(browser);
         await timeline(browser);
         await moments(browser);
+        await muteAndFullScreen(browser);
         await phone(browser);
     } catch (error) {
         check(false, `the controls test ran to its end (${error.message})`);
