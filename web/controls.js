@@ -85,18 +85,21 @@ function reveal() {
     clearTimeout(hideTimer);
     hideTimer = setTimeout(fade, hideAfterMs);
 }
-function fade() {
+function hide() {
     clearTimeout(hideTimer);
-    const paused = state.timeline && state.timeline.paused;
-    if (paused || dragging || !running()) return;
     document.body.classList.add('idle');
     state.visible = false;
     linkNote.classList.add('hidden');
 }
-addEventListener('mousemove', reveal);
+function fade() {
+    const paused = state.timeline && state.timeline.paused;
+    if (!paused && !dragging && running()) hide();
+}
+// A mouse's movement (a touch screen's taps would come as movements too).
+addEventListener('pointermove', (event) => { if (event.pointerType === 'mouse') reveal(); });
 
 // [SECTION] what the module reports
-let shownSecond = -1, lastPositionState = 0;
+let shownSecond = -1, shownPaused = null, lastPositionState = 0;
 function showTimeline(report) {
     const first = state.timeline === null;
     state.timeline = report;
@@ -113,9 +116,12 @@ function showTimeline(report) {
     }
     if (report.reveal) reveal();
     if (!dragging) showPosition(report.ticks);
-    playButton.innerHTML = report.paused ? icons.play : icons.pause;
-    playButton.setAttribute('aria-label', report.paused ? 'Play (k)' : 'Pause (k)');
-    if (report.paused) reveal();
+    if (report.paused !== shownPaused) {
+        shownPaused = report.paused;
+        playButton.innerHTML = report.paused ? icons.play : icons.pause;
+        playButton.setAttribute('aria-label', report.paused ? 'Play (k)' : 'Pause (k)');
+        if (report.paused) reveal();
+    }
     updateMediaSession(report);
 }
 function showPosition(ticks) {
@@ -232,11 +238,7 @@ canvas.addEventListener('pointerup', (event) => {
     if (event.pointerType === 'mouse') {
         send('pause');
     } else if (state.visible) {
-        fade();
-        if (!(state.timeline && state.timeline.paused)) return;
-        // Paused, the bar stays: hide it anyway on the viewer's tap.
-        document.body.classList.add('idle');
-        state.visible = false;
+        hide(); // even while paused: the viewer asked
     } else {
         reveal();
     }

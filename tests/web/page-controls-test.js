@@ -241,7 +241,7 @@ async function moments(browser) {
     await page.mouse.move(700, 500);
     await page.mouse.move(705, 505);
     await page.click('#copy-link');
-    await page.waitForFunction(() => demoControls.state.lastLink !== null, {timeout: 5000});
+    await page.waitForFunction(() => demoControls.state.linkCopied !== null, {timeout: 5000});
     const link = await page.evaluate(() => demoControls.state.lastLink);
     const second = Math.floor(ticks / 71);
     check(link === `${baseUrl}/index.html?t=${second}`, `the link at this moment is ?t=${second} (${link})`);
@@ -332,6 +332,9 @@ async function phone(browser) {
     }));
     check(bar.x >= 0 && bar.x + bar.width <= 390 && Math.max(...buttons) <= 390,
           `the bar and its buttons fit the width (${Math.max(...buttons).toFixed(0)} px)`);
+    await page.tap('#screen');
+    check(await page.evaluate(() => document.body.classList.contains('idle')),
+          'another tap hides it');
     await page.close();
 }
 
