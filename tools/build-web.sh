@@ -117,8 +117,8 @@ precompress() {
 # The folder any static web server can serve: the page, the module and, when found, the assets.
 assemble_site() {
     local site="$out/site"
+    rm -rf "$site" # nothing stale: every file of it is made here
     mkdir -p "$site"
-    rm -f "$site"/*.br "$site"/*.gz
     cp web/index.html web/page.js web/controls.js web/page.css "$out/wasm/demo.js" \
         "$out/wasm/demo.wasm" "$site/"
     if [ -n "${SITE_URL:-}" ]; then
