@@ -116,17 +116,17 @@ precompress() {
 
 # The folder any static web server can serve: the page, the module and, when found, the assets.
 assemble_site() {
-    local site="$out/site"
+    local site="$out/site" url="${SITE_URL:-}"
+    url="${url%/}"
+    if [ -n "$url" ] && ! [[ "$url" =~ ^https?://[A-Za-z0-9._~:/?#@!$\'()*+,\;=%-]+$ ]]; then
+        echo "build-web: SITE_URL=$SITE_URL is not an http(s) address" >&2
+        return 1
+    fi
     rm -rf "$site" # nothing stale: every file of it is made here
     mkdir -p "$site"
     cp web/index.html web/page.js web/controls.js web/page.css "$out/wasm/demo.js" \
         "$out/wasm/demo.wasm" "$site/"
-    if [ -n "${SITE_URL:-}" ]; then
-        local url="${SITE_URL%/}"
-        if ! [[ "$url" =~ ^https?://[A-Za-z0-9._~:/?#@!$\'()*+,\;=%-]+$ ]]; then
-            echo "build-web: SITE_URL=$SITE_URL is not an http(s) address" >&2
-            return 1
-        fi
+    if [ -n "$url" ]; then
         sed -i -e "s|content=\"poster.jpg\"|content=\"$url/poster.jpg\"|" \
             -e "s|<meta property=\"og:type\"|<meta property=\"og:url\" content=\"$url/\">\n&|" \
             "$site/index.html"
