@@ -99,7 +99,8 @@ make_poster() {
     # The ticks just after the frame: the render stops there.
     "$render" --pack "$pack" --end $((71 * (frame + 1) / 31 + 1)) --dump "$frames" --at "$frame" \
         >/dev/null 2>"$frames/log" || { cat "$frames/log" >&2; rm -rf "$frames"; return 1; }
-    ffmpeg -loglevel error -y -i "$frames/frame$frame.ppm" -q:v 5 -pix_fmt yuvj422p "$poster"
+    ffmpeg -loglevel error -y -i "$frames/frame$frame.ppm" -q:v 5 -pix_fmt yuvj422p "$poster" ||
+        { rm -rf "$frames"; return 1; }
     rm -rf "$frames"
 }
 
@@ -145,6 +146,8 @@ assemble_site() {
     else
         echo "build-web: no pack, so no poster"
     fi
+    # Without a poster the page names none (no request that fails, no preview image).
+    [ -f "$site/poster.jpg" ] || sed -i -e '/id="poster"/d' -e '/og:image/d' "$site/index.html"
     precompress "$site"
     echo "build-web: the page is in $site ($(du -sh --apparent-size "$site" | cut -f1) with the assets;" \
         "page and module $(cat "$site"/index.html "$site"/*.js "$site"/*.css "$site"/*.wasm | wc -c) bytes," \

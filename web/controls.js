@@ -33,6 +33,7 @@ const muteButton = $('mute');
 const fullscreenButton = $('fullscreen');
 const timeText = $('time');
 const linkNote = $('link-note');
+const poster = $('poster'); // null on a site built without a pack
 
 const icons = {
     play: '<svg viewBox="0 0 24 24"><path d="M8 5v14l11-7z"/></svg>',
@@ -297,8 +298,7 @@ function updateMediaSession(report) {
         if (window.MediaMetadata)
             session.metadata = new MediaMetadata({
                 title: 'demo', artist: '~north of nowhere~', album: 'velmorin',
-                artwork: [{src: new URL('poster.jpg', location.href).href, sizes: '640x480',
-                           type: 'image/jpeg'}],
+                artwork: poster ? [{src: poster.src, sizes: '640x480', type: 'image/jpeg'}] : [],
             });
         const handlers = {
             play: () => { if (state.timeline && state.timeline.paused) send('pause'); },
@@ -341,8 +341,8 @@ const watchEnd = setInterval(() => {
     }
 }, 250);
 
-// The poster is optional: a site built without a pack has none.
-$('poster').addEventListener('error', (event) => event.target.classList.add('hidden'));
+// The poster is optional: a site built without a pack has none (and no element for it).
+if (poster) poster.addEventListener('error', () => poster.classList.add('hidden'));
 
 window.demoControls = {
     state,
