@@ -79,7 +79,7 @@ function send(kind, value) {
 // [SECTION] the bar: shown on movement, faded 2 s after the last (not while paused or dragging)
 let hideTimer = 0;
 function reveal() {
-    if (check || !window.demoPage || window.demoPage.phase === 'waiting') return;
+    if (check || state.timeline === null) return; // nothing to show before the first report
     controls.classList.remove('hidden');
     document.body.classList.remove('idle');
     state.visible = true;
@@ -104,7 +104,9 @@ let shownSecond = -1, shownPaused = null, lastPositionState = 0;
 function showTimeline(report) {
     const first = state.timeline === null;
     state.timeline = report;
-    if (first) {
+    if (first && report.lengthTicks > 0) {
+        timeline.setAttribute('aria-valuemin', '0');
+        timeline.setAttribute('aria-valuemax', String(Math.floor(report.lengthTicks / ticksPerSecond)));
         marks.replaceChildren(...report.sceneStarts.map((ticks, i) => {
             const mark = document.createElement('div');
             mark.className = 'mark';
@@ -112,6 +114,8 @@ function showTimeline(report) {
             mark.title = `scene ${i + 1}`;
             return mark;
         }).slice(1)); // the first scene starts at the beginning: no mark there
+    }
+    if (first) {
         muteButton.classList.toggle('hidden', soundOff);
         reveal();
     }
@@ -131,11 +135,12 @@ function showPosition(ticks) {
     const share = `${Math.min(100, Math.max(0, 100 * ticks / report.lengthTicks))}%`;
     fill.style.width = share;
     knob.style.left = share;
-    timeline.setAttribute('aria-valuenow', String(Math.floor(ticks / ticksPerSecond)));
     const second = Math.floor(ticks / ticksPerSecond);
     if (second !== shownSecond) {
         shownSecond = second;
         timeText.textContent = `${clockText(ticks)} / ${clockText(report.lengthTicks)}`;
+        timeline.setAttribute('aria-valuenow', String(second));
+        timeline.setAttribute('aria-valuetext', clockText(ticks));
     }
 }
 
