@@ -207,6 +207,16 @@ async function timeline(browser) {
           `a drag lands where it was let go, ${ticksAt(to)} (${dragged.timeline.ticks})`);
     await onGrid(page, 'a drag on the timeline');
 
+    // Commands the module cannot take are skipped; a huge seek is bounded; the last seek of a
+    // batch wins.
+    await page.evaluate(() => demoControls.state.queued.push(
+        ['nonsense', 1], 'seekTo', null, ['seekTo', 'x'], ['seekBy', Infinity], ['step'],
+        ['seekBy', -1e12], ['seekTo', 1420]));
+    const junk = await movedFrom(page, dragged.timeline.ticks);
+    check(junk.phase === 'running' && junk.timeline.ticks >= 1420 && junk.timeline.ticks <= 1423,
+          `after commands the module cannot take, a seek still lands (tick ${junk.timeline.ticks})`);
+    await onGrid(page, 'a seek after junk');
+
     await page.keyboard.press('k');
     await page.waitForFunction(() => !demoControls.state.timeline.paused, {timeout: 10000});
     await page.mouse.move(600, 300);
