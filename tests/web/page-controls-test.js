@@ -223,7 +223,7 @@ async function timeline(browser) {
     await sleep(1000);
     check(await page.evaluate(() => !document.body.classList.contains('idle')),
           'the bar shows 1 s after the pointer moved');
-    await sleep(1800);
+    await sleep(2100);
     check(await page.evaluate(() => document.body.classList.contains('idle')),
           'the bar fades 2 s after the pointer stopped');
     await page.mouse.move(620, 320);
@@ -286,7 +286,10 @@ async function muteAndFullScreen(browser) {
     check(notes.includes('sound on'), 'the mute button lets it be heard again');
 
     await page.keyboard.press('f');
-    await page.waitForFunction(() => document.fullscreenElement !== null, {timeout: 5000})
+    // The button follows the change event, which comes after the element is set.
+    await page.waitForFunction(() => document.fullscreenElement !== null &&
+                                     document.getElementById('fullscreen').getAttribute('aria-label')
+                                         .startsWith('Leave'), {timeout: 5000})
         .catch(() => {});
     const full = await page.evaluate(() => ({
         on: document.fullscreenElement !== null,
@@ -329,7 +332,7 @@ async function phone(browser) {
     await page.tap('#start');
     await page.waitForFunction(() => demoPage.phase === 'running' && demoControls.state.timeline,
                                {timeout: 60000});
-    await sleep(2600);
+    await sleep(3000);
     check(await page.evaluate(() => document.body.classList.contains('idle')),
           'the bar fades by itself on a phone');
     await page.tap('#screen');
