@@ -2,12 +2,16 @@
 # Builds the show for the browser into build-web/: libjpeg-turbo, libmpg123 and libzstd from
 # Debian's source packages (compiled with emcc, without SIMD or assembly), the show's core as
 # WebAssembly, and the page in build-web/site/ (index.html, its scripts and style, the audio
-# worklet, the seek index's worker, demo.js and demo.wasm; _.dat and velmorin.mp3 beside them
-# when BUILD_WEB_ASSETS, by default build/show/, holds them).
+# worklet, the seek index's worker, demo.js and demo.wasm, a favicon, and .br and .gz copies of
+# all of them; _.dat and velmorin.mp3 beside them when BUILD_WEB_ASSETS, by default build/show/,
+# holds them, and then the poster, a frame of the show rendered by demo-render from BUILD_DIR,
+# by default build/).
 #
-# Installs what it needs first: emscripten and dpkg-dev with apt-get (sudo when not root), and a
-# deb-src entry for the configured Debian mirror when none is there.
-# Environment: JOBS (parallel compile jobs, default: the number of cores).
+# Installs what it needs first: emscripten, dpkg-dev, brotli and ffmpeg with apt-get (sudo when
+# not root), and a deb-src entry for the configured Debian mirror when none is there.
+# Environment: JOBS (parallel compile jobs, default: the number of cores); SITE_URL (the address
+# the site will be published at, for the absolute Open Graph links; relative without it);
+# POSTER_FRAME (the video frame shown as the poster, default 6500, in the second scene).
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -27,6 +31,8 @@ install_tools() {
     command -v emcc >/dev/null || missing+=(emscripten)
     command -v dpkg-source >/dev/null || missing+=(dpkg-dev)
     command -v node >/dev/null || missing+=(nodejs)
+    command -v brotli >/dev/null || missing+=(brotli)
+    command -v ffmpeg >/dev/null || missing+=(ffmpeg)
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "installing: ${missing[*]}"
     "${sudo[@]}" apt-get update
@@ -108,6 +114,8 @@ build_mpg123() {
     cp "$out/mpg123-build/src/libmpg123/.libs/libmpg123.a" "$out/mpg123/lib/"
     cp "$out/mpg123-build/src/libmpg123/mpg123.h" "$source/src/libmpg123/fmt123.h" \
         "$out/mpg123/include/"
+}
+
 # libzstd's static library and headers in build-web/zstd/: the C files of its lib/ (no assembly,
 # no threads), compiled with emcc. When the newest source version cannot be fetched, the
 # others apt knows are tried.
@@ -152,12 +160,55 @@ build_module() {
     cmake --build "$out/wasm" -j"$jobs"
 }
 
+# The poster: video frame POSTER_FRAME of the show on PACK, rendered by demo-render, as
+# OUT (a JPEG, colour halved across only: the black rows keep theirs).
+make_poster() {
+    local pack=$1 poster=$2
+    local render="${BUILD_DIR:-$root/build}/demo-render"
+    local frame="${POSTER_FRAME:-6500}"
+    if [ ! -x "$render" ]; then
+        echo "build-web: no $render: the page has no poster (build the native program first)"
+        return 0
+    fi
+    local frames
+    frames=$(mktemp -d)
+    # The ticks just after the frame: the render stops there.
+    "$render" --pack "$pack" --end $((71 * (frame + 1) / 31 + 1)) --dump "$frames" --at "$frame" \
+        >/dev/null 2>"$frames/log" || { cat "$frames/log" >&2; rm -rf "$frames"; return 1; }
+    ffmpeg -loglevel error -y -i "$frames/frame$frame.ppm" -q:v 5 -pix_fmt yuvj422p "$poster" ||
+        { rm -rf "$frames"; return 1; }
+    rm -rf "$frames"
+}
+
+# .br and .gz copies beside the page's files and the module, for servers that send them as
+# they are (Content-Encoding).
+precompress() {
+    local site=$1 file
+    for file in "$site"/*.html "$site"/*.js "$site"/*.css "$site"/*.wasm; do
+        [ -f "$file" ] || continue
+        gzip -9 -n -k -f "$file"
+        brotli -q 11 -k -f "$file"
+    done
+}
+
 # The folder any static web server can serve: the page, the module and, when found, the assets.
 assemble_site() {
-    local site="$out/site"
+    local site="$out/site" url="${SITE_URL:-}"
+    url="${url%/}"
+    if [ -n "$url" ] && ! [[ "$url" =~ ^https?://[A-Za-z0-9._~:/?#@!$\'()*+,\;=%-]+$ ]]; then
+        echo "build-web: SITE_URL=$SITE_URL is not an http(s) address" >&2
+        return 1
+    fi
+    rm -rf "$site" # nothing stale: every file of it is made here
     mkdir -p "$site"
-    cp web/index.html web/page.js web/page.css web/stream-music.js web/music-worklet.js \
-        web/seek-worker.js "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
+    cp web/index.html web/page.js web/controls.js web/page.css web/stream-music.js \
+        web/music-worklet.js web/seek-worker.js "$out/wasm/demo.js" "$out/wasm/demo.wasm" "$site/"
+    if [ -n "$url" ]; then
+        sed -i -e "s|content=\"poster.jpg\"|content=\"$url/poster.jpg\"|" \
+            -e "s|<meta property=\"og:type\"|<meta property=\"og:url\" content=\"$url/\">\n&|" \
+            "$site/index.html"
+    fi
+    python3 tools/web-favicon.py "$site/favicon.ico"
     local assets="${BUILD_WEB_ASSETS:-$root/build/show}"
     for file in _.dat velmorin.mp3; do
         if [ -f "$assets/$file" ]; then
@@ -166,8 +217,17 @@ assemble_site() {
             echo "build-web: no $assets/$file; the viewer chooses their own in the page"
         fi
     done
+    if [ -f "$site/_.dat" ]; then
+        make_poster "$site/_.dat" "$site/poster.jpg"
+    else
+        echo "build-web: no pack, so no poster"
+    fi
+    # Without a poster the page names none (no request that fails, no preview image).
+    [ -f "$site/poster.jpg" ] || sed -i -e '/id="poster"/d' -e '/og:image/d' "$site/index.html"
+    precompress "$site"
     echo "build-web: the page is in $site ($(du -sh --apparent-size "$site" | cut -f1) with the assets;" \
-        "page and module $(cat "$site"/index.html "$site"/*.js "$site"/*.css "$site"/demo.wasm | wc -c) bytes)"
+        "page and module $(cat "$site"/index.html "$site"/*.js "$site"/*.css "$site"/*.wasm | wc -c) bytes," \
+        "$(cat "$site"/index.html.br "$site"/*.js.br "$site"/*.css.br "$site"/*.wasm.br | wc -c) as brotli)"
 }
 
 start=$(date +%s)

@@ -2,6 +2,8 @@
 // (stream-music.js), message boxes and credits on the page, and the address words:
 //   ?end=N      ends the show at tick N (as the program's end=N)
 //   ?start=N    skips to tick N before the music starts (as the player's start=N)
+//   ?t=SECONDS  (or #t=SECONDS) the same from that second, as video sites' links (90, 90.5,
+//               1m30s); start= wins when both are given
 //   ?check=1    video mode's fixed 31-frames-per-second schedule, silent, as fast as the
 //               browser allows (one frame per callback); ?capture=I,J,... digests the canvas
 //               after those frames (SHA-256 of the 640 x 480 blue-green-red bytes)
@@ -22,6 +24,21 @@ function tickWords(name) {
         console.error(`${name}=${value} is not a tick count; ignored`);
         return false;
     }).map((value) => `${name}=${value}`);
+}
+// ?t= or #t= as start= at that second's tick (71 a second): 90, 90.5, 1m30s, 1h2m3s.
+function momentWords() {
+    const value = params.get('t') ?? new URLSearchParams(location.hash.slice(1)).get('t');
+    if (value === null || params.has('start')) return [];
+    let seconds = NaN;
+    const parts = /^(?:(\d+)h)?(?:(\d+)m)?(?:(\d+(?:\.\d+)?)s?)?$/.exec(value);
+    if (value !== '' && parts)
+        seconds = Number(parts[1] || 0) * 3600 + Number(parts[2] || 0) * 60 + Number(parts[3] || 0);
+    if (!Number.isFinite(seconds)) {
+        console.error(`t=${value} is not a time in seconds; ignored`);
+        return [];
+    }
+    const ticks = Math.round(seconds * 71);
+    return ticks > 0 ? [`start=${ticks}`] : [];
 }
 const captures = new Set((params.get('capture') || '').split(',').filter((s) => /^[0-9]+$/.test(s))
                              .map(Number));
@@ -57,14 +74,18 @@ const page = window.demoPage = {
 // has lasted 300 ms.
 const loading = new StreamMusic.LoadingLine(document.getElementById('loading'), page.loading);
 
-// The largest whole multiple of 640 x 480 device pixels the window holds (smaller windows get
-// the fitted size).
+// The largest whole multiple of 640 x 480 device pixels the window holds; a window smaller than
+// 640 x 480 of its own pixels (a phone) gets the fitted size. (The root's client size: a phone
+// widens innerWidth to whatever overflows.)
 function fitCanvas() {
     const ratio = window.devicePixelRatio || 1;
-    const fit = Math.min(innerWidth * ratio / width, innerHeight * ratio / height);
-    const k = fit >= 1 ? Math.floor(fit) : fit;
+    const w = document.documentElement.clientWidth, h = document.documentElement.clientHeight;
+    const small = w < width || h < height;
+    const fit = Math.min(w * ratio / width, h * ratio / height);
+    const k = fit >= 1 && !small ? Math.floor(fit) : fit;
     canvas.style.width = `${width * k / ratio}px`;
     canvas.style.height = `${height * k / ratio}px`;
+    canvas.classList.toggle('fitted', k !== Math.floor(k));
 }
 addEventListener('resize', fitCanvas);
 fitCanvas();
@@ -248,9 +269,14 @@ function schedule() {
 
 // The pack and the module, fetched while the start screen is up.
 const packLoad = load(null, '_.dat');
+// The controls (controls.js, loaded after this script) take the viewer's commands and show the
+// timeline; they are looked up when the run asks.
+const controls = () => (window.demoControls ? window.demoControls.hooks : null);
 const moduleLoad = createDemo(Object.assign({
     showFrame, showMessage, clockMs,
     quitRequested: () => quit,
+    takeCommands: () => (controls() ? controls().takeCommands() : []),
+    showTimeline: (state) => { if (controls()) controls().showTimeline(state); },
 }, music ? music.hooks : {}));
 Promise.all([packLoad, moduleLoad]).then(() => { page.preloaded = true; }, () => {});
 
@@ -269,7 +295,7 @@ async function begin() {
     const pack = chosen.pack ? await load(chosen.pack, '_.dat') : await packLoad;
     if (pack) module.FS.writeFile('_.dat', pack);
     const words = [check ? 'video' : '', soundOff ? 'noaudio' : '', ...tickWords('end'),
-                   ...(check ? [] : tickWords('start'))].filter(Boolean).join(' ');
+                   ...(check ? [] : [...tickWords('start'), ...momentWords()])].filter(Boolean).join(' ');
     started = performance.now();
     run = module.ccall('webOpen', 'number', ['string'], [words]);
     if (!run) {

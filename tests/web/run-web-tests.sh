@@ -15,6 +15,11 @@
 #   - the page with the whole soundtrack on an emulated 25 Mbit/s link (tests/web/
 #     page-audio-test.js): the first frame within a second of the click, the renderer's memory,
 #     the clock following the samples, pause, seeks, the loading line, damaged soundtracks.
+#     audio context running, the credits after ?end=355. A screenshot mid-show is left in
+#     build-web/screenshot.png;
+#   - the page's controls: keys, frame steps, timeline clicks and ?t= land on demo-render's
+#     frames, a phone's layout, the poster and favicon (page-controls-test.js);
+#   - the site's .br and .gz copies decompress to the files beside them.
 # Builds with tools/build-web.sh and installs what is missing (npm, puppeteer-core, chromium);
 # any step that cannot run fails the script.
 set -euo pipefail
@@ -39,7 +44,11 @@ done
 
 echo "=== web: build"
 start=$(date +%s)
-tools/build-web.sh
+# The site around a generated pack (30 s of music), so that it gets its poster as well.
+assets="$out/test-assets"
+rm -rf "$assets" && mkdir -p "$assets"
+"$build/make-assets" --seconds 30 "$assets" >/dev/null
+BUILD_WEB_ASSETS="$assets" BUILD_DIR="$build" tools/build-web.sh
 echo "web build: $(($(date +%s) - start)) s"
 
 missing=()
@@ -104,8 +113,7 @@ node tests/web/stream-decode-test.js "$out/wasm" "$mp3s/velmorin.mp3" "$mp3s/ref
 echo "=== web: the whole show under node against demo-render"
 site="$out/test-site"
 rm -rf "$site" && mkdir -p "$site"
-cp "$out"/site/index.html "$out"/site/*.js "$out"/site/*.css "$out"/site/demo.wasm "$site/"
-"$build/make-assets" --seconds 30 "$site" >/dev/null
+cp -a "$out/site/." "$site/"
 "$build/demo-render" --pack "$site/_.dat" --sha256 >"$out/native.sha256" 2>"$out/native.log" &
 native=$!
 node web/render-node.js "$out/wasm" "$site/_.dat" >"$out/node.sha256" 2>"$out/node.log" || true
@@ -138,6 +146,28 @@ else
     echo "no reference pack beside the checkout: the reference show is not rendered"
 fi
 
+echo "=== web: the site's compressed copies"
+copies=0 wrong=0
+for file in index.html page.js controls.js page.css demo.js demo.wasm; do
+    for kind in br gz; do
+        [ -f "$out/site/$file.$kind" ] || { fail "no $file.$kind in the site"; wrong=1; }
+    done
+done
+for copy in "$out"/site/*.br "$out"/site/*.gz; do
+    [ -f "$copy" ] || continue
+    case "$copy" in
+    *.br) decompress=(brotli -d -c) ;;
+    *) decompress=(gzip -d -c) ;;
+    esac
+    if "${decompress[@]}" "$copy" | cmp -s - "${copy%.*}"; then
+        copies=$((copies + 1))
+    else
+        fail "$copy does not decompress to $(basename "${copy%.*}")"
+        wrong=1
+    fi
+done
+[ "$wrong" -eq 0 ] && echo "ok: $copies .br and .gz copies decompress to the files beside them"
+
 echo "=== web: the page in headless Chromium"
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port" >"$out/http.log" 2>&1 &
@@ -164,6 +194,8 @@ cp "$out"/site/index.html "$out"/site/*.js "$out"/site/*.css "$out"/site/demo.wa
 "$build/make-assets" "$audio_site" >/dev/null
 NODE_OPTIONS='' NODE_PATH="$out/npm/node_modules" node tests/web/page-audio-test.js "$audio_site" ||
     fail "page audio tests"
+NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-controls-test.js \
+    "http://127.0.0.1:$port" "$out/native.sha256" || fail "page controls tests"
 
 [ "$status" -eq 0 ] && echo "=== web tests passed" || echo "=== web tests FAILED"
 exit "$status"
