@@ -43,6 +43,9 @@ void noMusicStop() {}
 
 constexpr uint32_t skipShowEvery = 100; // ms between black frames while frames are stepped
 constexpr uint32_t pausedWaitMs = 15;   // between looks at the viewer's commands while paused
+// How late a frame may come after its slot's end and still leave the next slot where it was
+// (a frame slot's end minus 7 ms lies halfway between two refreshes of a 60 Hz display).
+constexpr uint32_t slipMs = 7;
 
 } // namespace
 
@@ -283,14 +286,18 @@ Run::Step Run::stepPlayback() {
     }
     if (sought) return {Step::Drawn};
     if (paced) {
-        // The slots lie on a fixed grid: each ends one slot after the end of the one before,
-        // however late its frame came, so a frame that waited for the display's next refresh
-        // costs the next slot nothing. A run more than a slot behind (a stall, a page in the
-        // background) starts the grid afresh from now rather than catching up in a burst.
+        // Each slot begins where the one before ended, so a frame that came a little late
+        // (waiting up to slipMs for the display's next refresh) costs the next slot nothing. A
+        // frame later than that begins the next slot slipMs before it was drawn: a display that
+        // refreshes every 16.7 ms then shows a frame on every second refresh, each due halfway
+        // between two refreshes, where a grid of 32 ms slots would drift against the refreshes
+        // and show two frames on consecutive refreshes twice a second; faster displays keep the
+        // grid. A stall (a page in the background) restarts the slots without a burst of frames.
         const uint32_t slot = frameSlotMs(clock.getTicks());
         const uint32_t now = getTickCount();
         if (now - lastSlotEnd < slot) return {Step::Wait, lastSlotEnd, slot};
-        lastSlotEnd = now - lastSlotEnd > 2 * slot ? now : lastSlotEnd + slot;
+        const uint32_t late = now - lastSlotEnd - slot;
+        lastSlotEnd = late > slipMs ? now - slipMs : lastSlotEnd + slot;
         clock.update();
     }
     if (over()) return {Step::Ended};

@@ -71,7 +71,9 @@ press space "paused at tick"
 pausedTick=$(field tick)
 pausedMusic=$(field "music at")
 [ -n "$pausedMusic" ] || fail "no music position in \"$said\""
-sleep 0.3
+# Time for the frame shown before the pause (and the timeline's pause mark) to reach the
+# screen on a loaded machine.
+sleep 1
 screenshot "$work/before.ppm" || fail "no screenshot"
 sleep 1
 screenshot "$work/after.ppm" || fail "no screenshot"

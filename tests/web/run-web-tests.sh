@@ -190,7 +190,8 @@ NODE_OPTIONS= NODE_PATH="$out/npm/node_modules" node tests/web/page-seek-test.js
 echo "=== web: the streamed soundtrack in headless Chromium"
 audio_site="$out/audio-site"
 rm -rf "$audio_site" && mkdir -p "$audio_site"
-cp "$out"/site/index.html "$out"/site/*.js "$out"/site/*.css "$out"/site/demo.wasm "$audio_site/"
+cp -a "$out/site/." "$audio_site/"
+rm -f "$audio_site/_.dat" "$audio_site/velmorin.mp3"
 "$build/make-assets" "$audio_site" >/dev/null
 NODE_OPTIONS='' NODE_PATH="$out/npm/node_modules" node tests/web/page-audio-test.js "$audio_site" ||
     fail "page audio tests"
