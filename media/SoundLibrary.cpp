@@ -28,6 +28,8 @@
 //   may be waiting for it.
 #include "media/SoundLibrary.h"
 
+#include "media/InfoFrame.h"
+
 #include <SDL.h>
 #include <mpg123.h>
 
@@ -69,11 +71,6 @@ struct Mpg123Deleter {
 };
 using Mpg123Ptr = std::unique_ptr<mpg123_handle, Mpg123Deleter>;
 
-uint32_t bigEndian32(const unsigned char* bytes) {
-    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
-           uint32_t{bytes[3]};
-}
-
 // The number of frames an Info (Xing) frame claims for the stream, or -1 when the first frame
 // libmpg123 finds in the file is no Info frame with a frame count. The frame is read as plain
 // audio, so its claim costs nothing here.
@@ -87,19 +84,9 @@ int64_t claimedFrames(const char* path) {
     unsigned char* body = nullptr;
     size_t bytes = 0;
     if ((next != MPG123_OK && next != MPG123_NEW_FORMAT) ||
-        mpg123_framedata(probe.get(), &header, &body, &bytes) != MPG123_OK || body == nullptr)
+        mpg123_framedata(probe.get(), &header, &body, &bytes) != MPG123_OK)
         return -1;
-    // The tag follows the side information, whose size depends on the version and channels,
-    // and the CRC when the frame has one.
-    const bool mpeg1 = ((header >> 19) & 3) == 3;
-    const bool mono = ((header >> 6) & 3) == 3;
-    size_t at = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    if (((header >> 16) & 1) == 0) at += 2;
-    if (bytes < at + 12 ||
-        (std::memcmp(body + at, "Xing", 4) != 0 && std::memcmp(body + at, "Info", 4) != 0))
-        return -1;
-    if ((bigEndian32(body + at + 4) & 1) == 0) return -1; // no frame count
-    return bigEndian32(body + at + 8);
+    return infoFrameCount(header, body, bytes);
 }
 
 // One MP3 file decoded to 16-bit stereo at a fixed rate, in file order.

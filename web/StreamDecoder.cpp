@@ -28,8 +28,11 @@
 //   mp3UseIndex(d, x)            the decoder takes the indexer's frame positions at its seeks
 //   mp3IndexClose(x)             frees the indexer (mp3UseIndex(d, 0) first)
 //
-// The decoder names libmpg123's plain C decoder: the one every build of the library has, and
-// the program's choice too, so both give the same samples on any machine.
+// The decoder names libmpg123's plain C decoder, which every build of the library has, so the
+// page gives the same samples on any machine. (The program's library picks its decoder by
+// processor; its samples may differ from these by one step now and then.)
+#include "media/InfoFrame.h"
+
 #include <mpg123.h>
 
 #include <emscripten.h>
@@ -48,26 +51,13 @@ constexpr size_t probeLimit = 1 << 20;
 // Seeks to a sample before this one start the decoder afresh (a quarter of a second).
 constexpr int64_t restartBelow = outputRate / 4;
 
-uint32_t bigEndian32(const unsigned char* bytes) {
-    return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 |
-           uint32_t{bytes[3]};
-}
-
 // The frame count an Info (Xing) first frame claims, -1 for none; as the program reads it.
 int64_t claimedFrames(mpg123_handle* probe) {
     unsigned long header = 0;
     unsigned char* body = nullptr;
     size_t bytes = 0;
-    if (mpg123_framedata(probe, &header, &body, &bytes) != MPG123_OK || body == nullptr) return -1;
-    const bool mpeg1 = ((header >> 19) & 3) == 3;
-    const bool mono = ((header >> 6) & 3) == 3;
-    size_t at = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    if (((header >> 16) & 1) == 0) at += 2;
-    if (bytes < at + 12 ||
-        (std::memcmp(body + at, "Xing", 4) != 0 && std::memcmp(body + at, "Info", 4) != 0))
-        return -1;
-    if ((bigEndian32(body + at + 4) & 1) == 0) return -1;
-    return bigEndian32(body + at + 8);
+    if (mpg123_framedata(probe, &header, &body, &bytes) != MPG123_OK) return -1;
+    return infoFrameCount(header, body, bytes);
 }
 
 struct Handle {
