@@ -14,9 +14,8 @@ ExportClip exportClip(int startTicks, int endTicks) {
                        "tick 0, so end= takes a tick count above 0";
         return clip;
     }
-    int64_t before = 0; // frames j with videoFrameTicks(j) < last
-    while (videoFrameTicks(before) < last)
-        ++before;
+    // Frames j with videoFrameTicks(j) < last: those before the first drawn at or after it.
+    const int64_t before = firstVideoFrameAt(last) - 1;
     clip.frameCount = 1 + before + (ends ? 0 : 1);
     if (startTicks <= 0) return clip;
     if (startTicks >= showEndTicks) {
@@ -31,8 +30,8 @@ ExportClip exportClip(int startTicks, int endTicks) {
                        " - the clip would be empty";
         return clip;
     }
-    while (videoFrameTicks(clip.firstFrame) < startTicks)
-        ++clip.firstFrame;
+    // The first frame whose ticks after it reach start=: the one before the first drawn there.
+    clip.firstFrame = firstVideoFrameAt(startTicks) - 1;
     if (clip.firstFrame >= clip.frameCount)
         clip.problem = "start=" + std::to_string(startTicks) + " end=" + std::to_string(endTicks) +
                        " leave no frame to export";

@@ -24,32 +24,6 @@
 
 namespace {
 
-struct ProbedChapter {
-    double start = 0, end = 0; // seconds
-    std::string title;
-};
-
-// The chapters of a file as ffprobe reads them.
-std::vector<ProbedChapter> probedChapters(const std::string& path) {
-    std::istringstream lines(commandOutput(
-        "ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title "
-        "-of csv=p=0 '" +
-        path + "'"));
-    std::vector<ProbedChapter> chapters;
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string start, end;
-        ProbedChapter chapter;
-        if (std::getline(fields, start, ',') && std::getline(fields, end, ',') &&
-            std::getline(fields, chapter.title)) {
-            chapter.start = std::atof(start.c_str());
-            chapter.end = std::atof(end.c_str());
-            chapters.push_back(chapter);
-        }
-    }
-    return chapters;
-}
-
 double seconds(int64_t frames) {
     return static_cast<double>(frames) / 31;
 }

@@ -290,37 +290,6 @@ TEST(ExportShow, AReaderThatStopsEndsTheExportWithOneMessageCode1AndTheCredits) 
     EXPECT_NE(log.find("created by"), std::string::npos) << "the credits follow: " << log;
 }
 
-namespace {
-
-struct ProbedChapter {
-    std::string title;
-    double start = 0, end = 0; // seconds
-};
-
-// The chapters of a file as ffprobe reads them.
-std::vector<ProbedChapter> probedChapters(const std::string& path) {
-    std::vector<ProbedChapter> chapters;
-    std::istringstream lines(commandOutput(
-        "ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title "
-        "-of csv=p=0 '" +
-        path + "'"));
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        ProbedChapter chapter;
-        std::string start, end;
-        if (std::getline(fields, start, ',') && std::getline(fields, end, ',') &&
-            std::getline(fields, chapter.title)) {
-            chapter.start = std::atof(start.c_str());
-            chapter.end = std::atof(end.c_str());
-            chapters.push_back(chapter);
-        }
-    }
-    return chapters;
-}
-
-} // namespace
-
 TEST(ExportShow, ClipsCarryTheScenesTheyShowAsChaptersAndListThem) {
     const std::string dir = showDirectory("show-chapters");
     // The clip's first frame is the first whose tick reaches 12,400; scene 2 begins on the frame

@@ -34,6 +34,27 @@ size_t occurrences(const std::string& text, const std::string& what) {
     return count;
 }
 
+// The chapters of a file as ffprobe reads them.
+std::vector<ProbedChapter> probedChapters(const std::string& path) {
+    std::istringstream lines(commandOutput(
+        "ffprobe -v error -show_entries chapter=start_time,end_time:chapter_tags=title "
+        "-of csv=p=0 '" +
+        path + "'"));
+    std::vector<ProbedChapter> chapters;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string start, end;
+        ProbedChapter chapter;
+        if (std::getline(fields, start, ',') && std::getline(fields, end, ',') &&
+            std::getline(fields, chapter.title)) {
+            chapter.start = std::atof(start.c_str());
+            chapter.end = std::atof(end.c_str());
+            chapters.push_back(chapter);
+        }
+    }
+    return chapters;
+}
+
 void noUserAround() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     if (std::freopen("/dev/null", "r", stdin) == nullptr) std::_Exit(98);

@@ -52,6 +52,13 @@ bool offered(const std::string& name, const std::string& codec);
 // How many times what occurs in text.
 size_t occurrences(const std::string& text, const std::string& what);
 
+// A chapter of a file as ffprobe reads it.
+struct ProbedChapter {
+    double start = 0, end = 0; // seconds
+    std::string title;
+};
+std::vector<ProbedChapter> probedChapters(const std::string& path);
+
 // In the child of a death test: no display and no terminal, so that questions take their
 // answer without a user.
 void noUserAround();
