@@ -3,6 +3,7 @@
 
 #include "storage/OImage.h"
 
+#include <algorithm>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -40,7 +41,7 @@ void keyRow(uint8_t* buffer, int y) {
 Pictures::Pictures() {
     for (auto& buffer : storage) {
         buffer.reset(new uint8_t[bufferBytes]);
-        std::memset(buffer.get(), 0, bufferBytes);
+        zeroFill(buffer.get(), bufferBytes);
     }
     effectBuffer = storage[0].get();
     for (int i = 0; i < imageCount; ++i)
@@ -59,6 +60,20 @@ void Pictures::prepareImages() {
     for (int i = 0; i < imageCount; ++i)
         convert24To32(images[i]->getPixels(), imageBuffers[i], pictureWidth, pictureHeight);
     keyPicture(imageBuffers[rozerid1]);
+}
+
+void Pictures::releaseDecodedPictures() {
+    for (std::unique_ptr<OImage>& image : images)
+        image.reset();
+}
+
+void zeroFill(uint8_t* bytes, size_t size) {
+    constexpr size_t block = 4096;
+    static const uint8_t zeros[block] = {};
+    for (size_t at = 0; at < size; at += block) {
+        const size_t length = std::min(block, size - at);
+        if (std::memcmp(bytes + at, zeros, length) != 0) std::memset(bytes + at, 0, length);
+    }
 }
 
 void keyPicture(uint8_t* buffer) {

@@ -10,6 +10,7 @@
 #include "effects/Effect.h"
 #include "storage/PictureTable.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -31,6 +32,8 @@ class Pictures {
     void preloadImages();
     // Converts the images into their buffers and keys the rozerid1 buffer.
     void prepareImages();
+    // Lets the decoded images go (after prepareImages nothing reads them).
+    void releaseDecodedPictures();
 
     uint8_t* effectBuffer = nullptr;            // what the scenes draw and blitDoubled shows
     uint8_t* imageBuffers[imageCount] = {};     // filled by prepareImages, drawn into by scenes
@@ -40,6 +43,11 @@ class Pictures {
   private:
     std::unique_ptr<uint8_t[]> storage[imageCount + 2];
 };
+
+// Sets size bytes to zero, writing only the blocks that are not zero already: memory fresh from
+// the system reads as zero without being resident, and stays so. Rows 242-479 of a buffer are
+// never drawn, so a show's buffers take half their size.
+void zeroFill(uint8_t* bytes, size_t size);
 
 // Keys a picture row by row: a green background (green above 150) becomes black, and the last
 // ten columns become a smear of column 629 into black.

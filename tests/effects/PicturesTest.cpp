@@ -139,3 +139,20 @@ TEST(Blend, FastFramesEqualThePlainTableBlend) {
             << "fast blend equals the table blend for weight " << weight;
     }
 }
+
+TEST(ZeroFill, ClearsEveryNonZeroByteWhereverItLies) {
+    // Memory handed back by the allocator may hold anything: a byte at the start, inside a
+    // block, at a block's last byte and in a last block shorter than the others.
+    const size_t size = 3 * 4096 + 100;
+    std::vector<uint8_t> bytes(size, 0);
+    for (size_t at : {size_t{0}, size_t{4095}, size_t{4096 + 2000}, size_t{3 * 4096 + 99}})
+        bytes[at] = 0x80;
+    zeroFill(bytes.data(), size);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0), static_cast<long>(size));
+
+    std::fill(bytes.begin(), bytes.end(), 0xFF);
+    zeroFill(bytes.data() + 1, size - 2);
+    EXPECT_EQ(bytes.front(), 0xFF) << "the byte before is left alone";
+    EXPECT_EQ(bytes.back(), 0xFF) << "the byte after is left alone";
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0), static_cast<long>(size - 2));
+}
