@@ -22,7 +22,7 @@ SeekIndexBuilder::SeekIndexBuilder(const Show& prepared, SeekIndexOptions option
 
 SeekIndexBuilder::SeekIndexBuilder(std::unique_ptr<Show> prepared, SeekIndexOptions options,
                                    CostClock costMs)
-    : options(options), costMs(costMs), show(std::move(prepared)) {
+    : options(options), costMs(costMs), show(std::move(prepared)), writer(options.keepCopies) {
     if (show == nullptr) throw std::invalid_argument("a seek index needs a show");
 }
 

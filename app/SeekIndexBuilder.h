@@ -28,6 +28,9 @@ struct SeekIndexOptions {
     // twice the median of the frames before it, so that such a burst does not end a spacing
     // early.
     bool wallClock = false;
+    // The writer keeps a copy of the buffers it stored last to compare with (fast), or unpacks
+    // them instead (SnapshotWriter): the page's worker, whose memory counts, does the latter.
+    bool keepCopies = true;
 };
 
 // Makes the snapshots of a show stepped without drawing from its first video frame to its

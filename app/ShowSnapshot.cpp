@@ -203,14 +203,28 @@ PackedBuffer::PackedBuffer(int rows, std::vector<uint8_t> bytes)
         throw std::invalid_argument("stored bytes that are not one compressed buffer");
 }
 
-void PackedBuffer::unpack(uint8_t* buffer) const {
+// The stored rows, as pixels, into `pixels` (storedRows x rowBytes).
+void PackedBuffer::unpackRows(uint8_t* pixels) const {
     const size_t size = static_cast<size_t>(rows) * rowBytes;
     const std::unique_ptr<uint8_t[]> planes(new uint8_t[size]);
     const size_t unpacked = ZSTD_decompress(planes.get(), size, data.data(), data.size());
     if (ZSTD_isError(unpacked) || unpacked != size)
         throw std::runtime_error("a stored picture buffer is damaged");
-    joinPlanes(planes.get(), rows * pictureWidth, buffer);
-    std::memset(buffer + size, 0, bufferBytes - size);
+    joinPlanes(planes.get(), rows * pictureWidth, pixels);
+}
+
+void PackedBuffer::unpack(uint8_t* buffer) const {
+    unpackRows(buffer);
+    const size_t size = static_cast<size_t>(rows) * rowBytes;
+    zeroFill(buffer + size, bufferBytes - size);
+}
+
+bool PackedBuffer::holds(const uint8_t* buffer) const {
+    if (!zeroFrom(buffer, rows)) return false;
+    const size_t size = static_cast<size_t>(rows) * rowBytes;
+    const std::unique_ptr<uint8_t[]> pixels(new uint8_t[size]);
+    unpackRows(pixels.get());
+    return std::memcmp(pixels.get(), buffer, size) == 0;
 }
 
 ShowSnapshot takeSnapshot(const Show& show, int64_t frame) {
@@ -240,13 +254,17 @@ ShowSnapshot SnapshotWriter::take(const Show& show, int64_t frame) {
         const uint8_t* buffer = showBuffer(show.pictures, number);
         std::vector<uint8_t>& kept = lastBytes[number];
         // The rows the last buffer stored are kept; those after them were zero.
-        if (last[number] != nullptr && std::memcmp(kept.data(), buffer, kept.size()) == 0 &&
-            zeroFrom(buffer, last[number]->storedRows())) {
+        const bool same = last[number] != nullptr &&
+                          (keepCopies ? std::memcmp(kept.data(), buffer, kept.size()) == 0 &&
+                                            zeroFrom(buffer, last[number]->storedRows())
+                                      : last[number]->holds(buffer));
+        if (same) {
             ++sharedCount;
         } else {
             last[number] = std::make_shared<const PackedBuffer>(buffer);
-            kept.assign(buffer,
-                        buffer + static_cast<size_t>(last[number]->storedRows()) * rowBytes);
+            if (keepCopies)
+                kept.assign(buffer,
+                            buffer + static_cast<size_t>(last[number]->storedRows()) * rowBytes);
             stored += last[number]->bytes();
             ++storedCount;
         }

@@ -56,6 +56,8 @@ class PackedBuffer {
     // Writes the bufferBytes back; throws std::runtime_error when the stored bytes do not
     // give exactly one buffer.
     void unpack(uint8_t* buffer) const;
+    // Whether unpack would write exactly the bufferBytes at `buffer`; throws as unpack does.
+    bool holds(const uint8_t* buffer) const;
     // The compressed size.
     size_t bytes() const { return data.size(); }
     // Rows stored; the rows after them are all zero and are not.
@@ -64,6 +66,8 @@ class PackedBuffer {
     const std::vector<uint8_t>& storedBytes() const { return data; }
 
   private:
+    void unpackRows(uint8_t* pixels) const;
+
     int rows = 0; // rows stored; those after them are zero
     std::vector<uint8_t> data;
 };
@@ -82,10 +86,13 @@ ShowSnapshot takeSnapshot(const Show& show, int64_t frame);
 void restoreSnapshot(const ShowSnapshot& snapshot, Show& show);
 
 // Takes the snapshots of one show as it is stepped: a buffer equal to the one this writer
-// stored last for the same number is shared, not stored again. Keeps a copy of the stored rows
-// of each buffer it stored last to compare with (at most showBufferCount x bufferBytes).
+// stored last for the same number is shared, not stored again. To compare, it keeps a copy of
+// the stored rows of each buffer it stored last (up to showBufferCount x bufferBytes), or,
+// made with keepCopies false, unpacks the stored buffer each time instead: slower, and the
+// copies' memory is not taken.
 class SnapshotWriter {
   public:
+    explicit SnapshotWriter(bool keepCopies = true) : keepCopies(keepCopies) {}
     ShowSnapshot take(const Show& show, int64_t frame);
     // Compressed bytes stored so far, each buffer counted once.
     size_t storedBytes() const { return stored; }
@@ -95,7 +102,8 @@ class SnapshotWriter {
 
   private:
     std::array<std::shared_ptr<const PackedBuffer>, showBufferCount> last;
-    std::array<std::vector<uint8_t>, showBufferCount> lastBytes;
+    std::array<std::vector<uint8_t>, showBufferCount> lastBytes; // with keepCopies
+    bool keepCopies;
     size_t stored = 0;
     int storedCount = 0;
     int sharedCount = 0;

@@ -163,42 +163,59 @@ TEST(PackedBuffer, GivesBackEveryByteWhateverTheRowsHold) {
     smooth.unpack(back.data());
     EXPECT_TRUE(back == buffer) << "smooth picture back";
     EXPECT_LT(smooth.bytes(), 20000u) << "a smooth picture compresses well";
+
+    // Whether a buffer holds what was stored: every byte counts, in the stored rows and after.
+    EXPECT_TRUE(smooth.holds(buffer.data())) << "the buffer it was made from";
+    std::vector<uint8_t> changed(buffer);
+    changed[241 * 2560 + 2559] ^= 1;
+    EXPECT_FALSE(smooth.holds(changed.data())) << "the last byte of the stored rows changed";
+    changed = buffer;
+    changed[479 * 2560] = 1;
+    EXPECT_FALSE(smooth.holds(changed.data())) << "a byte after the stored rows set";
+    EXPECT_FALSE(everywhere.holds(back.data())) << "another buffer altogether";
 }
 
 TEST(SnapshotWriter, StoresOnlyTheBuffersChangedSinceItsLastSnapshot) {
-    auto show = std::make_unique<Show>();
-    for (int number = 0; number < showBufferCount; ++number)
-        fillNoise(showBuffer(show->pictures, number), 242 * 2560, 10 + number);
-    SnapshotWriter writer;
-    const ShowSnapshot first = writer.take(*show, 0);
-    EXPECT_EQ(writer.storedBuffers(), showBufferCount) << "the first snapshot stores all";
-    const size_t firstBytes = writer.storedBytes();
+    for (const bool keepCopies : {true, false}) {
+        SCOPED_TRACE(keepCopies ? "comparing with copies" : "comparing by unpacking");
+        auto show = std::make_unique<Show>();
+        for (int number = 0; number < showBufferCount; ++number)
+            fillNoise(showBuffer(show->pictures, number), 242 * 2560, 10 + number);
+        SnapshotWriter writer(keepCopies);
+        const ShowSnapshot first = writer.take(*show, 0);
+        EXPECT_EQ(writer.storedBuffers(), showBufferCount) << "the first snapshot stores all";
+        const size_t firstBytes = writer.storedBytes();
 
-    show->pictures.workBuffer[400 * 2560] = 1; // one byte, past the picture rows
-    show->pictures.imageBuffers[dovari1][0] ^= 0xFF;
-    const ShowSnapshot second = writer.take(*show, 10);
-    EXPECT_EQ(writer.storedBuffers(), showBufferCount + 2) << "two buffers changed";
-    EXPECT_EQ(writer.sharedBuffers(), showBufferCount - 2);
-    EXPECT_GT(writer.storedBytes(), firstBytes);
-    for (int number = 0; number < showBufferCount; ++number) {
-        const bool changed = number == showBufferCount - 1 || number == 1 + dovari1;
-        EXPECT_EQ(first.buffers[number] != second.buffers[number], changed)
-            << "buffer " << number << (changed ? " stored anew" : " shared");
+        show->pictures.workBuffer[400 * 2560] = 1; // one byte, past the picture rows
+        show->pictures.imageBuffers[dovari1][0] ^= 0xFF;
+        const ShowSnapshot second = writer.take(*show, 10);
+        EXPECT_EQ(writer.storedBuffers(), showBufferCount + 2) << "two buffers changed";
+        EXPECT_EQ(writer.sharedBuffers(), showBufferCount - 2);
+        EXPECT_GT(writer.storedBytes(), firstBytes);
+        for (int number = 0; number < showBufferCount; ++number) {
+            const bool changed = number == showBufferCount - 1 || number == 1 + dovari1;
+            EXPECT_EQ(first.buffers[number] != second.buffers[number], changed)
+                << "buffer " << number << (changed ? " stored anew" : " shared");
+        }
+
+        // A byte changed and changed back between two snapshots: nothing to store.
+        show->pictures.effectBuffer[5] ^= 0x40;
+        show->pictures.effectBuffer[5] ^= 0x40;
+        const ShowSnapshot third = writer.take(*show, 20);
+        for (int number = 0; number < showBufferCount; ++number)
+            EXPECT_EQ(third.buffers[number], second.buffers[number])
+                << "nothing changed: buffer " << number << " shared";
+
+        // Each snapshot restores its own bytes.
+        auto restored = std::make_unique<Show>();
+        restoreSnapshot(first, *restored);
+        EXPECT_EQ(restored->pictures.workBuffer[400 * 2560], 0)
+            << "the first snapshot's work buffer";
+        restoreSnapshot(second, *restored);
+        EXPECT_EQ(restored->pictures.workBuffer[400 * 2560], 1) << "the second snapshot's";
+        EXPECT_EQ(0, std::memcmp(restored->pictures.imageBuffers[dovari1],
+                                 show->pictures.imageBuffers[dovari1], bufferBytes));
     }
-
-    const ShowSnapshot third = writer.take(*show, 20);
-    for (int number = 0; number < showBufferCount; ++number)
-        EXPECT_EQ(third.buffers[number], second.buffers[number])
-            << "nothing changed: buffer " << number << " shared";
-
-    // Each snapshot restores its own bytes.
-    auto restored = std::make_unique<Show>();
-    restoreSnapshot(first, *restored);
-    EXPECT_EQ(restored->pictures.workBuffer[400 * 2560], 0) << "the first snapshot's work buffer";
-    restoreSnapshot(second, *restored);
-    EXPECT_EQ(restored->pictures.workBuffer[400 * 2560], 1) << "the second snapshot's";
-    EXPECT_EQ(0, std::memcmp(restored->pictures.imageBuffers[dovari1],
-                             show->pictures.imageBuffers[dovari1], bufferBytes));
 }
 
 TEST(SnapshotStore, KeepsSnapshotsInFrameOrderAndFindsTheNearestBefore) {
