@@ -119,8 +119,7 @@ void Run::start(const std::string& commandLine, const std::string& packName) {
     // allocations and log lines come at this point); nothing reads them.
     { OTable table(65535, 640, 480, 32, 45.0f); }
     fileServer->open(packName);
-    theShow = std::make_unique<Show>();
-    theShow->loadPictures();
+    loadShow();
     // Seeks of the viewer, start= and a clip's start: the seeker starts from the prepared show,
     // before it is stepped.
     const bool video = runOptions.videoMode;
@@ -131,6 +130,15 @@ void Run::start(const std::string& commandLine, const std::string& packName) {
     phase = Phase::Playing;
     if (!video && runOptions.start > 0) beginSkip();
     if (video) restoreClipStart();
+}
+
+// The show at its first frame, its pictures loaded from the pack. The show before it goes
+// first: two shows' buffers are never held at once.
+void Run::loadShow() {
+    theShow.reset();
+    theShow = std::make_unique<Show>();
+    theShow->loadPictures();
+    if (!platform.keepDecodedPictures) theShow->pictures.releaseDecodedPictures();
 }
 
 // Video mode: the frames before the export's clip are stepped without being drawn; the state

@@ -121,6 +121,9 @@ struct RunPlatform {
     PictureWriter savePicture;
     ShowSeekerMaker showSeeker;
     bool credits = true; // false: a headless tool's run ends without the credits box
+    // false: the decoded pictures are let go once their buffers are prepared (nothing reads
+    // them after; a browser page's memory is counted)
+    bool keepDecodedPictures = true;
 };
 
 class Run {
@@ -186,6 +189,7 @@ class Run {
     void setUp();
     void startClock();
     void beginSkip();
+    void loadShow();
     void restoreClipStart();
     Step stepSkip();
     Step stepPlayback();

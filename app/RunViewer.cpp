@@ -122,8 +122,7 @@ void Run::moveShowToFrame(int64_t frame) {
         return;
     }
     if (showFrame < 0 || frame < showFrame) {
-        theShow = std::make_unique<Show>();
-        theShow->loadPictures();
+        loadShow();
         showFrame = 0;
     }
     for (; showFrame < frame; ++showFrame) {

@@ -25,7 +25,6 @@
 #include "app/Show.h"
 #include "app/ShowSnapshot.h"
 #include "storage/FileServer.h"
-#include "storage/OImage.h"
 
 #include <emscripten.h>
 
@@ -64,10 +63,11 @@ class PageSeeker : public ShowSeeker {
 // The worker's builder and the bytes of the snapshot it made last.
 struct PageIndexBuilder {
     PageIndexBuilder(std::unique_ptr<Show> prepared, double spacingMs)
-        : builder(std::move(prepared), SeekIndexOptions{spacingMs, true},
+        : builder(std::move(prepared), SeekIndexOptions{spacingMs, true, false},
                   [] { return emscripten_get_now(); }) {}
     // The worker's thread does nothing but build: its time is the stepping's, but for the time
     // it waited for a processor, which the builder leaves out (SeekIndexOptions::wallClock).
+    // Its memory counts and its time less: the writer compares by unpacking, keeping no copies.
     SeekIndexBuilder builder;
     std::optional<ShowSnapshot> previous; // the one sent last, whose buffers the next shares
     std::vector<uint8_t> record;
@@ -98,9 +98,7 @@ EMSCRIPTEN_KEEPALIVE PageIndexBuilder* webIndexBuilderOpen(double spacingMs) {
         processFileServer()->open("_.dat");
         auto prepared = std::make_unique<Show>(); // stepped by the builder: no copy
         prepared->loadPictures();
-        // The decoded pictures are in the show's buffers now; stepping never reads them.
-        for (std::unique_ptr<OImage>& image : prepared->pictures.images)
-            image.reset();
+        prepared->pictures.releaseDecodedPictures();
         return new PageIndexBuilder(std::move(prepared), spacingMs);
     } catch (...) {
         reportFailure("the seek index cannot be built");

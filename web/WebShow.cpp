@@ -83,6 +83,7 @@ EMSCRIPTEN_KEEPALIVE Run* webOpen(const char* commandLine) {
         return new PageFrameSink(frame24);
     };
     platform.showSeeker = makePageSeeker;
+    platform.keepDecodedPictures = false;
     Run* run = new Run(platform);
     if (run->open(commandLine)) return run;
     run->close();
