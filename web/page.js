@@ -223,7 +223,9 @@ function buildSeekIndex(pack) {
         console.error(`seek index: ${event.message}`);
         end(true, {});
     };
-    worker.postMessage({pack: pack.buffer, spacingMs: seekIndexSpacingMs}, [pack.buffer]);
+    moduleCode.then((code) => worker.postMessage({pack: pack.buffer, spacingMs: seekIndexSpacingMs,
+                                                  code}, [pack.buffer]),
+                    () => end(true, {}));
 }
 
 // [SECTION] the show's loop: one frame per browser callback
@@ -272,12 +274,32 @@ const packLoad = load(null, '_.dat');
 // The controls (controls.js, loaded after this script) take the viewer's commands and show the
 // timeline; they are looked up when the run asks.
 const controls = () => (window.demoControls ? window.demoControls.hooks : null);
-const moduleLoad = createDemo(Object.assign({
-    showFrame, showMessage, clockMs,
-    quitRequested: () => quit,
-    takeCommands: () => (controls() ? controls().takeCommands() : []),
-    showTimeline: (state) => { if (controls()) controls().showTimeline(state); },
-}, music ? music.hooks : {}));
+// The module's code is compiled once: the page makes its instance of it, and the seek index's
+// worker gets the compiled code itself (no second download, compilation or copy of the code).
+const moduleCode = (() => {
+    const compile = () => fetch('demo.wasm').then((response) => {
+        if (!response.ok) throw new Error(`demo.wasm: the server answered ${response.status}`);
+        return response.arrayBuffer();
+    }).then((bytes) => WebAssembly.compile(bytes));
+    // Streaming needs the server to send application/wasm; without it, the bytes, then compiled.
+    return WebAssembly.compileStreaming
+        ? WebAssembly.compileStreaming(fetch('demo.wasm')).catch(compile) : compile();
+})();
+let moduleFailed = null;
+const moduleLoad = Promise.race([
+    createDemo(Object.assign({
+        showFrame, showMessage, clockMs,
+        quitRequested: () => quit,
+        takeCommands: () => (controls() ? controls().takeCommands() : []),
+        showTimeline: (state) => { if (controls()) controls().showTimeline(state); },
+        instantiateWasm: (imports, receive) => {
+            moduleCode.then((code) => WebAssembly.instantiate(code, imports)
+                .then((instance) => receive(instance, code))).catch((error) => moduleFailed(error));
+            return {};
+        },
+    }, music ? music.hooks : {})),
+    new Promise((resolve, reject) => { moduleFailed = reject; }),
+]);
 Promise.all([packLoad, moduleLoad]).then(() => { page.preloaded = true; }, () => {});
 
 async function begin() {

@@ -1,6 +1,6 @@
 // The seek index, built beside the show: this worker runs the same module as the page, opens
 // the pack the page sends ({pack: ArrayBuffer, transferred; spacingMs: the ms of stepping
-// between snapshots}), steps the show from its first frame to its last without drawing and
+// between snapshots; code: the page's compiled WebAssembly.Module, shared}), steps the show from its first frame to its last without drawing and
 // posts each snapshot as it is made:
 //   {kind: 'snapshot', bytes, size}   the snapshot's first `size` bytes of `bytes` (an
 //                               ArrayBuffer, transferred) for the page's webSeekIndexAdd, in
@@ -16,11 +16,20 @@
 'use strict';
 importScripts('demo.js');
 
-async function build(pack, spacingMs) {
+async function build(pack, spacingMs, code) {
     const started = performance.now();
     const module = await createDemo({
         print: (text) => console.log(`seek index: ${text}`),
         printErr: (text) => console.log(`seek index: ${text}`),
+        // The page's compiled code when it sends it, else demo.wasm fetched and compiled here.
+        instantiateWasm: code && ((imports, receive) => {
+            WebAssembly.instantiate(code, imports).then((instance) => receive(instance, code),
+                (error) => {
+                    console.log(`seek index: ${error}`);
+                    postMessage({kind: 'failed', figures: {}});
+                });
+            return {};
+        }),
     });
     module.FS.writeFile('_.dat', new Uint8Array(pack));
     const builder = module._webIndexBuilderOpen(spacingMs);
@@ -69,7 +78,7 @@ onmessage = (event) => {
     }
     if (building) return; // one pack per worker
     building = true;
-    build(event.data.pack, event.data.spacingMs).catch((error) => {
+    build(event.data.pack, event.data.spacingMs, event.data.code).catch((error) => {
         console.log(`seek index: ${error}`);
         postMessage({kind: 'failed', figures: {}});
     });
