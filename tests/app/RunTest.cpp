@@ -11,6 +11,7 @@
 #include "graphics/PlatformDisplay.h"
 #include "graphics/RowConverters.h"
 #include "media/FrameSink.h"
+#include "storage/OImage.h"
 
 #include <gtest/gtest.h>
 
@@ -75,9 +76,11 @@ class HashSink : public FrameSink {
 // A video-mode run of the generated show whose frames are hashed.
 class HashedRun {
   public:
-    explicit HashedRun(int64_t skipped = 0, const std::string& words = "") {
+    explicit HashedRun(int64_t skipped = 0, const std::string& words = "",
+                       bool keepDecodedPictures = true) {
         RunPlatform platform;
         platform.credits = false;
+        platform.keepDecodedPictures = keepDecodedPictures;
         platform.videoSink = [this, skipped](const ExportOptions&, uint8_t* frame24, uint32_t*,
                                              const Show&) {
             return new HashSink(frame24, hashes, skipped);
@@ -241,6 +244,18 @@ TEST(Runs, ARunAfterAnotherAndAClipMadeMidwayGiveTheFramesOfOneAlone) {
         }
         ASSERT_EQ(running.nextFrame(), alone[i]) << "the running run, frame " << i;
     }
+}
+
+TEST(Runs, DecodedPicturesLetGoLeaveTheFramesAsTheyAre) {
+    const std::vector<uint64_t> alone = framesAlone(300);
+    HashedRun kept, released(0, "", false);
+    ASSERT_TRUE(kept.opened && released.opened);
+    for (int i = 0; i < imageCount; ++i) {
+        EXPECT_NE(kept->show()->pictures.images[i], nullptr) << "kept by default: picture " << i;
+        EXPECT_EQ(released->show()->pictures.images[i], nullptr) << "let go: picture " << i;
+    }
+    for (size_t i = 0; i < alone.size(); ++i)
+        ASSERT_EQ(released.nextFrame(), alone[i]) << "frame " << i;
 }
 
 TEST(Runs, QuitRequestEndsTheRunBeforeTheNextScene) {
