@@ -204,14 +204,16 @@ function buildSeekIndex(pack) {
             return;
         }
         // Into the module's memory, where it is kept (the buffer goes back to the worker for
-        // the next one); each snapshot names buffers of the one before, so the first one
-        // refused ends the index.
+        // the next one, unless it is one of the few large ones, the first above all: kept as a
+        // spare, it would hold its memory until the index is built); each snapshot names
+        // buffers of the one before, so the first one refused ends the index.
         const bytes = new Uint8Array(message.bytes, 0, message.size);
         const at = module._malloc(bytes.length);
         if (at) module.HEAPU8.set(bytes, at);
         const kept = at && module._webSeekIndexAdd(at, bytes.length);
         module._free(at);
-        worker.postMessage({spare: message.bytes}, [message.bytes]);
+        if (message.bytes.byteLength <= 2 << 20)
+            worker.postMessage({spare: message.bytes}, [message.bytes]);
         index.snapshots = module._webSeekIndexSnapshots();
         index.bytes = module._webSeekIndexBytes();
         if (!kept) {
