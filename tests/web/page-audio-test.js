@@ -1,7 +1,8 @@
 // The page's streamed soundtrack in headless Chromium: the first frame soon after the click on
-// a 25 Mbit/s link, the renderer's memory through playback, the show's clock following the
-// samples played (and standing still while paused), seeks by range requests and without them,
-// the loading line, and soundtracks that are no MP3 or are cut short.
+// a 25 Mbit/s link, the soundtrack asked for a piece at a time, the renderer's memory through
+// playback, the show's clock following the samples played (and standing still while paused),
+// seeks by range requests and without them, the loading line, and soundtracks that are no MP3
+// or are cut short.
 //
 //   node page-audio-test.js SITE [--first-frame-only | --only CASE]
 //
@@ -160,6 +161,15 @@ const musicState = (page) => page.evaluate(() => {
 });
 
 const link = {kbps: 25000, latency: 40};
+// The most the page may ask of the soundtrack at once: the browser takes in a response's whole
+// body as it comes, so what is asked for at once is what the renderer may hold.
+const pieceBytes = 1024 * 1024;
+const soundtrackRequests = (from) => requests.slice(from).filter((r) => r.name === 'velmorin.mp3');
+// The byte range a request asks for ([first, last]), or null when it has no closed range.
+function rangeOf(request) {
+    const range = /^bytes=([0-9]+)-([0-9]+)$/.exec(request.range || '');
+    return range ? [Number(range[1]), Number(range[2])] : null;
+}
 
 // [SECTION] the cases
 // The first frame within a second of the click on a 25 Mbit/s link with 40 ms latency.
@@ -173,7 +183,12 @@ async function firstFrame(browser) {
 
 // Playback: memory, the clock against the samples, pause and resume.
 async function playback(browser) {
+    const logged = requests.length;
     const page = await openPage(browser, '', link);
+    const preloaded = soundtrackRequests(logged);
+    check(preloaded.length === 1 && preloaded[0].range === `bytes=0-${pieceBytes - 1}`,
+          `before the click the page asks for the soundtrack's first piece alone ` +
+              `(${JSON.stringify(preloaded)})`);
     await clickToFirstFrame(page);
     // The page's clock read every 4 ms: it never goes back.
     await page.evaluate(() => {
@@ -200,7 +215,21 @@ async function playback(browser) {
         await sleep(250);
         largest = Math.max(largest, rendererRssMb(browser));
     }
-    const indexed = (await musicState(page)).state.indexedFrames;
+    const afterIndex = await musicState(page);
+    const indexed = afterIndex.state.indexedFrames;
+    // Every request for the soundtrack, the sound's and the frame index's, asks for a piece.
+    const asked = soundtrackRequests(logged);
+    const largestAsk = Math.max(...asked.map((r) => {
+        const range = rangeOf(r);
+        return range ? range[1] - range[0] + 1 : Infinity;
+    }));
+    check(asked.length > 1 && largestAsk <= pieceBytes,
+          `no request for the soundtrack asks for more than ${pieceBytes} bytes ` +
+              `(${asked.length} requests, the largest for ${largestAsk})`);
+    const counted = afterIndex.state.requests + afterIndex.state.indexRequests;
+    check(asked.length === counted && afterIndex.state.opens === 1 && !afterIndex.state.rangeIgnored,
+          `the page counts them (${counted} requests counted, ${asked.length} made), the ` +
+              `sound's in one read of the file (${afterIndex.state.opens})`);
     console.log(`renderer resident memory at most ${largest.toFixed(0)} MB over 8 s of playback ` +
                 `and the frame index (${indexed} frames)`);
     // The goal is 250 MB. The streamed soundtrack keeps it (209 to 225 MB measured with no seek
@@ -289,6 +318,7 @@ async function seeking(browser, ranges) {
                                {timeout: 30000, polling: 100});
     for (const target of [30000, 10000, 840000]) {
         const before = requests.length;
+        const opens = (await musicState(page)).state.opens;
         await page.evaluate((ms) => window.demoPage.music.seek(ms), target);
         const began = Date.now();
         await page.waitForFunction(() => {
@@ -298,22 +328,26 @@ async function seeking(browser, ranges) {
         const waited = Date.now() - began;
         await sleep(1000);
         const m = await musicState(page);
-        // The sound's requests (the index's pieces have ends).
-        const asked = requests.slice(before).filter(
-            (r) => r.name === 'velmorin.mp3' && !/-[0-9]+$/.test(r.range || ''));
+        // The sound's requests (the frame index has read the whole file by now): a piece from
+        // where the seek reads, and at most the next one (a second of sound reads 16 kB).
+        const asked = soundtrackRequests(before);
+        const pieces = asked.map(rangeOf);
         console.log(`seek to ${target} ms ${how}: sound after ${waited} ms; requests: ` +
                     JSON.stringify(asked));
+        const reads = m.state.opens - opens;
         // 128 kbit/s: 16 bytes a millisecond; the frame index steps about 1.6 s (26 kB), so
         // the request starts within 3 s before the point.
-        const from = asked.length === 1 ? Number((/^bytes=([0-9]+)-$/.exec(asked[0].range) ||
-                                                  [0, -1])[1]) : -1;
+        const from = pieces.length > 0 && pieces[0] ? pieces[0][0] : -1;
+        const inPieces = pieces.every((p, i) => p && p[1] - p[0] < pieceBytes &&
+                                                (i === 0 || p[0] === pieces[i - 1][1] + 1));
         if (ranges)
-            check(asked.length === 1 && from <= target * 16 && from > target * 16 - 50000 &&
-                      waited < 1000,
-                  `a seek to ${target} ms asks for the file from right before there ` +
+            check(reads === 1 && asked.length >= 1 && asked.length <= 2 && inPieces &&
+                      from <= target * 16 && from > target * 16 - 50000 && waited < 1000 &&
+                      !m.state.rangeIgnored,
+                  `a seek to ${target} ms asks for a piece of the file from right before there ` +
                       `(byte ${from}) and sounds within a second (${waited} ms)`);
         else
-            check(asked.length === 1 && m.state.rangeIgnored,
+            check(reads === 1 && asked.length === 1 && m.state.rangeIgnored,
                   `a seek to ${target} ms on a server that ignores ranges reads the file up to ` +
                       `there (${waited} ms)`);
         check(m.position >= target + 700 && m.position <= target + 1600,
@@ -421,9 +455,12 @@ async function badSoundtracks(browser) {
 (async () => {
     await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
     baseUrl = `http://127.0.0.1:${server.address().port}`;
+    // Without puppeteer's own network events: their DevTools session would keep each response
+    // body of up to 10 MB in the renderer (every piece of the soundtrack), as no visitor's does.
     const browser = await puppeteer.launch({
         executablePath: chromium,
         headless: true,
+        networkEnabled: false,
         args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required'],
     });
     try {
