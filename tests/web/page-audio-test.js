@@ -232,15 +232,17 @@ async function playback(browser) {
               `sound's in one read of the file (${afterIndex.state.opens})`);
     console.log(`renderer resident memory at most ${largest.toFixed(0)} MB over 8 s of playback ` +
                 `and the frame index (${indexed} frames)`);
-    // The goal is 250 MB. The streamed soundtrack keeps it (209 to 225 MB measured with no seek
-    // index); while the seek index's worker runs beside it, with its own copy of the module and
-    // the show, the renderer holds 285 to 310 MB. What is checked here is that the soundtrack
-    // is never held whole (decoded whole it took 513 MB, 813 MB while decoding).
-    const soundtrackBoundMb = 340;
-    if (largest > 250)
-        console.log(`  note: over the 250 MB goal, with the seek index being built beside it`);
+    // The goal is 250 MB. While the seek index's worker runs beside the show, with its own copy
+    // of the module and the show, the renderer holds 280 to 281 MB here (286 to 287 MB when the
+    // soundtrack was read by one open-ended request; the main module's memory alone varies by up
+    // to 14 MB from run to run). The bound is that with a margin, for growth that the requests'
+    // sizes checked above do not show (the soundtrack decoded whole took 513 MB, 813 MB while
+    // decoding).
+    const soundtrackBoundMb = 305;
+    console.log(`  ${largest.toFixed(0)} MB against the 250 MB goal` +
+                (largest > 250 ? ', over it while the seek index is built beside the show' : ''));
     check(largest > 0 && largest <= soundtrackBoundMb && indexed > 34000,
-          `the renderer never holds the soundtrack whole while the show plays and its frames ` +
+          `the renderer's memory stays bounded while the show plays and the soundtrack's frames ` +
               `are indexed (${largest.toFixed(0)} MB, at most ${soundtrackBoundMb})`);
     check(s.audioState === 'running', `the audio context runs (${s.audioState})`);
     const heard = m.position - began.position;
