@@ -10,7 +10,7 @@
 // 127.0.0.1 by a server of this script's own that answers range requests (or, for one case,
 // ignores them as simple servers do). --first-frame-only measures the time to the first frame
 // alone (for any version of the page); --only runs one case (firstFrame, playback, seeking,
-// loadingLine, badSoundtracks). Needs puppeteer-core (NODE_PATH) and CHROMIUM.
+// shortAnswers, loadingLine, badSoundtracks). Needs puppeteer-core (NODE_PATH) and CHROMIUM.
 'use strict';
 const crypto = require('crypto');
 const fs = require('fs');
@@ -38,6 +38,7 @@ const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css
 const requests = [];
 let honourRanges = true;
 let hideSoundtrack = false; // velmorin.mp3 is then not found
+let rangeLimit = 0;         // > 0: a range is answered with at most that many bytes
 const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).replace(/^\/+/, '');
     const file = path.join(site, name || 'index.html');
@@ -59,6 +60,7 @@ const server = http.createServer((request, response) => {
     if (range && honourRanges && Number(range[1]) < size) {
         start = Number(range[1]);
         if (range[2] !== '') end = Math.min(end, Number(range[2]));
+        if (rangeLimit > 0) end = Math.min(end, start + rangeLimit - 1);
         headers['Content-Range'] = `bytes ${start}-${end}/${size}`;
         headers['Content-Length'] = end - start + 1;
         response.writeHead(206, headers);
@@ -360,6 +362,31 @@ async function seeking(browser, ranges) {
     await page.close();
 }
 
+// A server that answers a range with less than was asked (40,000 bytes, 2.5 s of sound): the
+// page asks on from where each answer ended, and the music plays on across them.
+async function shortAnswers(browser) {
+    const limit = 40000;
+    rangeLimit = limit;
+    const logged = requests.length;
+    const page = await openPage(browser, '', link);
+    await clickToFirstFrame(page);
+    const began = await musicState(page);
+    const wall = Date.now();
+    await sleep(8000);
+    const m = await musicState(page);
+    const elapsed = Date.now() - wall;
+    await page.close();
+    rangeLimit = 0;
+    const heard = m.position - began.position;
+    check(m.state.error === null && m.state.opens === 1 && Math.abs(heard - elapsed) < 400,
+          `answers of 2.5 s of sound: the music plays on across them (${heard} ms heard in ` +
+              `${elapsed} ms, ${m.state.requests} requests; ${m.state.error})`);
+    const starts = soundtrackRequests(logged).map((r) => (rangeOf(r) || [-1])[0]);
+    check(starts.length > 4 && starts.every((start) => start >= 0 && start % limit === 0),
+          `each request asks for the file from where an answer ended ` +
+              `(${starts.length} requests, from ${JSON.stringify(starts.slice(0, 6))} ...)`);
+}
+
 // The loading line. A viewer who clicks at once on a 2 Mbit/s link waits for the module and
 // the pack (the line shows after 300 ms, and goes with the first frame); then the link drops
 // to 96 kbit/s with 400 ms latency, below the soundtrack's 128 kbit/s: a seek back waits for a
@@ -473,6 +500,7 @@ async function badSoundtracks(browser) {
                 await seeking(browser, true);
                 await seeking(browser, false);
             },
+            shortAnswers: () => shortAnswers(browser),
             loadingLine: () => loadingLine(browser),
             badSoundtracks: () => badSoundtracks(browser),
         };
