@@ -23,9 +23,10 @@ const aheadSeconds = 2;           // decoded ahead of what is heard
 const startSeconds = 0.3;         // queued before the sound starts, and again after it ran dry
 const sliceBytes = 64 * 1024;     // a chosen file is read this much at a time
 // The file on the server is asked for this much at a time. A piece holds 65 s of the 128 kbit/s
-// sound and comes in 0.4 s on a 25 Mbit/s link with 40 ms latency, so the piece asked for ahead
-// is there long before it is needed, and the frame index's reading (at most 3 MB/s) waits for
-// few of them; the browser holds at most two pieces of the file's body.
+// sound and comes in 0.4 s on a 25 Mbit/s link with 40 ms latency: the next one, asked for half
+// a piece (32 s) ahead, is there long before it is needed even on a link of a few hundred
+// kbit/s, and the frame index's reading (at most 3 MB/s) makes 14 requests. Smaller pieces cost
+// a request's latency more often; larger ones are held whole by the browser.
 const pieceBytes = 1024 * 1024;
 const feedBytes = 64 * 1024;      // bytes handed to the decoder per call
 const decodeBytes = 4096 * 4;     // decoded samples per call (4,096 stereo frames)
@@ -90,7 +91,6 @@ async function openUrl(url, offset, options) {
     let buffer = options.reuse > 0 ? new ArrayBuffer(options.reuse) : null;
     let reader = null;
     let total = 0;
-    let ranged = true;
     let skip = 0;       // bytes of the response before `offset` (ranges ignored)
     let next = -1;      // the file's byte the next piece starts at; -1: no piece after this one
     let ahead = null;   // the next piece's response, once asked for
@@ -116,8 +116,7 @@ async function openUrl(url, offset, options) {
             if (range[3] === '*' || Number(range[2]) + 1 < total) next = Number(range[2]) + 1;
             unread = Math.ceil((Number(range[2]) + 1 - from) / 2);
         } else {
-            if (ranged && options.ignored) options.ignored();
-            ranged = false;
+            if (options.ignored) options.ignored(); // and read to its end: no piece after it
             total = Number(response.headers.get('Content-Length')) || 0;
             skip = from;
         }

@@ -229,7 +229,8 @@ async function playback(browser) {
           `no request for the soundtrack asks for more than ${pieceBytes} bytes ` +
               `(${asked.length} requests, the largest for ${largestAsk})`);
     const counted = afterIndex.state.requests + afterIndex.state.indexRequests;
-    check(asked.length === counted && afterIndex.state.opens === 1 && !afterIndex.state.rangeIgnored,
+    check(asked.length === counted && afterIndex.state.opens === 1 &&
+              !afterIndex.state.rangeIgnored,
           `the page counts them (${counted} requests counted, ${asked.length} made), the ` +
               `sound's in one read of the file (${afterIndex.state.opens})`);
     console.log(`renderer resident memory at most ${largest.toFixed(0)} MB over 8 s of playback ` +
