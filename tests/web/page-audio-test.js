@@ -371,9 +371,10 @@ async function shortAnswers(browser) {
     const logged = requests.length;
     const page = await openPage(browser, '', link);
     await clickToFirstFrame(page);
+    await sleep(1000); // the worklet's reports under way: the position read is the one played
     const began = await musicState(page);
     const wall = Date.now();
-    await sleep(8000);
+    await sleep(8000); // from 1 s to 9 s: three answers' ends
     const m = await musicState(page);
     const elapsed = Date.now() - wall;
     await page.close();
