@@ -1,8 +1,8 @@
-// The soundtrack in the page, streamed: velmorin.mp3 is read as it arrives (fetch's streaming
-// body, or a chosen file by slices), decoded by the module's libmpg123 (mp3* functions of
-// web/StreamDecoder.cpp) a couple of seconds ahead of what is heard, and played by an audio
-// worklet (music-worklet.js) from blocks posted to it. Seeking asks the decoder where in the
-// file to read from and reads from there (an HTTP range request; a server that ignores ranges
+// The soundtrack in the page, streamed: velmorin.mp3 is read as it arrives (by HTTP range
+// requests of a megabyte each, or a chosen file by slices), decoded by the module's libmpg123
+// (mp3* functions of web/StreamDecoder.cpp) a couple of seconds ahead of what is heard, and
+// played by an audio worklet (music-worklet.js) from blocks posted to it. Seeking asks the
+// decoder where in the file to read from and reads from there (a server that ignores ranges
 // sends the whole file, whose bytes before that point are skipped).
 //
 // The show's clock is the count of samples played: clockMs() follows the worklet's reports,
@@ -10,7 +10,7 @@
 // has ended or failed, the clock goes on in real time.
 //
 //   const music = StreamMusic.create({url, loading, onError});
-//   music.preload();                     // before the click: the first bytes of the file
+//   music.preload();                     // before the click: the file's first piece
 //   music.unlock();                      // in the click's handler: the audio context
 //   await music.prepare(module, file);   // then: the worklet, the first 0.3 s decoded
 //   music.hooks                          // Module.startMusic ... for the show's run
@@ -22,6 +22,12 @@ const rate = 44100;               // the decoder's output: 16-bit stereo at 44,1
 const aheadSeconds = 2;           // decoded ahead of what is heard
 const startSeconds = 0.3;         // queued before the sound starts, and again after it ran dry
 const sliceBytes = 64 * 1024;     // a chosen file is read this much at a time
+// The file on the server is asked for this much at a time. A piece holds 65 s of the 128 kbit/s
+// sound and comes in 0.4 s on a 25 Mbit/s link with 40 ms latency: the next one, asked for half
+// a piece (32 s) ahead, is there long before it is needed even on a link of a few hundred
+// kbit/s, and the frame index's reading (at most 3 MB/s) makes 14 requests. Smaller pieces cost
+// a request's latency more often; larger ones are held whole by the browser.
+const pieceBytes = 1024 * 1024;
 const feedBytes = 64 * 1024;      // bytes handed to the decoder per call
 const decodeBytes = 4096 * 4;     // decoded samples per call (4,096 stereo frames)
 const indexDelayMs = 2000;        // the whole file's frames are indexed this long after the start,
@@ -62,61 +68,104 @@ class LoadingLine {
 }
 
 // [SECTION] where the bytes come from
-// Reads `url` from byte `offset` on; chunks of Uint8Array, null at the end.
-async function openUrl(url, offset, prefetched) {
-    const response = prefetched ||
-        await fetch(url, offset > 0 ? {headers: {Range: `bytes=${offset}-`}} : {});
-    if (!response.ok) throw new Error(`the server answered ${response.status}`);
+// Reads `url` from byte `offset` on, a piece of pieceBytes at a time (HTTP range requests; the
+// next piece is asked for once half of the one before is read, when that one has most likely
+// come whole and the two do not share the link): the browser takes in a response's whole body
+// as fast as the network brings it, whoever reads it, so it holds at most a piece and a half.
+// A server that ignores ranges sends the whole file to the first request; that one response is
+// read, its bytes before `offset` skipped.
+//   first     the first piece's response, asked for already (preload), or null
+//   reuse     > 0: chunks are read into one buffer of that size, over and over (a byte stream's
+//             own reader, where the browser has one), each chunk to be used before the next read
+//   asked()   told of each request made; ignored() of a server that ignored the range
+// read() gives chunks of Uint8Array, null at the end.
+async function openUrl(url, offset, options) {
+    const abort = new AbortController();
+    const ask = (from) => {
+        if (options.asked) options.asked();
+        const asking = fetch(url, {headers: {Range: `bytes=${from}-${from + pieceBytes - 1}`},
+                                   signal: abort.signal});
+        asking.catch(() => {}); // a piece asked for ahead and never read is no error
+        return asking;
+    };
+    let buffer = options.reuse > 0 ? new ArrayBuffer(options.reuse) : null;
+    let reader = null;
     let total = 0;
-    const range = /\/([0-9]+)$/.exec(response.headers.get('Content-Range') || '');
-    if (range) total = Number(range[1]);
-    else if (response.status === 200) total = Number(response.headers.get('Content-Length')) || 0;
-    const reader = response.body.getReader();
-    let skip = response.status === 206 ? 0 : offset; // ranges ignored: skip up to the offset
+    let skip = 0;       // bytes of the response before `offset` (ranges ignored)
+    let next = -1;      // the file's byte the next piece starts at; -1: no piece after this one
+    let ahead = null;   // the next piece's response, once asked for
+    let unread = 0;     // bytes of this piece to read before the next one is asked for
+    let cancelled = false;
+
+    // The response to a request for bytes from `from` on: its body becomes the one read.
+    function take(response, from) {
+        if (response.status === 416) { // nothing from there on: the end of the file
+            reader = null;
+            next = -1;
+            return;
+        }
+        if (!response.ok) throw new Error(`the server answered ${response.status}`);
+        next = -1;
+        if (response.status === 206) {
+            const range = /^bytes ([0-9]+)-([0-9]+)\/([0-9]+|\*)$/.exec(
+                response.headers.get('Content-Range') || '');
+            if (!range || Number(range[1]) !== from)
+                throw new Error(`the server sent ${range ? `bytes from ${range[1]}` : 'a piece'} ` +
+                                `for bytes from ${from}`);
+            if (range[3] !== '*') total = Number(range[3]);
+            if (range[3] === '*' || Number(range[2]) + 1 < total) next = Number(range[2]) + 1;
+            unread = Math.ceil((Number(range[2]) + 1 - from) / 2);
+        } else {
+            if (options.ignored) options.ignored(); // and read to its end: no piece after it
+            total = Number(response.headers.get('Content-Length')) || 0;
+            skip = from;
+        }
+        reader = null;
+        if (buffer) {
+            try {
+                reader = response.body.getReader({mode: 'byob'});
+            } catch (error) {
+                buffer = null;
+            }
+        }
+        if (!reader) reader = response.body.getReader();
+        ahead = null;
+    }
+
+    take(await (options.first || ask(offset)), offset);
     return {
         total,
-        ranged: response.status === 206,
         async read() {
-            for (;;) {
-                const {value, done} = await reader.read();
-                if (done) return null;
-                if (skip >= value.length) {
-                    skip -= value.length;
-                    continue;
+            try {
+                while (reader && !cancelled) {
+                    const {value, done} = buffer ? await reader.read(new Uint8Array(buffer))
+                                                 : await reader.read();
+                    if (buffer && value) buffer = value.buffer;
+                    if (cancelled) break;
+                    if (done) {
+                        reader = null;
+                        if (next >= 0) take(await (ahead || ask(next)), next);
+                        continue;
+                    }
+                    unread -= value.length;
+                    if (unread <= 0 && next >= 0 && !ahead) ahead = ask(next);
+                    if (skip >= value.length) {
+                        skip -= value.length;
+                        continue;
+                    }
+                    const chunk = skip > 0 ? value.subarray(skip) : value;
+                    skip = 0;
+                    return chunk;
                 }
-                const chunk = skip > 0 ? value.subarray(skip) : value;
-                skip = 0;
-                return chunk;
+            } catch (error) {
+                if (!cancelled) throw error;
             }
+            return null;
         },
         cancel() {
-            reader.cancel().catch(() => {});
-        },
-    };
-}
-
-// Reads `url` whole into one buffer of `size` bytes, over and over (a byte stream's own
-// reader, where the browser has one): the page's memory does not grow with the file.
-async function openReused(url, size) {
-    const response = await fetch(url);
-    if (!response.ok) throw new Error(`the server answered ${response.status}`);
-    let reader;
-    let buffer = null;
-    try {
-        reader = response.body.getReader({mode: 'byob'});
-        buffer = new ArrayBuffer(size);
-    } catch (error) {
-        reader = response.body.getReader();
-    }
-    return {
-        async read() {
-            const {value, done} = buffer ? await reader.read(new Uint8Array(buffer)) : await reader.read();
-            if (done) return null;
-            if (buffer) buffer = value.buffer;
-            return value;
-        },
-        cancel() {
-            reader.cancel().catch(() => {});
+            cancelled = true;
+            if (reader) reader.cancel().catch(() => {});
+            abort.abort();
         },
     };
 }
@@ -195,8 +244,11 @@ class StreamMusic {
         this.state = {
             decoded: 0,      // samples decoded in this segment
             bytesRead: 0,    // bytes of the file read so far (all segments)
-            requests: 0,     // reads of the file begun (the first and one per seek that needs one)
-            rangeIgnored: false,
+            opens: 0,        // reads of the file begun (the first and one per seek that needs one)
+            requests: 0,     // requests for the file made by them (a piece each, on a server
+                             // that honours ranges)
+            indexRequests: 0, // requests made by the frame index's reading
+            rangeIgnored: false, // a request for a piece was answered with the whole file
             error: null,     // why there is no sound, when there is none
             ended: false,    // the decoder reached the end of the file
             indexedFrames: 0, // frames of the file whose positions are known to seeks
@@ -243,10 +295,12 @@ class StreamMusic {
         };
     }
 
-    // Asks for the file before the viewer clicks: its first bytes wait in the browser.
+    // Asks for the file's first piece before the viewer clicks: it waits in the browser.
     preload() {
         if (this.prefetched || !this.url) return;
-        this.prefetched = fetch(this.url).catch((error) => {
+        this.state.requests += 1;
+        const range = `bytes=0-${pieceBytes - 1}`;
+        this.prefetched = fetch(this.url, {headers: {Range: range}}).catch((error) => {
             console.error(`${this.url}: ${error}`);
             return null;
         });
@@ -374,15 +428,19 @@ class StreamMusic {
     }
 
     async openSource(offset) {
-        this.state.requests += 1;
+        this.state.opens += 1;
         let source;
         if (this.file) {
             source = openFile(this.file, offset);
         } else {
-            const prefetched = offset === 0 && this.prefetched ? await this.prefetched : null;
+            const first = offset === 0 && this.prefetched ? await this.prefetched : null;
             this.prefetched = null;
-            source = await openUrl(this.url, offset, prefetched);
-            if (offset > 0 && !source.ranged) this.state.rangeIgnored = true;
+            source = await openUrl(this.url, offset, {
+                first,
+                reuse: feedBytes, // a chunk at a time into the decoder
+                asked: () => { this.state.requests += 1; },
+                ignored: () => { this.state.rangeIgnored = true; },
+            });
         }
         this.sourceOffset = offset;
         return source;
@@ -473,7 +531,10 @@ class StreamMusic {
         this.indexer = indexer;
         if (this.decoder) m._mp3UseIndex(this.decoder.handle, indexer);
         try {
-            const source = this.file ? openFile(this.file, 0) : await openReused(this.url, feedBytes);
+            const source = this.file ? openFile(this.file, 0) : await openUrl(this.url, 0, {
+                reuse: feedBytes,
+                asked: () => { this.state.indexRequests += 1; },
+            });
             this.indexSource = source;
             for (let bytes; this.indexer === indexer && (bytes = await source.read()) !== null;) {
                 for (let at = 0; at < bytes.length && this.indexer === indexer; at += feedBytes) {

@@ -13,8 +13,9 @@
 #   - seeking in the page: the seek index built by its worker, seeks landing on demo-render's
 #     frames, their time, the renderer's resident memory;
 #   - the page with the whole soundtrack on an emulated 25 Mbit/s link (tests/web/
-#     page-audio-test.js): the first frame within a second of the click, the renderer's memory,
-#     the clock following the samples, pause, seeks, the loading line, damaged soundtracks;
+#     page-audio-test.js): the first frame within a second of the click, the soundtrack asked
+#     for a piece at a time, the renderer's memory, the clock following the samples, pause,
+#     seeks, the loading line, damaged soundtracks;
 #   - the page's controls: keys, frame steps, timeline clicks and ?t= land on demo-render's
 #     frames, a phone's layout, the poster and favicon (page-controls-test.js);
 #   - the site's .br and .gz copies decompress to the files beside them.
