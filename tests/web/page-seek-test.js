@@ -227,9 +227,12 @@ async function seeking(browser, memory) {
 }
 
 (async () => {
+    // Puppeteer's own network events off: with them, DevTools keeps the bodies of responses
+    // in the renderer, which a visitor's browser does not.
     const browser = await puppeteer.launch({
         executablePath: chromium,
         headless: true,
+        networkEnabled: false,
         args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required'],
     });
     const memory = watchRenderers(browser.process().pid);
