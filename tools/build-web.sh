@@ -20,6 +20,8 @@ out="$root/build-web"
 jobs="${JOBS:-$(nproc)}"
 sudo=()
 [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+# shellcheck source=tools/debian-source.sh
+. tools/debian-source.sh
 
 # Debian's emscripten 3.1.6 needs its own acorn from /usr/share/nodejs, and node's fetch
 # switched off to run generated code.
@@ -38,22 +40,6 @@ install_tools() {
     "${sudo[@]}" apt-get update
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
         "${missing[@]}"
-}
-
-# Adds deb-src twins of the configured deb entries when apt knows no source packages.
-enable_sources() {
-    apt-get source --print-uris libjpeg-turbo >/dev/null 2>&1 && return 0
-    local list=/etc/apt/sources.list.d
-    echo "adding deb-src entries for the configured mirror"
-    if [ -f "$list/debian.sources" ]; then
-        sed 's/^Types: *deb$/Types: deb-src/' "$list/debian.sources" |
-            "${sudo[@]}" tee "$list/demo-deb-src.sources" >/dev/null
-    fi
-    if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
-        sed -n 's/^deb /deb-src /p' /etc/apt/sources.list |
-            "${sudo[@]}" tee "$list/demo-deb-src.list" >/dev/null
-    fi
-    "${sudo[@]}" apt-get update
 }
 
 # libjpeg-turbo's static library and headers in build-web/jpeg/.
@@ -78,36 +64,16 @@ build_jpeg() {
         "$out/jpeg/include/"
 }
 
-# Unpacks Debian's source package NAME into build-web/src/ (once) and prints its folder. A
-# mirror that lacks the upstream tarball's signature file makes apt-get source stop after the
-# download; the package is then unpacked from the checksummed files it fetched.
-unpack_source() {
-    local name="$1" source
-    mkdir -p "$out/src"
-    source=$(find "$out/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
-    if [ -z "$source" ]; then
-        if ! (cd "$out/src" && apt-get source -qq "$name" >&2); then
-            (cd "$out/src" &&
-                dpkg-source -x --no-check "$(find . -maxdepth 1 -name "${name}_*.dsc" | head -n 1)" >&2)
-        fi
-        source=$(find "$out/src" -maxdepth 1 -type d -name "$name-*" | head -n 1)
-    fi
-    [ -n "$source" ] || { echo "$name source not unpacked" >&2; return 1; }
-    echo "$source"
-}
-
-# libmpg123's static library and headers in build-web/mpg123/: the generic C decoder (floating
-# point, no assembly), its own options only (-ffast-math would let the compiler reorder the
-# sums, and the samples must equal the program's), no output modules.
+# libmpg123's static library and headers in build-web/mpg123/, from the same source and with the
+# same options as the program's (tools/build-mpg123.sh): the generic C decoder (floating
+# point, no assembly), no -ffast-math (the samples must equal the program's), no output modules.
 build_mpg123() {
     [ -f "$out/mpg123/lib/libmpg123.a" ] && return 0
     local source
-    source=$(unpack_source mpg123)
+    source=$(unpack_source mpg123 "$root/build-deps/src")
     rm -rf "$out/mpg123-build" && mkdir -p "$out/mpg123-build"
     (cd "$out/mpg123-build" &&
-        emconfigure "$source/configure" --with-cpu=generic_fpu --with-optimization=0 \
-            CFLAGS="-O2 -ffp-contract=off" --disable-shared --enable-static --disable-modules \
-            --with-audio=dummy --with-default-audio=dummy >configure.log 2>&1 &&
+        emconfigure "$source/configure" "${mpg123_options[@]}" >configure.log 2>&1 &&
         emmake make -j"$jobs" src/libmpg123/libmpg123.la >make.log 2>&1) ||
         { echo "libmpg123 build failed: see $out/mpg123-build/*.log" >&2; return 1; }
     mkdir -p "$out/mpg123/lib" "$out/mpg123/include"

@@ -13,6 +13,7 @@ gcc_dir="${1:-build}"
 clang_dir="${CLANG_BUILD_DIR:-build-clang}"
 jobs="${JOBS:-$(nproc)}"
 
+JOBS="$jobs" tools/build-mpg123.sh
 echo "=== $clang_dir: configure and build with clang"
 CC=clang CXX=clang++ cmake -S . -B "$clang_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DDEMO_WERROR=ON -DDEMO_BENCH=ON

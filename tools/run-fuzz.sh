@@ -13,6 +13,7 @@ dir="${FUZZ_BUILD_DIR:-build-fuzz}"
 seconds="${FUZZ_SECONDS:-60}"
 targets=(pack picture soundtrack seekindex)
 
+JOBS="$jobs" tools/build-mpg123.sh
 echo "=== $dir: configure and build the fuzz targets (clang)"
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMO_SANITIZE=ON \
     -DDEMO_FUZZ=ON -DDEMO_TESTS=OFF -DDEMO_BENCH=OFF

@@ -6,7 +6,7 @@
 # (tools/run-tsan.sh); fails when any of them fails.
 #
 # Missing Debian packages (tools/packages.txt) are installed first (apt-get, through sudo when
-# not root).
+# not root), and libmpg123 is built from Debian's source (tools/build-mpg123.sh).
 # Environment: JOBS (parallel compile jobs, default: the number of cores), BUILD_DIR and
 # ASAN_BUILD_DIR (build directories, defaults build and build-asan).
 set -euo pipefail
@@ -18,6 +18,8 @@ build_dir="${BUILD_DIR:-build}"
 asan_build_dir="${ASAN_BUILD_DIR:-build-asan}"
 
 tools/install-packages.sh
+# The soundtrack's decoder, from Debian's source (every build below links it).
+JOBS="$jobs" tools/build-mpg123.sh
 
 # build_and_test DIR [CMAKE OPTIONS...]: configures, builds and runs ctest; returns its status.
 build_and_test() {

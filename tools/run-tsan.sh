@@ -11,6 +11,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 jobs="${JOBS:-$(nproc)}"
 dir="${TSAN_BUILD_DIR:-build-tsan}"
 
+JOBS="$jobs" tools/build-mpg123.sh
 echo "=== $dir: configure and build (clang, ThreadSanitizer)"
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMO_TSAN=ON \
     -DDEMO_BENCH=OFF

@@ -3,9 +3,11 @@
 #include "tests/media/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <mpg123.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -89,6 +91,24 @@ TEST_F(SoundLibraryTest, GeneratedSoundtrackDecodesAsLibmpg123DecodesIt) {
     ASSERT_EQ(seen.size(), reference.size()) << "every sample frame, no more, no fewer";
     EXPECT_TRUE(seen == reference)
         << "the show's soundtrack decodes sample for sample as libmpg123's defaults decode it";
+}
+
+// The library built by tools/build-mpg123.sh has one decoder, the plain C one, so the samples
+// do not depend on the processor (the system's library picks an assembly one at run time).
+TEST_F(SoundLibraryTest, TheLinkedLibmpg123HasOnlyTheDecoderEveryMachineRunsAlike) {
+#ifndef DEMO_MPG123_STRICT
+    GTEST_SKIP() << "built on the system's libmpg123 (no build-deps/mpg123)";
+#else
+    std::vector<std::string> decoders;
+    for (const char** name = mpg123_decoders(); *name != nullptr; ++name)
+        decoders.push_back(*name);
+    EXPECT_EQ(decoders, std::vector<std::string>{"generic"})
+        << "the linked libmpg123 is the one built from source, with no decoder to choose";
+    mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+    ASSERT_NE(handle, nullptr) << "a handle with the default decoder";
+    EXPECT_STREQ(mpg123_current_decoder(handle), "generic") << "the default is that decoder";
+    mpg123_delete(handle);
+#endif
 }
 
 TEST_F(SoundLibraryTest, MonoIsDuplicatedIntoBothChannels) {

@@ -5,6 +5,7 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -114,4 +115,25 @@ void CollectingDsp::callback(SoundHandle, SoundHandle, void* buffer, uint32_t le
 std::vector<uint8_t> CollectingDsp::collected() {
     std::lock_guard<std::mutex> lock(mutex);
     return bytes;
+}
+
+SampleDifference compareSamples(const std::vector<uint8_t>& a, const uint8_t* b, size_t bBytes) {
+    SampleDifference d;
+    d.samples = std::min(a.size(), bBytes) / 2;
+    for (size_t i = 0; i < d.samples; ++i) {
+        const int x = static_cast<int16_t>(a[2 * i] | (a[2 * i + 1] << 8));
+        const int y = static_cast<int16_t>(b[2 * i] | (b[2 * i + 1] << 8));
+        if (x != y) {
+            ++d.differing;
+            d.largest = std::max(d.largest, std::abs(x - y));
+        }
+    }
+    return d;
+}
+
+bool equalAfterASeek(const std::vector<uint8_t>& seen, const uint8_t* expected,
+                     size_t expectedBytes, SampleDifference* difference) {
+    const SampleDifference d = compareSamples(seen, expected, expectedBytes);
+    if (difference != nullptr) *difference = d;
+    return seen.size() == expectedBytes && d.largest <= 1 && d.differing * 1000 < d.samples;
 }

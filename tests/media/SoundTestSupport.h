@@ -58,6 +58,21 @@ std::string writeToneMp3(const ScratchDir& dir, const std::string& name, int rat
 
 std::vector<uint8_t> readBytes(const std::string& path);
 
+// How two runs of interleaved 16-bit samples differ over their common length.
+struct SampleDifference {
+    size_t samples = 0;   // compared
+    size_t differing = 0; // not equal
+    int largest = 0;      // the largest absolute difference
+};
+SampleDifference compareSamples(const std::vector<uint8_t>& a, const uint8_t* b, size_t bBytes);
+
+// libmpg123's plain C synthesis sums its filter's taps in an order that depends on where in its
+// ring it is, and a seek restarts it elsewhere than a decode from the start would be: after a
+// seek a few samples come out one step off, the same on every machine. True when `seen` has
+// `expected`'s length and differs from it only that way (by one step, in under 0.1 %).
+bool equalAfterASeek(const std::vector<uint8_t>& seen, const uint8_t* expected,
+                     size_t expectedBytes, SampleDifference* difference = nullptr);
+
 // Waits until the stream is no longer active; false after a generous hang guard (60 s).
 bool waitUntilInactive(SoundHandle stream);
 

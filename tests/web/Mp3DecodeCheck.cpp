@@ -1,24 +1,21 @@
 // mp3-decode-check: the soundtrack decoded natively as the program sets libmpg123 up (signed
-// 16-bit stereo at 44,100 Hz, quiet, no "Frankenstein" streams; media/SoundLibrary.cpp), for
-// the page's streaming decoder to be compared with sample for sample.
+// 16-bit stereo at 44,100 Hz, quiet, no "Frankenstein" streams; media/SoundLibrary.cpp) and
+// linked as the program links it, for the page's streaming decoder to be compared with sample
+// for sample.
 //
-//   mp3-decode-check FILE OUT [DECODER]   writes the samples of FILE to OUT (interleaved
-//                                         little-endian 16-bit); DECODER names libmpg123's
-//                                         decoder (the library's choice when left out)
-//
-// Built by tests/web/run-web-tests.sh twice: against the system's libmpg123 (the program's
-// own decode) and against the same library built from Debian's source with the page's flags.
+//   mp3-decode-check FILE OUT   writes the samples of FILE to OUT (interleaved little-endian
+//                               16-bit)
 #include <mpg123.h>
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: mp3-decode-check FILE OUT [DECODER]\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: mp3-decode-check FILE OUT\n");
         return 2;
     }
     int error = MPG123_OK;
-    mpg123_handle* handle = mpg123_new(argc == 4 ? argv[3] : nullptr, &error);
+    mpg123_handle* handle = mpg123_new(nullptr, &error);
     if (handle == nullptr) {
         std::fprintf(stderr, "libmpg123: %s\n", mpg123_plain_strerror(error));
         return 1;

@@ -4,8 +4,8 @@
 #   - node renders the whole show on the generated pack with the same SHA-256 per frame as
 #     demo-render (and on the reference pack with its MD5 list, when ../shared/reference is there);
 #   - the page's streaming MP3 decoder (libmpg123 built with emcc) decodes the test soundtrack
-#     sample for sample like the same library built natively, fed in odd pieces and after
-#     seeks, and within a step of the program's own decode;
+#     byte for byte like the program (tests/web/mp3-decode-check, linked as the program is),
+#     fed in odd pieces, and after seeks;
 #   - headless Chromium loads the page from a 127.0.0.1 server: 300 frames of check mode and a
 #     frame mid-show read back from the canvas equal demo-render's, 5 s of playback with the
 #     audio context running, 10 s at 60 callbacks a second on the frame slots' grid, the credits
@@ -37,7 +37,7 @@ fail() {
     status=1
 }
 
-for tool in demo-render make-assets tests/web/jpeg-decode-check; do
+for tool in demo-render make-assets tests/web/jpeg-decode-check tests/web/mp3-decode-check; do
     [ -x "$build/$tool" ] || { echo "no $build/$tool: build the native program first" >&2; exit 1; }
 done
 
@@ -77,37 +77,15 @@ else
     fail "the wasm decoder differs from the native one (or too few files: $count)"
 fi
 
-echo "=== web: the streaming MP3 decoder, native against wasm"
-# The page's libmpg123 sources built natively with the page's flags (the reference), and the
-# check built on them and on the system's library (the program's decode).
-native_mpg123="$out/mpg123-native"
-if [ ! -f "$native_mpg123/lib/libmpg123.a" ]; then
-    source=$(find "$out/src" -maxdepth 1 -type d -name 'mpg123-*' | head -n 1)
-    rm -rf "$out/mpg123-native-build" && mkdir -p "$out/mpg123-native-build"
-    (cd "$out/mpg123-native-build" &&
-        "$source/configure" --with-cpu=generic_fpu --with-optimization=0 \
-            CFLAGS="-O2 -ffp-contract=off" --disable-shared --enable-static --disable-modules \
-            --with-audio=dummy --with-default-audio=dummy >configure.log 2>&1 &&
-        make -j2 src/libmpg123/libmpg123.la >make.log 2>&1) || fail "native libmpg123 build"
-    mkdir -p "$native_mpg123/lib" "$native_mpg123/include"
-    if ! cp "$out/mpg123-native-build/src/libmpg123/.libs/libmpg123.a" "$native_mpg123/lib/" ||
-        ! cp "$out/mpg123-native-build/src/libmpg123/mpg123.h" "$source/src/libmpg123/fmt123.h" \
-            "$native_mpg123/include/"; then
-        fail "native libmpg123 install"
-    fi
-fi
+echo "=== web: the streaming MP3 decoder against the program's decode"
+# mp3-decode-check is built with the program, on the libmpg123 it links (build-deps/mpg123,
+# from the page's source with the page's options): the page must decode the same samples.
 mp3s="$out/mp3-check"
 rm -rf "$mp3s" && mkdir -p "$mp3s"
-c++ -std=c++17 -O2 -Wall -Wextra -Werror -I"$native_mpg123/include" tests/web/Mp3DecodeCheck.cpp \
-    "$native_mpg123/lib/libmpg123.a" -lm -o "$mp3s/check-page-library"
-# shellcheck disable=SC2046
-c++ -std=c++17 -O2 -Wall -Wextra -Werror tests/web/Mp3DecodeCheck.cpp \
-    $(pkg-config --cflags --libs libmpg123) -o "$mp3s/check-program-library"
 "$build/make-assets" --seconds 60 "$mp3s" >/dev/null
-"$mp3s/check-page-library" "$mp3s/velmorin.mp3" "$mp3s/reference.pcm" generic
-"$mp3s/check-program-library" "$mp3s/velmorin.mp3" "$mp3s/program.pcm"
-node tests/web/stream-decode-test.js "$out/wasm" "$mp3s/velmorin.mp3" "$mp3s/reference.pcm" \
-    "$mp3s/program.pcm" || fail "the streaming decoder"
+"$build/tests/web/mp3-decode-check" "$mp3s/velmorin.mp3" "$mp3s/program.pcm"
+node tests/web/stream-decode-test.js "$out/wasm" "$mp3s/velmorin.mp3" "$mp3s/program.pcm" ||
+    fail "the streaming decoder"
 
 echo "=== web: the whole show under node against demo-render"
 site="$out/test-site"
