@@ -137,8 +137,10 @@ void Run::start(const std::string& commandLine, const std::string& packName) {
 void Run::loadShow() {
     theShow.reset();
     theShow = std::make_unique<Show>();
-    theShow->loadPictures();
-    if (!platform.keepDecodedPictures) theShow->pictures.releaseDecodedPictures();
+    if (platform.keepDecodedPictures)
+        theShow->loadPictures();
+    else
+        theShow->loadPicturesOneByOne();
 }
 
 // Video mode: the frames before the export's clip are stepped without being drawn; the state

@@ -80,6 +80,9 @@ class Show {
     // Loads the sixteen pictures from the process's pack and prepares their buffers; throws as
     // OImage does for a missing or unusable picture.
     void loadPictures();
+    // The same, holding one decoded picture at a time and none after (a browser page, whose
+    // memory is counted).
+    void loadPicturesOneByOne() { pictures.loadImagesOneByOne(); }
 
     // Runs the current scene for one frame at the given clock readings and draws the picture
     // into target. On a scene's end tick the scene hands on to the next without drawing: the

@@ -62,9 +62,13 @@ void Pictures::prepareImages() {
     keyPicture(imageBuffers[rozerid1]);
 }
 
-void Pictures::releaseDecodedPictures() {
-    for (std::unique_ptr<OImage>& image : images)
-        image.reset();
+void Pictures::loadImagesOneByOne() {
+    for (int i = 0; i < imageCount; ++i) {
+        images[i].reset(new OImage(imagePaths[i], -1, -1));
+        convert24To32(images[i]->getPixels(), imageBuffers[i], pictureWidth, pictureHeight);
+        images[i].reset();
+    }
+    keyPicture(imageBuffers[rozerid1]);
 }
 
 void zeroFill(uint8_t* bytes, size_t size) {

@@ -32,8 +32,10 @@ class Pictures {
     void preloadImages();
     // Converts the images into their buffers and keys the rozerid1 buffer.
     void prepareImages();
-    // Lets the decoded images go (after prepareImages nothing reads them).
-    void releaseDecodedPictures();
+    // preloadImages and prepareImages with the same buffers in the end, but one image at a time,
+    // each let go once its buffer is made (nothing reads them after): at most one decoded image
+    // is held at once, and none after.
+    void loadImagesOneByOne();
 
     uint8_t* effectBuffer = nullptr;            // what the scenes draw and blitDoubled shows
     uint8_t* imageBuffers[imageCount] = {};     // filled by prepareImages, drawn into by scenes
