@@ -26,10 +26,18 @@ SeekIndexBuilder::SeekIndexBuilder(std::unique_ptr<Show> prepared, SeekIndexOpti
     if (show == nullptr) throw std::invalid_argument("a seek index needs a show");
 }
 
+bool SeekIndexBuilder::withinBudget() const {
+    if (options.maxSnapshots <= 0) return true;
+    // The first snapshot (frame 0) and then the others in proportion to the frames stepped.
+    const int64_t allowed = 1 + (options.maxSnapshots - 1) * stepped / videoFrameCount();
+    return snapshots < allowed;
+}
+
 std::optional<ShowSnapshot> SeekIndexBuilder::next() {
     if (show->finished()) return std::nullopt;
-    if (!taken || cost >= options.spacingMs) {
+    if (!taken || (cost >= options.spacingMs && withinBudget())) {
         taken = true;
+        ++snapshots;
         cost = 0;
         return writer.take(*show, stepped);
     }

@@ -31,6 +31,12 @@ struct SeekIndexOptions {
     // The writer keeps a copy of the buffers it stored last to compare with (fast), or unpacks
     // them instead (SnapshotWriter): the page's worker, whose memory counts, does the latter.
     bool keepCopies = true;
+    // At most this many snapshots (0: as many as the spacing gives). A snapshot the spacing
+    // makes due waits while those taken already reach this number's share of the frames
+    // stepped so far: the share left unused where stepping is cheap goes where it is dear. On
+    // a slower or busier machine the spacing alone would give more snapshots, and the memory
+    // they take would grow with them; so bounded, seeks take longer there instead.
+    int maxSnapshots = 0;
 };
 
 // Makes the snapshots of a show stepped without drawing from its first video frame to its
@@ -65,10 +71,13 @@ class SeekIndexBuilder {
     SnapshotWriter writer;
     // A frame's cost as counted: with a wall clock, at most twice the median of the last ones.
     double counted(double spent);
+    // Whether a snapshot may be taken now under maxSnapshots.
+    bool withinBudget() const;
 
     int64_t stepped = 0;
     double cost = 0;                 // ms of stepping since the last snapshot
     bool taken = false;              // the first snapshot has been taken
+    int snapshots = 0;               // taken so far
     std::array<double, 31> recent{}; // the last frames' costs, oldest overwritten first
     int recentCount = 0;
 };

@@ -5,8 +5,9 @@
 // received so far, or from the show as it stands.
 //
 // In the worker (the pack written to "_.dat" in the module's file system):
-//   webIndexBuilderOpen(spacingMs) the builder over the pack's prepared show, a snapshot per
-//                                  spacingMs of stepping; 0 when the pack cannot be read
+//   webIndexBuilderOpen(spacingMs, maxSnapshots) the builder over the pack's prepared show, a
+//                                  snapshot per spacingMs of stepping, at most maxSnapshots; 0 when
+//                                  the pack cannot be read
 //   webIndexBuild(builder, ms)     builds for up to ms milliseconds: the size of the next
 //                                  snapshot's bytes, at webIndexRecord(builder), once one is
 //                                  made; 0 when the time ran out first; -1 once the whole show
@@ -62,8 +63,8 @@ class PageSeeker : public ShowSeeker {
 
 // The worker's builder and the bytes of the snapshot it made last.
 struct PageIndexBuilder {
-    PageIndexBuilder(std::unique_ptr<Show> prepared, double spacingMs)
-        : builder(std::move(prepared), SeekIndexOptions{spacingMs, true, false},
+    PageIndexBuilder(std::unique_ptr<Show> prepared, double spacingMs, int maxSnapshots)
+        : builder(std::move(prepared), SeekIndexOptions{spacingMs, true, false, maxSnapshots},
                   [] { return emscripten_get_now(); }) {}
     // The worker's thread does nothing but build: its time is the stepping's, but for the time
     // it waited for a processor, which the builder leaves out (SeekIndexOptions::wallClock).
@@ -91,15 +92,14 @@ std::unique_ptr<ShowSeeker> makePageSeeker(const Show&, const ShowSeekerUse&) {
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE PageIndexBuilder* webIndexBuilderOpen(double spacingMs) {
-    if (!(spacingMs > 0)) return nullptr;
+EMSCRIPTEN_KEEPALIVE PageIndexBuilder* webIndexBuilderOpen(double spacingMs, int maxSnapshots) {
+    if (!(spacingMs > 0) || maxSnapshots < 0) return nullptr;
     try {
         createServers();
         processFileServer()->open("_.dat");
         auto prepared = std::make_unique<Show>(); // stepped by the builder: no copy
-        prepared->loadPictures();
-        prepared->pictures.releaseDecodedPictures();
-        return new PageIndexBuilder(std::move(prepared), spacingMs);
+        prepared->loadPicturesOneByOne();
+        return new PageIndexBuilder(std::move(prepared), spacingMs, maxSnapshots);
     } catch (...) {
         reportFailure("the seek index cannot be built");
         return nullptr;

@@ -186,6 +186,9 @@ async function digestCanvas(index) {
 // snapshot before its frame and steps on from there: the spacing (ms of stepping between
 // snapshots) bounds that stepping, and the index's size grows as it shrinks.
 const seekIndexSpacingMs = 150;
+// The snapshots' number is bounded, so that the page's memory does not grow on a slower or
+// busier machine, where the spacing alone would give more of them (about 0.6 MB each).
+const seekIndexMaxSnapshots = 42;
 let stopSeekIndex = () => {};
 function buildSeekIndex(pack) {
     const index = page.seekIndex = {snapshots: 0, bytes: 0, refused: 0, built: false, failed: false,
@@ -226,7 +229,8 @@ function buildSeekIndex(pack) {
         end(true, {});
     };
     moduleCode.then((code) => worker.postMessage({pack: pack.buffer, spacingMs: seekIndexSpacingMs,
-                                                  code}, [pack.buffer]),
+                                                  maxSnapshots: seekIndexMaxSnapshots, code},
+                                                 [pack.buffer]),
                     () => end(true, {}));
 }
 

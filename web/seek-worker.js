@@ -1,6 +1,7 @@
 // The seek index, built beside the show: this worker runs the same module as the page, opens
 // the pack the page sends ({pack: ArrayBuffer, transferred; spacingMs: the ms of stepping
-// between snapshots; code: the page's compiled WebAssembly.Module, shared}), steps the show from its first frame to its last without drawing and
+// between snapshots; maxSnapshots: at most this many; code: the page's compiled
+// WebAssembly.Module, shared}), steps the show from its first frame to its last without drawing and
 // posts each snapshot as it is made:
 //   {kind: 'snapshot', bytes, size}   the snapshot's first `size` bytes of `bytes` (an
 //                               ArrayBuffer, transferred) for the page's webSeekIndexAdd, in
@@ -16,7 +17,7 @@
 'use strict';
 importScripts('demo.js');
 
-async function build(pack, spacingMs, code) {
+async function build(pack, spacingMs, maxSnapshots, code) {
     const started = performance.now();
     const module = await createDemo({
         print: (text) => console.log(`seek index: ${text}`),
@@ -32,7 +33,7 @@ async function build(pack, spacingMs, code) {
         }),
     });
     module.FS.writeFile('_.dat', new Uint8Array(pack));
-    const builder = module._webIndexBuilderOpen(spacingMs);
+    const builder = module._webIndexBuilderOpen(spacingMs, maxSnapshots);
     const opened = performance.now();
     let snapshots = 0;
     const end = (kind) => {
@@ -78,7 +79,8 @@ onmessage = (event) => {
     }
     if (building) return; // one pack per worker
     building = true;
-    build(event.data.pack, event.data.spacingMs, event.data.code).catch((error) => {
+    build(event.data.pack, event.data.spacingMs, event.data.maxSnapshots || 0, event.data.code)
+        .catch((error) => {
         console.log(`seek index: ${error}`);
         postMessage({kind: 'failed', figures: {}});
     });

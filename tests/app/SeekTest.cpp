@@ -10,6 +10,7 @@
 #include "app/ShowClock.h"
 #include "app/ShowSnapshot.h"
 #include "storage/FileServer.h"
+#include "storage/OImage.h"
 
 #include <gtest/gtest.h>
 
@@ -376,6 +377,18 @@ const Show& preparedShow() {
     return *prepared;
 }
 
+TEST(OnGeneratedPack, PicturesLoadedOneByOneAreThoseLoadedAtOnce) {
+    const Show& prepared = preparedShow(); // the pack opened, the pictures loaded at once
+    auto show = std::make_unique<Show>();
+    show->loadPicturesOneByOne();
+    for (int number = 0; number < showBufferCount; ++number)
+        EXPECT_EQ(0, std::memcmp(showBuffer(show->pictures, number),
+                                 showBuffer(prepared.pictures, number), bufferBytes))
+            << "buffer " << number;
+    for (int i = 0; i < imageCount; ++i)
+        EXPECT_EQ(show->pictures.images[i], nullptr) << "no decoded picture kept: " << i;
+}
+
 // The frames where each scene hands on to the next: the first frames drawn at or past each
 // scene's end tick.
 std::vector<int64_t> handOnFrames() {
@@ -593,6 +606,30 @@ TEST(OnGeneratedPack, BuilderOnAWallClockLeavesOutTheTimeSpentWaiting) {
     EXPECT_EQ(secondSnapshot(false), 10) << "a processor clock counts the waits: 9 + 41 ms";
     EXPECT_EQ(secondSnapshot(true), 28)
         << "a wall clock's bursts count as twice the median frame: 10 frames are 11 ms";
+}
+
+TEST(OnGeneratedPack, BuilderKeepsToItsNumberOfSnapshots) {
+    // 5 ms a frame against a spacing of 10 ms would give a snapshot every two frames; a budget
+    // of 2,791 over the show's 27,902 frames allows one more per 10 frames stepped.
+    SeekIndexOptions options;
+    options.spacingMs = 10;
+    options.maxSnapshots = 2791;
+    SeekIndexBuilder builder(preparedShow(), options, fiveMsPerFrame);
+    std::vector<int64_t> frames;
+    while (builder.framesStepped() < 45)
+        if (std::optional<ShowSnapshot> snapshot = builder.next())
+            frames.push_back(snapshot->frame);
+    EXPECT_EQ(frames, (std::vector<int64_t>{0, 11, 21, 31, 41}))
+        << "the first at once, then each as soon as the budget's share of the frames allows";
+
+    // A spacing that gives fewer than the budget allows is kept as it is.
+    options.spacingMs = 100; // 20 frames
+    SeekIndexBuilder cheapFirst(preparedShow(), options, fiveMsPerFrame);
+    frames.clear();
+    while (cheapFirst.framesStepped() < 41)
+        if (std::optional<ShowSnapshot> snapshot = cheapFirst.next())
+            frames.push_back(snapshot->frame);
+    EXPECT_EQ(frames, (std::vector<int64_t>{0, 20, 40}));
 }
 
 TEST(OnGeneratedPack, IndexDroppedWhileBuildingStopsItsBuilder) {
