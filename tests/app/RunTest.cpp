@@ -3,6 +3,7 @@
 // in one process, each giving exactly the frames of a run alone, and playback as a viewer
 // drives it: seeks on video mode's frame grid, frame steps, saved frames, pause and resume.
 #include "app/Run.h"
+#include "AppTestSupport.h"
 #include "app/MainLoop.h"
 #include "app/Show.h"
 #include "app/ShowClock.h"
@@ -25,10 +26,6 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <libavutil/md5.h>
-}
-
 namespace {
 
 const std::string pack = std::string(DEMO_TEST_ASSETS) + "/_.dat";
@@ -43,15 +40,6 @@ uint64_t frameHash(const uint8_t* frame) {
         hash = (hash ^ word) * 1099511628211u;
     }
     return hash;
-}
-
-std::string md5Of(const uint8_t* frame) {
-    uint8_t digest[16];
-    av_md5_sum(digest, frame, 640 * 480 * 3);
-    char hex[33];
-    for (int i = 0; i < 16; ++i)
-        std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-    return hex;
 }
 
 // A frame sink that keeps the hash of every frame handed to it; it leaves out the first

@@ -3,6 +3,7 @@
 // the viewer's seeks through the file with exactly the frames of a show stepped from its
 // start; playback writing its complete index for later runs; the word that turns it off.
 #include "app/SeekIndexFile.h"
+#include "AppTestSupport.h"
 #include "app/CommandLine.h"
 #include "app/MainLoop.h"
 #include "app/NativePlatform.h"
@@ -16,10 +17,6 @@
 #include "storage/FileServer.h"
 
 #include <gtest/gtest.h>
-
-extern "C" {
-#include <libavutil/md5.h>
-}
 
 #include <algorithm>
 #include <chrono>
@@ -50,15 +47,6 @@ void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
               static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string md5Of(const uint8_t* frame24) {
-    uint8_t digest[16];
-    av_md5_sum(digest, frame24, 640 * 480 * 3);
-    char hex[33];
-    for (int i = 0; i < 16; ++i)
-        std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-    return hex;
-}
-
 // The recorded digest of frame 3000 of the generated show (demo-render's line "3000 6870 ...").
 std::string recordedDigestOfFrame3000() {
     std::ifstream file(std::string(DEMO_SOURCE_DIR) + "/tests/effects/generated-show.md5");
@@ -80,14 +68,7 @@ std::string freshCache(const std::string& name) {
 
 // The generated pack's show, loaded and never stepped; loaded once.
 const Show& preparedShow() {
-    static std::unique_ptr<Show> prepared;
-    if (prepared == nullptr) {
-        createServers();
-        processFileServer()->open(pack);
-        prepared = std::make_unique<Show>();
-        prepared->loadPictures();
-    }
-    return *prepared;
+    return ::preparedShow(pack);
 }
 
 // A show with the prepared show's buffers, not stepped.

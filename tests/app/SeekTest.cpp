@@ -3,6 +3,7 @@
 // as bytes and the store they are kept in, and on the generated pack, the index's builder step
 // by step, shows restored from snapshots and seeks through the index against one show stepped
 // from its start without stopping.
+#include "AppTestSupport.h"
 #include "app/MainLoop.h"
 #include "app/Run.h"
 #include "app/SeekIndex.h"
@@ -367,14 +368,7 @@ const std::string pack = std::string(DEMO_TEST_ASSETS) + "/_.dat";
 
 // The generated pack's show, loaded and never stepped; loaded once.
 const Show& preparedShow() {
-    static std::unique_ptr<Show> prepared;
-    if (prepared == nullptr) {
-        createServers();
-        processFileServer()->open(pack);
-        prepared = std::make_unique<Show>();
-        prepared->loadPictures();
-    }
-    return *prepared;
+    return ::preparedShow(pack);
 }
 
 TEST(OnGeneratedPack, PicturesLoadedOneByOneAreThoseLoadedAtOnce) {
